@@ -1,0 +1,33 @@
+#pragma once
+
+#include <exception>
+#include <string>
+
+namespace ostrel {
+
+// The FTP layer's one exception. Open and connect throw it; the walk raises it
+// when a remote directory can be neither entered nor created. The message is
+// what the user reads in the run's message box.
+class FtpError : public std::exception {
+ public:
+  // Codes for failures below the protocol; a server's reply carries its own
+  // three-digit reply code instead.
+  static constexpr int kSystemError = 1;
+  static constexpr int kTimeout = 2;
+  static constexpr int kConnectionClosed = 3;
+  static constexpr int kConnectionBroken = 4;
+  static constexpr int kUnsafeName = 5;
+  static constexpr int kProtocolError = 6;
+
+  FtpError(int code, std::string message);
+
+  int Code() const noexcept { return code_; }
+  const std::string& Message() const noexcept { return message_; }
+  const char* what() const noexcept override { return message_.c_str(); }
+
+ private:
+  int code_;
+  std::string message_;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ostrel {
+
+class FtpConnection;
+
+struct FtpFindEntry {
+  std::string name;  // byte for byte as the server sent it
+  bool isDirectory = false;
+  bool isDotEntry = false;  // "." or ".."
+  // Last-write time as seconds since 1970-01-01 00:00 UTC; empty when the
+  // listing gave none that could be read.
+  std::optional<std::int64_t> lastWriteUtc;
+};
+
+// A remote directory listing, read whole when it starts: MLSD when the server
+// offers MLST, LIST otherwise.
+class FtpFind {
+ public:
+  explicit FtpFind(FtpConnection& connection);
+
+  // searchName is a directory path followed by a "*.*"-style pattern, e.g.
+  // "/pub/site/docs/*.*"; the directory part is listed. False when nothing
+  // could be listed; then there is no current entry.
+  bool Start(const std::string& searchName);
+  // Moves to the next entry; false when there is none.
+  bool Next();
+  const FtpFindEntry& Current() const;
+  void Close();
+
+ private:
+  FtpConnection& connection_;
+  std::vector<FtpFindEntry> entries_;
+  std::size_t position_ = 0;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "publish/ftp/FtpConnection.h"
+
+namespace ostrel {
+
+// Every wait of the layer is bounded: a silent server becomes an error, never a hang.
+struct FtpTimeouts {
+  std::chrono::milliseconds connect{std::chrono::seconds(60)};
+  std::chrono::milliseconds reply{std::chrono::seconds(60)};
+  std::chrono::milliseconds data{std::chrono::seconds(60)};
+};
+
+// The client side of FTP for one run: carries the agent name and the timeouts
+// and makes logged-on connections.
+class FtpSession {
+ public:
+  // Throws FtpError when the session cannot be opened.
+  explicit FtpSession(std::string agentName, FtpTimeouts timeouts = {});
+
+  // Connects to host ("name", "name:port", "[v6address]:port"; port 21 when
+  // none is given) and logs on. Throws FtpError with the server's reply text
+  // or the system's text on failure.
+  std::unique_ptr<FtpConnection> Connect(const std::string& host, const std::string& user,
+                                         const std::string& password);
+
+  const std::string& AgentName() const { return agentName_; }
+  const FtpTimeouts& Timeouts() const { return timeouts_; }
+  void Close();
+
+ private:
+  std::string agentName_;
+  FtpTimeouts timeouts_;
+};
+
+}  // namespace ostrel
