@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace ostrel {
+
+// The settings file: an INI file read and written key by key, with nothing
+// held in memory between operations. Values are stored as they are, without
+// quoting or escaping; section and key names match without regard to letter
+// case; every other section, key, comment and line of the file is kept when a
+// key is written. A write replaces the file atomically.
+class SettingsStore {
+ public:
+  explicit SettingsStore(std::filesystem::path file);
+
+  // The file named after the executable plus ".INI" (ostrel.INI for the
+  // executable ostrel, cut at the last ".") in the user's configuration
+  // directory: $XDG_CONFIG_HOME, else ~/.config.
+  static std::filesystem::path DefaultPath(const std::string& executablePath);
+
+  const std::filesystem::path& File() const { return file_; }
+
+  // The stored integer (the decimal number the value begins with), or the
+  // default when the key is absent.
+  std::int32_t ReadSettingInt(const std::string& section, const std::string& key,
+                              std::int32_t defaultValue) const;
+  // The stored text cut to 4,095 characters, or the default when absent.
+  std::string ReadSettingString(const std::string& section, const std::string& key,
+                                const std::string& defaultValue = {}) const;
+  // Success flags; callers of this program do not look at them.
+  bool WriteSettingInt(const std::string& section, const std::string& key, std::int32_t value);
+  bool WriteSettingString(const std::string& section, const std::string& key,
+                          const std::string& value);
+
+ private:
+  std::filesystem::path file_;
+};
+
+}  // namespace ostrel

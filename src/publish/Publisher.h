@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "publish/PublisherUserInterface.h"
+#include "publish/ftp/FtpSession.h"
+#include "sync/RemoteEntry.h"
+
+namespace ostrel {
+
+class FtpConnection;
+
+// Counts of one run, for reports that need more than the byte total.
+struct RunStatistics {
+  std::int64_t filesCopied = 0;
+  std::int64_t filesSkipped = 0;
+  std::int64_t filesFailed = 0;
+};
+
+// How a run treats the server: a publish changes it; a dry run only looks
+// (logs on, enters and lists what exists) and reports what it would copy.
+enum class PublishMode { Publish, DryRun };
+
+// The run settings, the run state and the run's operations. The desktop
+// dialog inherits them as its own members; every operation reads a setting
+// at the moment it needs it, so options confirmed during a run apply from the
+// next read on.
+class Publisher {
+ public:
+  Publisher(PublisherUserInterface& userInterface, std::string applicationName);
+  virtual ~Publisher() = default;
+  Publisher(const Publisher&) = delete;
+  Publisher& operator=(const Publisher&) = delete;
+
+  // Run settings. Flags count as on when nonzero.
+  std::string LocalDir;
+  std::string Host;
+  std::string Password;
+  std::string Name;
+  std::string RemoteDir;
+  std::int32_t SkipSpecialDirs = 1;
+  std::string XCodeExtenstions = "htm, html, txt";
+  std::int32_t Xcode = 1;
+  std::int32_t NoQMarks = 1;
+  std::int32_t UpdateOnly = 1;
+  std::int32_t Recurse = 1;
+
+  // Run state. Clearing Running asks the run to stop after the current file.
+  std::int32_t Running = 0;
+  std::int64_t TotalCopied = 0;
+  std::vector<RemoteEntry> RemoteListing;
+
+  // Not settings of the dialog: the headless publisher and tests set them.
+  PublishMode Mode = PublishMode::Publish;
+  FtpTimeouts Timeouts;
+  RunStatistics Statistics;
+
+  // One publishing run, from the checks to "Finished.". Every outcome is
+  // reported to the user; nothing is thrown.
+  void RunPublishing();
+
+  // Sets the status line, refreshes the total and processes waiting input.
+  void ShowStatus(const std::string& text);
+
+  bool IsRecodedExtension(const std::string& name) const;
+  bool FindRemoteTime(const std::string& name, std::int64_t& writeTime) const;
+
+ protected:
+  void PublishDirectory(FtpConnection& connection, std::string relativePath);
+  bool EnterRemoteDirectory(FtpConnection& connection, const std::string& remotePath);
+  bool UploadFile(FtpConnection& connection, std::string localPath, std::string name);
+
+  void ShowMessage(const std::string& text) { userInterface_.ShowMessage(text); }
+
+ private:
+  void RunGuarded(FtpSession& session);
+  void LoadRemoteListing(FtpConnection& connection, const std::string& remotePath);
+  bool TransferFile(FtpConnection& connection, const std::string& uploadPath, const std::string& name);
+  void RemoveTruncatedCopy(FtpConnection& connection, const std::string& name);
+  bool MarkDirectoryEntered(const std::string& localDirectory);
+  void RaiseFtpError(const FtpConnection& connection);
+
+  PublisherUserInterface& userInterface_;
+  std::string applicationName_;
+  // The remote directory the files of the current level go to; a truncated
+  // copy is removed there through a fresh logon when the connection is lost.
+  std::string currentRemotePath_;
+  // Directories already walked in this run, by device and inode, so that a
+  // link cycle cannot make the walk recurse forever.
+  std::set<std::pair<std::uint64_t, std::uint64_t>> enteredDirectories_;
+  // Remote paths that a dry run found missing: it neither creates nor enters them.
+  std::set<std::string> missingRemoteDirectories_;
+};
+
+// The total as the status area shows it: bytes up to 1024, whole KiB above.
+std::string FormatTotal(std::int64_t totalCopied);
+
+}  // namespace ostrel
