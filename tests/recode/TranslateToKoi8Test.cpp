@@ -25,12 +25,17 @@ std::string Translate(std::string text, bool noQuestionMarks) {
   return text;
 }
 
-TEST(TranslateToKoi8Test, EveryByteValueInBothModes) {
-  std::string all(256, '\0');
-  for (int byte = 0; byte < 256; ++byte) all[byte] = static_cast<char>(byte);
+// The pass looks bytes up in pairs; every pair, in both modes, must come out
+// as its two bytes translated one by one.
+TEST(TranslateToKoi8Test, EveryBytePairInBothModes) {
+  std::string allPairs(2 * 65536, '\0');
+  for (std::size_t pair = 0; pair < 65536; ++pair) {
+    allPairs[2 * pair] = static_cast<char>(pair & 0xFF);
+    allPairs[2 * pair + 1] = static_cast<char>(pair >> 8);
+  }
   for (const bool noQuestionMarks : {false, true}) {
     SCOPED_TRACE(noQuestionMarks ? "no question marks" : "question marks");
-    EXPECT_EQ(Translate(all, noQuestionMarks), TranslateByteByByte(all, noQuestionMarks));
+    EXPECT_EQ(Translate(allPairs, noQuestionMarks), TranslateByteByByte(allPairs, noQuestionMarks));
   }
 }
 
