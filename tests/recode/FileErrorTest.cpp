@@ -41,13 +41,5 @@ TEST(FileErrorTest, SystemErrorsBecomeCausesAndSentencesWithThePath) {
   }
 }
 
-TEST(FileErrorTest, CaughtAsStandardException) {
-  try {
-    throw FileError(FileErrorCause::Generic, "/tmp/~k8abc");
-  } catch (const std::exception& error) {
-    EXPECT_STREQ(error.what(), "An unknown error occurred while accessing /tmp/~k8abc.");
-  }
-}
-
 }  // namespace
 }  // namespace ostrel
