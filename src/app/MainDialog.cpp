@@ -1,0 +1,150 @@
+#include "app/MainDialog.h"
+
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <array>
+#include <utility>
+
+#include "app/AboutDialog.h"
+#include "app/DialogBuilder.h"
+#include "app/EventPump.h"
+#include "app/MessageBox.h"
+#include "app/OptionsDialog.h"
+#include "app/ProgramIcon.h"
+#include "app/PublisherApp.h"
+#include "app/settings/StoredSettings.h"
+#include "resources/DialogTemplates.h"
+#include "resources/StringTable.h"
+
+namespace ostrel {
+namespace {
+
+// The edits and the members they exchange text with, in exchange order.
+constexpr std::array<std::pair<int, std::string Publisher::*>, 5> kExchangedEdits = {{
+    {kLocalDirEdit, &Publisher::LocalDir},
+    {kHostEdit, &Publisher::Host},
+    {kPasswordEdit, &Publisher::Password},
+    {kNameEdit, &Publisher::Name},
+    {kRemoteDirEdit, &Publisher::RemoteDir},
+}};
+
+QString FromStd(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+MainDialog::MainDialog(PublisherApp& app, QWidget* parent)
+    : QDialog(parent), Publisher(*this, app.ApplicationName()), app_(app) {
+  LoadRunSettings(app_, *this);
+
+  BuildDialog(*this, MainDialogTemplate());
+  processButton_ = FindControl<QPushButton>(*this, kProcessButton);
+  closeButton_ = FindControl<QPushButton>(*this, kCloseButton);
+  statusLabel_ = FindControl<QLabel>(*this, kStatusLabel);
+  totalLabel_ = FindControl<QLabel>(*this, kTotalLabel);
+
+  connect(processButton_, &QPushButton::clicked, this, [this] { OnProcess(); });
+  connect(closeButton_, &QPushButton::clicked, this, [this] { OnCancel(); });
+  connect(FindControl<QPushButton>(*this, kOptionsButton), &QPushButton::clicked, this, [this] { OnOptions(); });
+  connect(FindControl<QPushButton>(*this, kAboutButton), &QPushButton::clicked, this, [this] { OnAbout(); });
+
+  LoadControls();
+  setWindowIcon(ProgramIcon());
+  ShowStatus({});
+}
+
+void MainDialog::LoadControls() {
+  for (const auto& [id, member] : kExchangedEdits) {
+    FindControl<QLineEdit>(*this, id)->setText(FromStd(this->*member));
+  }
+}
+
+void MainDialog::SaveControls() {
+  for (const auto& [id, member] : kExchangedEdits) {
+    this->*member = FindControl<QLineEdit>(*this, id)->text().toStdString();
+  }
+}
+
+void MainDialog::SaveSettings() { ostrel::SaveSettings(app_, *this); }
+
+void MainDialog::OnProcess() {
+  SaveControls();
+  SaveSettings();
+  processButton_->setEnabled(false);
+  closeButton_->setText(QStringLiteral("Cancel"));
+  Running = 1;
+  RunPublishing();
+  Running = 0;
+  closeButton_->setText(QStringLiteral("&Close"));
+  processButton_->setEnabled(true);
+}
+
+void MainDialog::OnCancel() {
+  if (Running != 0) {
+    Running = 0;
+    return;
+  }
+  SaveSettings();
+  done(kDialogResultCancel);
+}
+
+// Esc and the window's close command (QDialog::closeEvent calls reject()).
+// While a run is in progress the window stays open, and Qt then ignores the
+// close event because the dialog is still visible.
+void MainDialog::reject() { OnCancel(); }
+
+void MainDialog::OnOptions() {
+  OptionsDialog options(app_, this);
+  if (options.exec() != kDialogResultOk) return;
+  SkipSpecialDirs = options.SkipSpecialDirs;
+  XCodeExtenstions = options.XCodeExtenstions;
+  Xcode = options.Xcode;
+  NoQMarks = options.NoQMarks;
+  UpdateOnly = options.UpdateOnly;
+  Recurse = options.Recurse;
+}
+
+void MainDialog::OnAbout() {
+  AboutDialog about(this);
+  about.exec();
+}
+
+bool MainDialog::OnSysCommand(unsigned commandId) {
+  if ((commandId & 0xFFF0) == kAboutCommand) {
+    OnAbout();
+    return true;
+  }
+  if ((commandId & 0xFFF0) == kCloseCommand) {
+    close();
+    return true;
+  }
+  return false;
+}
+
+// Linux window managers keep the window menu to themselves, so the dialog's
+// own context menu stands in for it: the close command, then the about item.
+void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  connect(menu.addAction(QStringLiteral("&Close\tAlt+F4")), &QAction::triggered, this,
+          [this] { OnSysCommand(kCloseCommand); });
+  const std::string& aboutText = LoadString(StringId::AboutMenuItem);
+  if (!aboutText.empty()) {
+    menu.addSeparator();
+    connect(menu.addAction(FromStd(aboutText)), &QAction::triggered, this, [this] { OnSysCommand(kAboutCommand); });
+  }
+  menu.exec(event->globalPos());
+}
+
+void MainDialog::ShowStatusAndProcessInput(const std::string& status, const std::string& total) {
+  statusLabel_->setText(FromStd(status));
+  totalLabel_->setText(FromStd(total));
+  ProcessPendingEvents(*this);
+}
+
+void MainDialog::ShowMessage(const std::string& text) {
+  MessageBox::ShowWarning(this, FromStd(app_.ApplicationName()), FromStd(text));
+}
+
+}  // namespace ostrel

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QDialog>
+#include <string>
+
+#include "publish/Publisher.h"
+#include "publish/PublisherUserInterface.h"
+
+class QContextMenuEvent;
+class QLabel;
+class QPushButton;
+
+namespace ostrel {
+
+class PublisherApp;
+
+// The program's window. It carries the run settings, the run state and the
+// run's operations as its own members (through Publisher) and is the run's
+// user interface: status line, total, message boxes and the event pump that
+// lets the user act while a run is in progress.
+//
+// PublisherUserInterface is a base before Publisher so that it is built
+// before Publisher keeps a reference to it.
+class MainDialog : public QDialog, private PublisherUserInterface, public Publisher {
+ public:
+  // The window-menu command that opens the about box; every command whose
+  // identifier has these bits above the lowest four does the same.
+  static constexpr unsigned kAboutCommand = 16;
+  // The platform's close command, which the window menu also offers.
+  static constexpr unsigned kCloseCommand = 0xF060;
+
+  explicit MainDialog(PublisherApp& app, QWidget* parent = nullptr);
+
+  // "&Process": takes the edits, saves the connection values and runs.
+  void OnProcess();
+  // "&Close"/"Cancel", Esc and the window's close command: during a run a
+  // stop request, otherwise saves the connection values and closes.
+  void OnCancel();
+  // "&Options...": on OK the six option values become the run settings,
+  // even in the middle of a run.
+  void OnOptions();
+  // "About..." and the window menu's about item.
+  void OnAbout();
+  // A window-menu command; returns whether it was handled.
+  bool OnSysCommand(unsigned commandId);
+
+  // Writes LocalDir, Host, Name and RemoteDir as the members hold them.
+  void SaveSettings();
+
+  void reject() override;
+
+ protected:
+  void ShowStatusAndProcessInput(const std::string& status, const std::string& total) override;
+  void ShowMessage(const std::string& text) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void LoadControls();
+  void SaveControls();
+
+  PublisherApp& app_;
+  QPushButton* processButton_;
+  QPushButton* closeButton_;
+  QLabel* statusLabel_;
+  QLabel* totalLabel_;
+};
+
+}  // namespace ostrel

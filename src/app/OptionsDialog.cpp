@@ -1,0 +1,78 @@
+#include "app/OptionsDialog.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <array>
+#include <utility>
+
+#include "app/DialogBuilder.h"
+#include "app/PublisherApp.h"
+#include "resources/DialogTemplates.h"
+
+namespace ostrel {
+namespace {
+
+// The check boxes and the flags they exchange with. Each control is exchanged
+// on its own, so the order between the boxes and the edit has no effect.
+constexpr std::array<std::pair<int, std::int32_t StoredOptions::*>, 5> kExchangedChecks = {{
+    {kSkipSpecialDirsCheck, &StoredOptions::SkipSpecialDirs},
+    {kXcodeCheck, &StoredOptions::Xcode},
+    {kNoQMarksCheck, &StoredOptions::NoQMarks},
+    {kUpdateOnlyCheck, &StoredOptions::UpdateOnly},
+    {kRecurseCheck, &StoredOptions::Recurse},
+}};
+
+// A stored value outside 0..2 is not a check state; it is reset to 0 in the
+// member itself before it is shown. A 2 has no state of its own on a
+// two-state box and shows as checked, as any nonzero flag counts as on.
+void LoadCheck(QCheckBox& box, std::int32_t& member) {
+  if (member < 0 || member > 2) member = 0;
+  box.setChecked(member != 0);
+}
+
+}  // namespace
+
+OptionsDialog::OptionsDialog(PublisherApp& app, QWidget* parent)
+    : QDialog(parent), StoredOptions(LoadOptions(app)), app_(app) {
+  BuildDialog(*this, OptionsDialogTemplate());
+  connect(FindControl<QPushButton>(*this, kOkButton), &QPushButton::clicked, this, [this] { accept(); });
+  connect(FindControl<QPushButton>(*this, kCancelButton), &QPushButton::clicked, this, [this] { reject(); });
+  // The rules run on clicks only: at opening every control is enabled,
+  // whatever the boxes show.
+  connect(FindControl<QCheckBox>(*this, kRecurseCheck), &QCheckBox::clicked, this,
+          [this] { ApplyEnablingRule(kRecurseCheck, kSkipSpecialDirsCheck); });
+  connect(FindControl<QCheckBox>(*this, kXcodeCheck), &QCheckBox::clicked, this,
+          [this] { ApplyEnablingRule(kXcodeCheck, kExtensionsEdit); });
+  LoadControls();
+}
+
+void OptionsDialog::LoadControls() {
+  for (const auto& [id, member] : kExchangedChecks) {
+    LoadCheck(*FindControl<QCheckBox>(*this, id), this->*member);
+  }
+  FindControl<QLineEdit>(*this, kExtensionsEdit)->setText(QString::fromStdString(XCodeExtenstions));
+}
+
+// Disabled controls are read as well: what they show is what is stored.
+void OptionsDialog::SaveControls() {
+  for (const auto& [id, member] : kExchangedChecks) {
+    this->*member = FindControl<QCheckBox>(*this, id)->isChecked() ? 1 : 0;
+  }
+  XCodeExtenstions = FindControl<QLineEdit>(*this, kExtensionsEdit)->text().toStdString();
+}
+
+void OptionsDialog::ApplyEnablingRule(int clickedCheckBox, int dependent) {
+  const bool checked = FindControl<QCheckBox>(*this, clickedCheckBox)->isChecked();
+  findChild<QWidget*>(QString::number(dependent), Qt::FindDirectChildrenOnly)->setEnabled(checked);
+}
+
+void OptionsDialog::accept() {
+  SaveControls();
+  SaveOptions(app_, *this);
+  done(kDialogResultOk);
+}
+
+void OptionsDialog::reject() { done(kDialogResultCancel); }
+
+}  // namespace ostrel

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDialog>
+
+#include "app/settings/StoredSettings.h"
+
+namespace ostrel {
+
+class PublisherApp;
+
+// The six options of a run. The dialog starts from the values in the
+// settings file, not from the main dialog, and stores them itself when
+// confirmed with OK; the caller then takes the members. Cancel reads and
+// writes nothing. exec() returns 1 for OK and 2 for Cancel.
+class OptionsDialog : public QDialog, public StoredOptions {
+ public:
+  explicit OptionsDialog(PublisherApp& app, QWidget* parent = nullptr);
+
+  void accept() override;
+  void reject() override;
+
+ private:
+  void LoadControls();
+  void SaveControls();
+  // Enables `dependent` exactly when the clicked box is now checked.
+  void ApplyEnablingRule(int clickedCheckBox, int dependent);
+
+  PublisherApp& app_;
+};
+
+}  // namespace ostrel

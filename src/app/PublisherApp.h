@@ -1,0 +1,38 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "app/settings/SettingsStore.h"
+
+namespace ostrel {
+
+// The application: its name, its settings file, and the start-up that shows
+// the main dialog. It offers the settings operations ReadSettingInt,
+// ReadSettingString, WriteSettingInt and WriteSettingString of the store it
+// is built on; the dialogs read and write the settings through it.
+class PublisherApp : public SettingsStore {
+ public:
+  // The environment variable that names another settings file, for the demo
+  // and for tests; without it the file is the one named after the executable
+  // in the user's configuration directory.
+  static constexpr const char* kSettingsFileVariable = "OSTREL_SETTINGS_FILE";
+
+  PublisherApp(const std::string& executablePath, std::filesystem::path settingsFile);
+
+  // The executable's file name without directory and extension: the caption
+  // of every message box.
+  static std::string ApplicationNameOf(const std::string& executablePath);
+  // The settings file for this executable, formed once at start-up.
+  static std::filesystem::path SettingsFileFor(const std::string& executablePath);
+
+  const std::string& ApplicationName() const { return applicationName_; }
+
+  // Shows the main dialog modally and returns when it has closed. A QApplication must exist.
+  void InitInstance();
+
+ private:
+  std::string applicationName_;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,14 @@
+#include <QApplication>
+
+#include "app/PublisherApp.h"
+
+// The desktop program takes no arguments of its own; QApplication takes the
+// toolkit's (such as -platform) and the rest are ignored.
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  QApplication::setDesktopFileName(QStringLiteral("ostrel"));
+  const std::string executable = QCoreApplication::applicationFilePath().toStdString();
+  ostrel::PublisherApp publisherApp(executable, ostrel::PublisherApp::SettingsFileFor(executable));
+  publisherApp.InitInstance();
+  return 0;
+}
