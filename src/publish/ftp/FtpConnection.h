@@ -39,6 +39,9 @@ class FtpConnection {
   friend class FtpSession;
   friend class FtpFind;
   explicit FtpConnection(std::unique_ptr<FtpControlChannel> channel);
+  // Takes the channel's error as LastError() and returns false.
+  bool Failed();
+  bool EnsureBinaryType();
 
   std::unique_ptr<FtpControlChannel> channel_;
   FtpError lastError_{0, ""};

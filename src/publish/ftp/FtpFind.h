@@ -25,10 +25,15 @@ class FtpFind {
   explicit FtpFind(FtpConnection& connection);
 
   // searchName is a directory path followed by a "*.*"-style pattern, e.g.
-  // "/pub/site/docs/*.*"; the directory part is listed. False when nothing
-  // could be listed; then there is no current entry.
+  // "/pub/site/docs/*.*"; the whole directory part is listed (a name without
+  // a slash lists the current directory), and the current directory stays as
+  // it was. True when at least one entry came; Current() is then the first.
+  // False when nothing could be listed, an empty directory included; then
+  // there is no current entry, and LastError() of the connection tells why
+  // when the listing failed.
+  //   if (find.Start("/pub/site/*.*")) do { use(find.Current()); } while (find.Next());
   bool Start(const std::string& searchName);
-  // Moves to the next entry; false when there is none.
+  // Moves to the next entry; false when there is none (and then no current entry).
   bool Next();
   const FtpFindEntry& Current() const;
   void Close();

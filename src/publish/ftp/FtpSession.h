@@ -30,11 +30,14 @@ class FtpSession {
 
   const std::string& AgentName() const { return agentName_; }
   const FtpTimeouts& Timeouts() const { return timeouts_; }
+  // Ends the session; Connect throws afterwards. Connections already made
+  // stay usable until they are closed.
   void Close();
 
  private:
   std::string agentName_;
   FtpTimeouts timeouts_;
+  bool closed_ = false;
 };
 
 }  // namespace ostrel

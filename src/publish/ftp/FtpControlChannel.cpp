@@ -1,0 +1,254 @@
+#include "publish/ftp/FtpControlChannel.h"
+
+#include <Poco/Exception.h>
+#include <Poco/Net/DNS.h>
+#include <Poco/Net/HostEntry.h>
+#include <Poco/Net/IPAddress.h>
+#include <Poco/Net/NetException.h>
+#include <Poco/Timespan.h>
+#include <sys/socket.h>
+
+#include <vector>
+
+namespace ostrel {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Bounds against a server that never ends a line or a reply.
+constexpr std::size_t kMaximumLineLength = 64 * 1024;
+constexpr std::size_t kMaximumReplyLines = 10000;
+
+Poco::Timespan ToTimespan(std::chrono::milliseconds wait) {
+  return Poco::Timespan(static_cast<Poco::Timespan::TimeDiff>(wait.count()) * 1000);
+}
+
+std::vector<Poco::Net::IPAddress> ResolveHost(const std::string& host) {
+  Poco::Net::IPAddress literal;
+  if (Poco::Net::IPAddress::tryParse(host, literal)) return {literal};
+  return Poco::Net::DNS::hostByName(host).addresses();
+}
+
+// Shows a name with its control bytes spelled out, so the message stays one line.
+std::string Printable(std::string_view text) {
+  std::string result;
+  for (char character : text) {
+    if (character == '\r') result += "\\r";
+    else if (character == '\n') result += "\\n";
+    else if (character == '\0') result += "\\0";
+    else result += character;
+  }
+  return result;
+}
+
+}  // namespace
+
+std::string DescribeWait(std::chrono::milliseconds wait) {
+  if (wait.count() % 1000 != 0) return std::to_string(wait.count()) + " ms";
+  const auto seconds = wait.count() / 1000;
+  return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+}
+
+FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts)
+    : timeouts_(timeouts) {
+  const std::string where = DescribeHostAddress(address);
+  std::vector<Poco::Net::IPAddress> candidates;
+  try {
+    candidates = ResolveHost(address.host);
+  } catch (const Poco::Exception& exception) {
+    throw FtpError(FtpError::kSystemError, exception.displayText());
+  }
+  if (candidates.empty()) throw FtpError(FtpError::kSystemError, "Host not found: " + address.host);
+
+  // A name may resolve to several addresses; the first that answers wins.
+  FtpError failure(FtpError::kSystemError, "");
+  bool connected = false;
+  for (const auto& candidate : candidates) {
+    try {
+      Poco::Net::StreamSocket socket(candidate.family());
+      socket.connect(Poco::Net::SocketAddress(candidate, address.port), ToTimespan(timeouts_.connect));
+      socket_ = socket;
+      connected = true;
+      break;
+    } catch (const Poco::TimeoutException&) {
+      failure = FtpError(FtpError::kTimeout,
+                         "Cannot connect to " + where + ": no answer within " + DescribeWait(timeouts_.connect) + ".");
+    } catch (const Poco::Exception& exception) {
+      failure = FtpError(FtpError::kSystemError, "Cannot connect to " + where + ": " + exception.displayText());
+    }
+  }
+  if (!connected) throw failure;
+
+  try {
+    // Commands are small and each waits for its reply; Nagle would hold them back.
+    socket_.setNoDelay(true);
+    socket_.setSendTimeout(ToTimespan(timeouts_.reply));
+  } catch (const Poco::Exception& exception) {
+    throw FtpError(FtpError::kSystemError, exception.displayText());
+  }
+
+  FtpReply greeting;
+  do {
+    if (!ReadReply(greeting)) throw lastError_;
+  } while (greeting.Class() == 1);  // "120 ready in a few minutes" comes before the real greeting
+  if (greeting.Class() != 2) throw FtpError(greeting.code, greeting.Text());
+}
+
+FtpControlChannel::~FtpControlChannel() { CloseSocket(); }
+
+bool FtpControlChannel::EnsureUsable() {
+  if (!broken_) return true;
+  lastError_ = FtpError(FtpError::kConnectionBroken, unusableMessage_);
+  return false;
+}
+
+bool FtpControlChannel::AcceptsArgument(std::string_view argument) {
+  if (argument.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos) return true;
+  RecordFailure(FtpError::kUnsafeName, "The name \"" + Printable(argument) +
+                                           "\" holds a line break or a zero byte, which FTP cannot carry; "
+                                           "nothing was sent.");
+  return false;
+}
+
+bool FtpControlChannel::Send(std::string_view verb, std::string_view argument) {
+  if (!EnsureUsable() || !AcceptsArgument(argument)) return false;
+  std::string command(verb);
+  if (!argument.empty()) {
+    command += ' ';
+    command += argument;
+  }
+  command += "\r\n";
+  try {
+    std::size_t sent = 0;
+    while (sent < command.size())
+      sent += static_cast<std::size_t>(
+          socket_.sendBytes(command.data() + sent, static_cast<int>(command.size() - sent), MSG_NOSIGNAL));
+    return true;
+  } catch (const Poco::TimeoutException&) {
+    Break(FtpError::kTimeout, "The server took no command for " + DescribeWait(timeouts_.reply) + ".");
+  } catch (const Poco::Exception& exception) {
+    Break(FtpError::kSystemError, "Cannot send to the server: " + exception.displayText());
+  }
+  return false;
+}
+
+bool FtpControlChannel::ReadLine(Clock::time_point deadline, const FtpReplyAssembler& assembler,
+                                 std::string& line) {
+  for (;;) {
+    const auto newline = inbound_.find('\n');
+    if (newline != std::string::npos) {
+      line.assign(inbound_, 0, newline);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      inbound_.erase(0, newline + 1);
+      return true;
+    }
+    if (inbound_.size() > kMaximumLineLength) {
+      Break(FtpError::kProtocolError, "The server sent a reply line longer than 64 KiB.");
+      return false;
+    }
+    const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    try {
+      if (remaining.count() <= 0 || !socket_.poll(ToTimespan(remaining), Poco::Net::Socket::SELECT_READ)) {
+        Break(FtpError::kTimeout, "The server did not answer within " + DescribeWait(timeouts_.reply) + ".");
+        return false;
+      }
+      char buffer[4096];
+      const int received = socket_.receiveBytes(buffer, sizeof buffer);
+      if (received > 0) {
+        inbound_.append(buffer, static_cast<std::size_t>(received));
+        continue;
+      }
+    } catch (const Poco::Exception& exception) {
+      Break(FtpError::kSystemError, "The connection to the server failed: " + exception.displayText());
+      return false;
+    }
+    std::string partial = assembler.IsInsideReply() ? assembler.Reply().Text() : std::string();
+    if (!inbound_.empty()) partial += (partial.empty() ? "" : "\n") + inbound_;
+    Break(FtpError::kConnectionClosed,
+          partial.empty() ? "The server closed the connection."
+                          : "The server closed the connection in the middle of its reply: " + partial);
+    return false;
+  }
+}
+
+bool FtpControlChannel::ReadReply(FtpReply& reply) {
+  if (!EnsureUsable()) return false;
+  // One deadline for the whole reply: a server that trickles lines cannot stretch it.
+  const auto deadline = Clock::now() + timeouts_.reply;
+  FtpReplyAssembler assembler;
+  std::string line;
+  for (std::size_t lines = 0; lines < kMaximumReplyLines; ++lines) {
+    if (!ReadLine(deadline, assembler, line)) return false;
+    switch (assembler.AddLine(line)) {
+      case FtpReplyAssembler::Progress::NeedsMore:
+        continue;
+      case FtpReplyAssembler::Progress::Malformed:
+        Break(FtpError::kProtocolError, "The server sent something that is not an FTP reply: " + Printable(line));
+        return false;
+      case FtpReplyAssembler::Progress::Complete:
+        reply = assembler.Reply();
+        // 421: the server is closing the connection; it will answer nothing more.
+        if (reply.code == 421) {
+          CloseSocket();
+          broken_ = true;
+        }
+        return true;
+    }
+  }
+  Break(FtpError::kProtocolError, "The server sent a reply of more than 10000 lines.");
+  return false;
+}
+
+bool FtpControlChannel::Command(std::string_view verb, std::string_view argument, int expectedClass,
+                                FtpReply* reply) {
+  FtpReply received;
+  if (!Send(verb, argument) || !ReadReply(received)) return false;
+  const bool expected = received.Class() == expectedClass;
+  if (!expected) RecordReplyFailure(received);
+  if (reply != nullptr) *reply = std::move(received);
+  return expected;
+}
+
+void FtpControlChannel::RecordFailure(int code, std::string message) { lastError_ = FtpError(code, std::move(message)); }
+
+void FtpControlChannel::RecordReplyFailure(const FtpReply& reply) { lastError_ = FtpError(reply.code, reply.Text()); }
+
+void FtpControlChannel::Break(int code, std::string message) {
+  lastError_ = FtpError(code, std::move(message));
+  broken_ = true;
+  CloseSocket();
+}
+
+void FtpControlChannel::Quit() noexcept {
+  try {
+    if (!broken_) {
+      FtpReply goodbye;
+      if (Send("QUIT")) ReadReply(goodbye);
+    }
+  } catch (...) {
+    // Saying goodbye is a courtesy; the socket is closed below all the same.
+  }
+  broken_ = true;
+  unusableMessage_ = "The connection to the server has been closed.";
+  CloseSocket();
+}
+
+std::optional<Poco::Net::SocketAddress> FtpControlChannel::LocalAddress() {
+  try {
+    return socket_.address();
+  } catch (const Poco::Exception& exception) {
+    Break(FtpError::kSystemError, "The connection to the server failed: " + exception.displayText());
+    return std::nullopt;
+  }
+}
+
+void FtpControlChannel::CloseSocket() noexcept {
+  try {
+    socket_.close();
+  } catch (...) {
+    // Nothing useful can be done about a failing close.
+  }
+}
+
+}  // namespace ostrel

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <Poco/Net/SocketAddress.h>
+#include <Poco/Net/StreamSocket.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "publish/ftp/FtpError.h"
+#include "publish/ftp/FtpHostAddress.h"
+#include "publish/ftp/FtpReply.h"
+#include "publish/ftp/FtpSession.h"
+
+namespace ostrel {
+
+// What a connection learns about its server, so that each is asked only once.
+struct FtpServerFacts {
+  bool binaryTypeSet = false;
+  bool eprtRefused = false;
+  std::optional<bool> offersMlst;  // empty until FEAT has been asked
+};
+
+// The control connection: one command in one write, replies read whole by
+// the multi-line rule, every wait bounded. After a timeout, an end of
+// connection or a reply that is no FTP reply the channel is broken for good:
+// a late reply would otherwise be taken as the answer to the next command.
+class FtpControlChannel {
+ public:
+  // Connects within the connect timeout and reads the greeting. Throws
+  // FtpError with the system's text or the server's refusal.
+  FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts);
+  ~FtpControlChannel();
+  FtpControlChannel(const FtpControlChannel&) = delete;
+  FtpControlChannel& operator=(const FtpControlChannel&) = delete;
+
+  // False, with the error recorded, when the argument holds a CR, LF or NUL
+  // byte: sent, it would end the command early and start another.
+  bool AcceptsArgument(std::string_view argument);
+  // Sends "verb argument" CR LF, or only the verb when the argument is empty.
+  bool Send(std::string_view verb, std::string_view argument = {});
+  // Reads one whole reply within the reply timeout.
+  bool ReadReply(FtpReply& reply);
+  // Sends a command and reads its reply; true when the reply is of the
+  // expected class (2 for "completed"). Otherwise the reply's text is the error.
+  bool Command(std::string_view verb, std::string_view argument, int expectedClass, FtpReply* reply = nullptr);
+
+  // Records a failure that leaves the connection usable.
+  void RecordFailure(int code, std::string message);
+  void RecordReplyFailure(const FtpReply& reply);
+  // Records a failure after which the connection can no longer be trusted, and closes it.
+  void Break(int code, std::string message);
+
+  // Says goodbye (QUIT) when the connection still answers, then closes it. Never throws.
+  void Quit() noexcept;
+
+  bool IsBroken() const { return broken_; }
+  const FtpError& LastError() const { return lastError_; }
+  const FtpTimeouts& Timeouts() const { return timeouts_; }
+  FtpServerFacts& Facts() { return facts_; }
+  // The address the control connection runs from; data connections listen there.
+  std::optional<Poco::Net::SocketAddress> LocalAddress();
+
+ private:
+  bool EnsureUsable();
+  bool ReadLine(std::chrono::steady_clock::time_point deadline, const FtpReplyAssembler& assembler,
+                std::string& line);
+  void CloseSocket() noexcept;
+
+  FtpTimeouts timeouts_;
+  Poco::Net::StreamSocket socket_;
+  std::string inbound_;  // received bytes not yet taken as lines
+  bool broken_ = false;
+  std::string unusableMessage_ = "The connection to the server was lost; log on again.";
+  FtpError lastError_{0, ""};
+  FtpServerFacts facts_;
+};
+
+// A wait as the user reads it: "60 seconds", "300 ms".
+std::string DescribeWait(std::chrono::milliseconds wait);
+
+}  // namespace ostrel
