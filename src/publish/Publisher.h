@@ -77,7 +77,7 @@ class Publisher {
   void ShowMessage(const std::string& text) { userInterface_.ShowMessage(text); }
 
  private:
-  void RunGuarded(FtpSession& session);
+  bool RunGuarded(FtpSession& session);
   void LoadRemoteListing(FtpConnection& connection, const std::string& remotePath);
   bool TransferFile(FtpConnection& connection, const std::string& uploadPath, const std::string& name);
   void RemoveTruncatedCopy(FtpConnection& connection, const std::string& name);

@@ -1,0 +1,50 @@
+// Publishes one tree through the engine with no display: the benchmark's
+// stand-in for the dialog. Usage:
+//   publish_driver LOCAL_DIR HOST USER PASSWORD REMOTE_DIR [--update-only] [--xcode]
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "publish/Publisher.h"
+
+namespace {
+
+class SilentUserInterface : public ostrel::PublisherUserInterface {
+ public:
+  void ShowStatusAndProcessInput(const std::string&, const std::string&) override {}
+  void ShowMessage(const std::string& text) override {
+    std::fprintf(stderr, "publish_driver: %s\n", text.c_str());
+    ++messages;
+  }
+  int messages = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 6) {
+    std::fprintf(stderr, "usage: %s LOCAL_DIR HOST USER PASSWORD REMOTE_DIR [--update-only] [--xcode]\n", argv[0]);
+    return 2;
+  }
+  SilentUserInterface userInterface;
+  ostrel::Publisher publisher(userInterface, "publish_driver");
+  publisher.LocalDir = argv[1];
+  publisher.Host = argv[2];
+  publisher.Name = argv[3];
+  publisher.Password = argv[4];
+  publisher.RemoteDir = argv[5];
+  publisher.UpdateOnly = 0;
+  publisher.Xcode = 0;
+  for (int i = 6; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--update-only") == 0) publisher.UpdateOnly = 1;
+    if (std::strcmp(argv[i], "--xcode") == 0) publisher.Xcode = 1;
+  }
+  publisher.Running = 1;
+  publisher.RunPublishing();
+  std::printf("copied %lld skipped %lld failed %lld bytes %lld\n",
+              static_cast<long long>(publisher.Statistics.filesCopied),
+              static_cast<long long>(publisher.Statistics.filesSkipped),
+              static_cast<long long>(publisher.Statistics.filesFailed),
+              static_cast<long long>(publisher.TotalCopied));
+  return userInterface.messages == 0 ? 0 : 1;
+}

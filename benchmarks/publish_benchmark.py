@@ -1,0 +1,170 @@
+#!/usr/bin/python3
+"""Times a real publish of a medium tree to a loopback pyftpdlib server.
+
+Generates about 2,000 files in 100 directories (mostly small Windows-1251
+pages, some images, a few files of 5 to 20 MB), then publishes it fresh and
+again with nothing changed, through Ostrel's engine and through the two
+strongest one-connection peers from Debian's packages (lftp mirror -R and
+ncftpput -R, the latter fresh only: it has no incremental mode). Prints the
+median wall time of each and the ratios.
+
+Usage: publish_benchmark.py PUBLISH_DRIVER [--runs N] [--cli OSTREL_PUBLISH]
+"""
+import argparse
+import os
+import random
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+USER, PASSWORD = "bench", "bench-password"
+
+SERVER_CODE = r"""
+import logging, sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+logging.basicConfig(level=logging.ERROR)
+root, user, password = sys.argv[1:4]
+authorizer = DummyAuthorizer()
+authorizer.add_user(user, password, root, perm="elradfmwMT")
+handler = FTPHandler
+handler.authorizer = authorizer
+handler.auth_failed_timeout = 0
+server = FTPServer(("127.0.0.1", 0), handler)
+server.max_cons = 256
+print(server.socket.getsockname()[1], flush=True)
+server.serve_forever()
+"""
+
+CYRILLIC = bytes(range(0xC0, 0x100)).decode("cp1251")
+
+
+def make_page(rng, size):
+    words = []
+    while sum(len(w) + 1 for w in words) < size:
+        words.append("".join(rng.choice(CYRILLIC) for _ in range(rng.randint(2, 10))))
+    body = " ".join(words)
+    head = ('<html>\r\n<head>\r\n<meta http-equiv="Content-Type" '
+            'content="text/html; charset=windows-1251">\r\n<title>Page</title>\r\n</head>\r\n<body>\r\n')
+    return (head + "<p>" + body + "</p>\r\n</body>\r\n</html>\r\n").encode("cp1251")
+
+
+def generate_tree(root):
+    rng = random.Random(20261206)
+    directories = [root]
+    for top in range(10):
+        parent = os.path.join(root, "section%02d" % top)
+        directories.append(parent)
+        for sub in range(9):
+            directories.append(os.path.join(parent, "part%02d" % sub))
+    directories = directories[:100]
+    for directory in directories:
+        os.makedirs(directory, exist_ok=True)
+    total = 0
+    for index in range(2000):
+        directory = directories[index % len(directories)]
+        if index % 400 == 7:
+            name, data = "archive%d.zip" % index, rng.randbytes(rng.randint(5, 20) * 1024 * 1024)
+        elif index % 10 == 3:
+            name, data = "image%d.gif" % index, rng.randbytes(rng.randint(2, 40) * 1024)
+        else:
+            name, data = "page%d.htm" % index, make_page(rng, rng.randint(1, 12) * 1024)
+        with open(os.path.join(directory, name), "wb") as out:
+            out.write(data)
+        total += len(data)
+    old = time.time() - 3600
+    for directory, _, files in os.walk(root):
+        for name in files:
+            os.utime(os.path.join(directory, name), (old, old))
+    return len(directories), total
+
+
+def wait_for_time_wait_to_fall(limit=3000, timeout=90):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        out = subprocess.run(["ss", "-tan", "state", "time-wait"], capture_output=True, text=True).stdout
+        if out.count("\n") < limit:
+            return
+        time.sleep(2)
+
+
+def start_server(root):
+    process = subprocess.Popen(["/usr/bin/python3", "-c", SERVER_CODE, root, USER, PASSWORD],
+                               stdout=subprocess.PIPE, text=True)
+    port = int(process.stdout.readline())
+    return process, port
+
+
+def timed(command):
+    start = time.perf_counter()
+    result = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    elapsed = time.perf_counter() - start
+    if result.returncode != 0:
+        sys.exit("failed (%d): %s\n%s" % (result.returncode, " ".join(command), result.stderr[-2000:]))
+    return elapsed
+
+
+def measure(name, fresh_command, rerun_command, server_root, runs):
+    fresh, rerun = [], []
+    for _ in range(runs):
+        shutil.rmtree(server_root)
+        os.makedirs(os.path.join(server_root, "site"))
+        wait_for_time_wait_to_fall()
+        fresh.append(timed(fresh_command))
+        if rerun_command:
+            wait_for_time_wait_to_fall()
+            rerun.append(timed(rerun_command))
+    result = (statistics.median(fresh), statistics.median(rerun) if rerun else None)
+    print("%-16s fresh %6.2f s   unchanged %s" % (
+        name, result[0], "%6.3f s" % result[1] if result[1] is not None else "   n/a"), flush=True)
+    return result
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("driver")
+    parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--cli", help="ostrel-publish executable, timed as well")
+    args = parser.parse_args()
+
+    work = tempfile.mkdtemp(prefix="ostrel-bench-")
+    local, server_root = os.path.join(work, "local"), os.path.join(work, "server")
+    os.makedirs(server_root)
+    count, size = generate_tree(local)
+    print("tree: %d directories, 2000 files, %.0f MB" % (count, size / 1e6), flush=True)
+    server, port = start_server(server_root)
+    host = "127.0.0.1:%d" % port
+    try:
+        results = {}
+        results["ostrel engine"] = measure(
+            "ostrel engine",
+            [args.driver, local, host, USER, PASSWORD, "/site", "--update-only"],
+            [args.driver, local, host, USER, PASSWORD, "/site", "--update-only"], server_root, args.runs)
+        if args.cli:
+            env_command = ["env", "OSTREL_PASSWORD=" + PASSWORD, "XDG_CONFIG_HOME=" + work, args.cli,
+                           "--quiet", "--local-dir", local, "--host", host, "--user", USER,
+                           "--remote-dir", "/site", "--update-only", "--no-xcode"]
+            results["ostrel-publish"] = measure("ostrel-publish", env_command, env_command, server_root, args.runs)
+        lftp = ["lftp", "-u", "%s,%s" % (USER, PASSWORD), "-p", str(port), "-e",
+                "set ftp:passive-mode off; mirror -R --only-newer %s /site; quit" % local, "127.0.0.1"]
+        results["lftp"] = measure("lftp mirror -R", lftp, lftp, server_root, args.runs)
+        ncftp = ["ncftpput", "-R", "-u", USER, "-p", PASSWORD, "-P", str(port), "127.0.0.1", "/site", local]
+        results["ncftpput"] = measure("ncftpput -R", ncftp, None, server_root, args.runs)
+
+        engine_fresh, engine_rerun = results["ostrel engine"]
+        faster_peer = min(results["lftp"][0], results["ncftpput"][0])
+        print("fresh: engine / faster peer = %.2f (goal <= 0.8)" % (engine_fresh / faster_peer))
+        print("unchanged: engine / lftp = %.2f (goal <= 0.8)" % (engine_rerun / results["lftp"][1]))
+    finally:
+        server.send_signal(signal.SIGTERM)
+        server.wait()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

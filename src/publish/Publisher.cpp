@@ -1,0 +1,40 @@
+#include "publish/Publisher.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "recode/IsRecodedExtension.h"
+
+namespace ostrel {
+
+Publisher::Publisher(PublisherUserInterface& userInterface, std::string applicationName)
+    : userInterface_(userInterface), applicationName_(std::move(applicationName)) {}
+
+std::string FormatTotal(std::int64_t totalCopied) {
+  char text[32];
+  if (totalCopied <= 1024)
+    std::snprintf(text, sizeof text, "%" PRId64, totalCopied);
+  else
+    std::snprintf(text, sizeof text, "%" PRId64 "K", totalCopied / 1024);
+  return text;
+}
+
+void Publisher::ShowStatus(const std::string& text) {
+  userInterface_.ShowStatusAndProcessInput(text, FormatTotal(TotalCopied));
+}
+
+bool Publisher::IsRecodedExtension(const std::string& name) const {
+  return ostrel::IsRecodedExtension(name, XCodeExtenstions);
+}
+
+bool Publisher::FindRemoteTime(const std::string& name, std::int64_t& writeTime) const {
+  for (const RemoteEntry& entry : RemoteListing) {
+    if (entry.FileName == name) {
+      writeTime = entry.WriteTime;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace ostrel

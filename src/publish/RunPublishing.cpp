@@ -1,0 +1,95 @@
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <exception>
+#include <memory>
+#include <new>
+
+#include "publish/Publisher.h"
+#include "publish/ftp/FtpConnection.h"
+#include "publish/ftp/FtpError.h"
+#include "resources/StringTable.h"
+
+namespace ostrel {
+namespace {
+
+bool IsExistingDirectory(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool EndsWithSlash(const std::string& text) {
+  return !text.empty() && (text.back() == '/' || text.back() == '\\');
+}
+
+}  // namespace
+
+void Publisher::RunPublishing() {
+  std::string localDirectory = LocalDir;
+  if (localDirectory.empty()) {
+    ShowMessage(LoadString(StringId::LocalDirectoryNotSpecified));
+    return;
+  }
+  if (Host.empty()) {
+    ShowMessage(LoadString(StringId::RemoteSiteNotSpecified));
+    return;
+  }
+  if (localDirectory.back() == '/') localDirectory.pop_back();
+  if (!IsExistingDirectory(localDirectory)) {
+    ShowMessage(LoadString(StringId::CannotFindLocalDirectory) + LocalDir);
+    return;
+  }
+
+  ShowStatus(LoadString(StringId::LoggingOn));
+  Statistics = {};
+  enteredDirectories_.clear();
+  missingRemoteDirectories_.clear();
+  bool remoteDirectoryEntered = true;
+  try {
+    FtpSession session(applicationName_, Timeouts);
+    remoteDirectoryEntered = RunGuarded(session);
+  } catch (const FtpError& error) {
+    ShowMessage(error.Message());
+  } catch (const std::bad_alloc&) {
+    ShowMessage("Out of memory: the run was stopped. Close other programs and try again.");
+  } catch (const std::exception& error) {
+    // A file error of the recoding ends the run like an FTP error does: the
+    // connection is closed on the way out and the dialog becomes usable again.
+    ShowMessage(error.what());
+  }
+  if (remoteDirectoryEntered) ShowStatus(LoadString(StringId::Finished));
+}
+
+// Steps from the logon to the end of the walk; false when the remote directory
+// could not be entered, a failure that ends the run without "Finished.". The
+// connection is released on every way out, also when an error passes through.
+bool Publisher::RunGuarded(FtpSession& session) {
+  std::unique_ptr<FtpConnection> connection = session.Connect(Host, Name, Password);
+
+  if (RemoteDir.empty() || (RemoteDir.front() != '/' && RemoteDir.front() != '\\'))
+    RemoteDir = "/" + RemoteDir;
+  // A directory typed with backslashes is kept as typed in the settings, but
+  // the server is asked for it with slashes, as for every level of the walk.
+  std::string remoteDirectory = RemoteDir;
+  std::replace(remoteDirectory.begin(), remoteDirectory.end(), '\\', '/');
+  if (!connection->SetCurrentDirectory(remoteDirectory)) {
+    ShowMessage(LoadString(StringId::CannotSetRemoteDirectory) + RemoteDir);
+    connection->Close();
+    ShowStatus("");
+    session.Close();
+    return false;
+  }
+  if (!LocalDir.empty() && LocalDir.back() != '/') LocalDir += '/';
+  if (!EndsWithSlash(RemoteDir)) RemoteDir += '/';
+
+  MarkDirectoryEntered(LocalDir);
+
+  TotalCopied = 0;
+  ShowStatus(LoadString(StringId::Processing));
+  PublishDirectory(*connection, "");
+  connection->Close();
+  session.Close();
+  return true;
+}
+
+}  // namespace ostrel

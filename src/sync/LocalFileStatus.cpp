@@ -1,0 +1,17 @@
+#include "sync/LocalFileStatus.h"
+
+#include <sys/stat.h>
+
+#include "sync/LocalTimeConversion.h"
+
+namespace ostrel {
+
+bool ReadLocalFileStatus(const std::string& path, LocalFileStatus& status) {
+  struct stat fileStatus {};
+  if (::stat(path.c_str(), &fileStatus) != 0) return false;
+  status.size = static_cast<std::int64_t>(fileStatus.st_size);
+  status.lastWriteTime = ConvertThroughLocalTime(static_cast<std::int64_t>(fileStatus.st_mtim.tv_sec));
+  return true;
+}
+
+}  // namespace ostrel

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace ostrel {
+
+struct LocalFileStatus {
+  std::int64_t size = 0;
+  std::int64_t lastWriteTime = 0;  // seconds, converted through local time
+};
+
+// The status of the file a path names, links followed; false when it cannot be read.
+bool ReadLocalFileStatus(const std::string& path, LocalFileStatus& status);
+
+}  // namespace ostrel
