@@ -92,18 +92,6 @@ TEST(SetIniValue, ChangesOnlyTheOneEntry) {
   }
 }
 
-TEST(SetIniValue, WrittenValueReadsBack) {
-  const std::string texts[] = {"", "[Parameters]\r\nHost=x\r\n", "[parameters]\nA=1", "[Other]\nHost=o\n"};
-  const std::string values[] = {"", "a=b;c", "\"q\"", "two words", "\xCF\xF0\xE8\xE2\xE5\xF2"};
-  for (const std::string& text : texts) {
-    for (const std::string& value : values) {
-      const std::string result = SetIniValue(text, "Parameters", "Host", value);
-      EXPECT_EQ(FindIniValue(result, "PARAMETERS", "host"), value) << text << " / " << value;
-      EXPECT_EQ(SetIniValue(result, "Parameters", "Host", value), result) << "a second write changes nothing";
-    }
-  }
-}
-
 TEST(IsStorableIniEntry, RefusesWhatWouldReadBackAsSomethingElse) {
   struct Case {
     const char* section;
