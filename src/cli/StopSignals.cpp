@@ -1,0 +1,73 @@
+#include "cli/StopSignals.h"
+
+#include <pthread.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+
+namespace ostrel {
+namespace {
+
+volatile std::sig_atomic_t stopSignal = 0;
+// The run's Running flag. The handler runs on the run's own (only) thread,
+// between two of its instructions; the flag is an aligned 32-bit integer, so
+// the store through a volatile pointer is one indivisible write, and the walk
+// reads the flag after calls into the FTP and file layers, which the compiler
+// cannot see through, so it always reads memory and never a stale register.
+volatile std::int32_t* volatile runningFlag = nullptr;
+
+void WriteToStandardError(const char* text, std::size_t length) {
+  // Only write(2) is safe here; a short write of a note is acceptable.
+  [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, text, length);
+}
+
+extern "C" void OnStopSignal(int signalNumber) {
+  const int savedErrno = errno;
+  if (stopSignal != 0) {
+    constexpr char kNote[] = "ostrel-publish: stopped at once\n";
+    WriteToStandardError(kNote, sizeof kNote - 1);
+    ::_exit(128 + signalNumber);
+  }
+  stopSignal = signalNumber;
+  if (runningFlag != nullptr) {
+    *runningFlag = 0;
+    constexpr char kNote[] =
+        "ostrel-publish: stopping after the current file; send the signal again to stop at once\n";
+    WriteToStandardError(kNote, sizeof kNote - 1);
+  }
+  errno = savedErrno;
+}
+
+}  // namespace
+
+void InstallStopSignalHandlers() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  // Socket and file calls interrupted by the first signal carry on, so the
+  // current file completes instead of failing half-way.
+  action.sa_flags = SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  sigaddset(&action.sa_mask, SIGINT);
+  sigaddset(&action.sa_mask, SIGTERM);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+StopSignalsBlocked::StopSignalsBlocked() {
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, &previous_);
+}
+
+StopSignalsBlocked::~StopSignalsBlocked() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+
+void DirectStopRequestsTo(std::int32_t& running) { runningFlag = &running; }
+
+bool StopRequested() { return stopSignal != 0; }
+
+int StopSignalNumber() { return stopSignal; }
+
+}  // namespace ostrel
