@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "publish/PublisherUserInterface.h"
+
+namespace ostrel {
+
+class Publisher;
+
+enum class StatusLines { Show, Hide };
+
+// The run's user interface on a terminal, in a script or under cron: each
+// status line on standard output as it happens, each message on standard
+// error, prefixed with the program's name. The pump's input is the stop
+// signal, which it passes on to the run's Running flag.
+class ConsoleUserInterface : public PublisherUserInterface {
+ public:
+  ConsoleUserInterface(StatusLines statusLines, std::string messagePrefix);
+
+  // The run whose Running flag a stop request clears; set before the run.
+  void Attach(Publisher& publisher) { publisher_ = &publisher; }
+
+  void ShowStatusAndProcessInput(const std::string& status, const std::string& total) override;
+  void ShowMessage(const std::string& text) override;
+
+  int MessagesShown() const { return messagesShown_; }
+  bool Finished() const { return lastStatus_ == finishedText_; }
+  // Sizes of the local files that the status lines of a dry run name: the
+  // bytes that a publish would have sent.
+  std::int64_t BytesWouldCopy() const { return bytesWouldCopy_; }
+
+ private:
+  StatusLines statusLines_;
+  std::string messagePrefix_;
+  std::string finishedText_;
+  Publisher* publisher_ = nullptr;
+  int messagesShown_ = 0;
+  std::string lastStatus_;
+  std::int64_t bytesWouldCopy_ = 0;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace ostrel {
+
+class Publisher;
+
+// The text of --help: every option with the value the settings file gives it
+// now, where the password may come from, and the exit statuses.
+std::string FormatHelp(const Publisher& stored, const std::filesystem::path& settingsFile);
+
+}  // namespace ostrel

@@ -1,0 +1,118 @@
+// ostrel-publish: the publishing run of the desktop program, without a
+// window, for scripts, cron and CI.
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <optional>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/settings/SettingsStore.h"
+#include "app/settings/StoredSettings.h"
+#include "cli/CommandLine.h"
+#include "cli/ConsoleUserInterface.h"
+#include "cli/HelpText.h"
+#include "cli/PasswordSource.h"
+#include "cli/RunSummary.h"
+#include "cli/StopSignals.h"
+#include "publish/Publisher.h"
+
+namespace ostrel {
+namespace {
+
+constexpr const char* kProgramName = "ostrel-publish";
+constexpr const char* kMessagePrefix = "ostrel-publish: ";
+constexpr int kExitFinished = 0;
+constexpr int kExitWithMessages = 1;
+constexpr int kExitBadOptions = 2;
+
+// The desktop program's own settings file, so that both publish alike.
+std::filesystem::path SettingsFile() {
+  const char* overridden = std::getenv("OSTREL_SETTINGS_FILE");
+  if (overridden != nullptr && *overridden != '\0') return overridden;
+  return SettingsStore::DefaultPath("ostrel");
+}
+
+// Empty when the user stopped the program at the prompt.
+std::optional<std::string> ObtainPassword(const CommandLine& commandLine, const Publisher& publisher) {
+  if (commandLine.passwordFile) return ReadPasswordFile(*commandLine.passwordFile);
+  if (const char* password = std::getenv(kPasswordVariable)) return std::string(password);
+  // A run that will not log on (no host, no local directory) needs no password.
+  const bool willLogOn = !publisher.Host.empty() && !publisher.LocalDir.empty();
+  if (willLogOn && ::isatty(STDIN_FILENO))
+    return PromptForPassword("Password for " + publisher.Name + " at " + publisher.Host + ": ");
+  // As the dialog does with an empty password box.
+  return std::string();
+}
+
+int Run(const std::vector<std::string>& arguments) {
+  const CommandLineParse parse = ParseCommandLine(arguments);
+  if (!parse.error.empty()) {
+    std::fprintf(stderr, "%s%s\nTry '%s --help'.\n", kMessagePrefix, parse.error.c_str(), kProgramName);
+    return kExitBadOptions;
+  }
+  const CommandLine& commandLine = parse.commandLine;
+  if (commandLine.action == CommandAction::ShowVersion) {
+    std::printf("%s %s\n", kProgramName, OSTREL_VERSION);
+    return kExitFinished;
+  }
+
+  const std::filesystem::path settingsFile = SettingsFile();
+  ConsoleUserInterface console(commandLine.quiet ? StatusLines::Hide : StatusLines::Show, kMessagePrefix);
+  Publisher publisher(console, kProgramName);
+  LoadRunSettings(SettingsStore(settingsFile), publisher);
+  if (commandLine.action == CommandAction::ShowHelp) {
+    std::fputs(FormatHelp(publisher, settingsFile).c_str(), stdout);
+    return kExitFinished;
+  }
+  ApplyOverrides(commandLine.overrides, publisher);
+  publisher.Mode = commandLine.dryRun ? PublishMode::DryRun : PublishMode::Publish;
+
+  // A reader of the output that goes away must not kill a run in the middle
+  // of a file; a write to it then just fails.
+  std::signal(SIGPIPE, SIG_IGN);
+  InstallStopSignalHandlers();
+
+  std::optional<std::string> password;
+  try {
+    password = ObtainPassword(commandLine, publisher);
+  } catch (const std::runtime_error& error) {
+    std::fprintf(stderr, "%s%s\n", kMessagePrefix, error.what());
+    return kExitBadOptions;
+  }
+  if (!password) return 128 + StopSignalNumber();
+  publisher.Password = std::move(*password);
+
+  console.Attach(publisher);
+  DirectStopRequestsTo(publisher.Running);
+  const auto start = std::chrono::steady_clock::now();
+  publisher.Running = 1;
+  publisher.RunPublishing();
+  publisher.Running = 0;
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+
+  const std::int64_t bytes =
+      publisher.Mode == PublishMode::DryRun ? console.BytesWouldCopy() : publisher.TotalCopied;
+  std::printf("%s\n", FormatRunSummary(publisher.Statistics, bytes, elapsed, publisher.Mode).c_str());
+  std::fflush(stdout);
+  if (console.MessagesShown() > 0 || !console.Finished()) return kExitWithMessages;
+  return kExitFinished;
+}
+
+}  // namespace
+}  // namespace ostrel
+
+int main(int argc, char* argv[]) {
+  try {
+    return ostrel::Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "%s%s\n", ostrel::kMessagePrefix, error.what());
+    return ostrel::kExitWithMessages;
+  }
+}
