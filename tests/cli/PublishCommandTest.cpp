@@ -10,8 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <regex>
@@ -333,9 +335,9 @@ TEST_F(PublishCommandTest, DryRunShowsWhatWouldBeCopiedAndLeavesTheServerAsItWas
 }
 
 TEST_F(PublishCommandTest, SigintStopsTheRunAfterTheFileBeingCopied) {
-  // Every upload waits a second for the server's go-ahead, so the signal
-  // lands while the first file is in progress.
-  StartServer({"--delay-reply", "STOR:1.0"});
+  // Every upload waits two seconds for the server's go-ahead, so the signal
+  // lands while the first file is in progress, even on a busy machine.
+  StartServer({"--delay-reply", "STOR:2.0"});
   for (const char* name : {"a.htm", "b.htm", "c.htm", "d.htm"}) WriteFile(Local() / name, name);
 
   ChildProcess child(Command(RunOptions()), Environment({"OSTREL_PASSWORD=" + server_->Password()}));
