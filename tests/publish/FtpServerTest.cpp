@@ -37,6 +37,7 @@ struct ServerTraits<FtpTestServer> {
   static constexpr const char* kRefusedUser = "tester";
   static constexpr const char* kRefusedPassword = "wrong";
   static constexpr const char* kRefusedText = "530 Authentication failed.";
+  static constexpr bool kListsDotEntries = false;
   // MLSD gives exact seconds.
   static std::int64_t ListedTime(std::int64_t written, bool /*isOld*/) { return written; }
 };
@@ -47,6 +48,8 @@ struct ServerTraits<VsftpdTestServer> {
   static constexpr const char* kRefusedUser = "tester";
   static constexpr const char* kRefusedPassword = "secret";
   static constexpr const char* kRefusedText = "530 This FTP server is anonymous only.";
+  // "LIST -a" adds the directory itself and its parent.
+  static constexpr bool kListsDotEntries = true;
   // LIST gives minutes for recent files and only the day for old ones.
   static std::int64_t ListedTime(std::int64_t written, bool isOld) {
     return isOld ? written - written % 86400 : written - written % 60;
@@ -222,31 +225,44 @@ TYPED_TEST(FtpServerTest, DeletesAFile) {
   EXPECT_EQ(this->connection_->LastError().Code(), 550);
 }
 
-TYPED_TEST(FtpServerTest, ListsNamesDirectoriesAndTimesWithoutChangingDirectory) {
+TYPED_TEST(FtpServerTest, ListsHiddenFilesDirectoriesAndTimesWithoutChangingDirectory) {
   using Traits = ServerTraits<TypeParam>;
   const std::int64_t recent = ::time(nullptr) - 3 * 86400 - 17;  // three days ago, odd seconds
   const std::int64_t old = 1583298367;                           // 2020-03-04 05:06:07 UTC
   const std::string cyrillic = "\xcf\xf0\xe8\xe2\xe5\xf2.htm";
-  WriteFile(this->Local("site/recent.htm"), "r");
-  WriteFile(this->Local("site/with  spaces.htm"), "s");
-  WriteFile(this->Local("site/" + cyrillic), "c");
-  std::filesystem::create_directories(this->Local("site/sub dir"));
-  WriteFile(this->Local("site/old.htm"), "o");
-  for (const char* name : {"recent.htm", "with  spaces.htm", "sub dir"}) SetWriteTime(this->Local("site/") / name, recent);
-  SetWriteTime(this->Local("site/" + cyrillic), recent);
-  SetWriteTime(this->Local("site/old.htm"), old);
+  WriteFile(this->Local("my site/recent.htm"), "r");
+  WriteFile(this->Local("my site/.hidden"), "h");
+  WriteFile(this->Local("my site/with  spaces.htm"), "s");
+  WriteFile(this->Local("my site/" + cyrillic), "c");
+  std::filesystem::create_directories(this->Local("my site/sub dir"));
+  WriteFile(this->Local("my site/old.htm"), "o");
+  for (const std::string name : {".hidden", "recent.htm", "with  spaces.htm", "sub dir"})
+    SetWriteTime(this->Local("my site/") / name, recent);
+  SetWriteTime(this->Local("my site/" + cyrillic), recent);
+  SetWriteTime(this->Local("my site/old.htm"), old);
   std::filesystem::create_directories(this->Local("elsewhere"));
   ASSERT_TRUE(this->connection_->SetCurrentDirectory(this->Remote("elsewhere")));
 
-  std::vector<FtpFindEntry> entries = this->List(this->Remote("site/*.*"));
+  std::vector<FtpFindEntry> entries = this->List(this->Remote("my site/*.*"));
+  std::vector<std::string> dotEntries;
+  for (const auto& entry : entries) {
+    if (!entry.isDotEntry) continue;
+    dotEntries.push_back(entry.name);
+    EXPECT_TRUE(entry.isDirectory) << entry.name;
+  }
+  const std::vector<std::string> expectedDotEntries =
+      Traits::kListsDotEntries ? std::vector<std::string>{".", ".."} : std::vector<std::string>{};
+  EXPECT_EQ(dotEntries, expectedDotEntries);
+  std::erase_if(entries, [](const FtpFindEntry& entry) { return entry.isDotEntry; });
   std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
-  ASSERT_EQ(entries.size(), 5u) << this->connection_->LastError().Message();
+  ASSERT_EQ(entries.size(), 6u) << this->connection_->LastError().Message();
   struct Expected {
     std::string name;
     bool isDirectory;
     std::int64_t time;
   };
-  const std::vector<Expected> expected = {{"old.htm", false, Traits::ListedTime(old, true)},
+  const std::vector<Expected> expected = {{".hidden", false, Traits::ListedTime(recent, false)},
+                                          {"old.htm", false, Traits::ListedTime(old, true)},
                                           {"recent.htm", false, Traits::ListedTime(recent, false)},
                                           {"sub dir", true, Traits::ListedTime(recent, false)},
                                           {"with  spaces.htm", false, Traits::ListedTime(recent, false)},
@@ -254,7 +270,6 @@ TYPED_TEST(FtpServerTest, ListsNamesDirectoriesAndTimesWithoutChangingDirectory)
   for (std::size_t index = 0; index < expected.size(); ++index) {
     EXPECT_EQ(entries[index].name, expected[index].name);
     EXPECT_EQ(entries[index].isDirectory, expected[index].isDirectory) << expected[index].name;
-    EXPECT_FALSE(entries[index].isDotEntry) << expected[index].name;
     EXPECT_EQ(entries[index].lastWriteUtc, std::optional<std::int64_t>(expected[index].time)) << expected[index].name;
   }
 

@@ -19,6 +19,7 @@ namespace ostrel {
 struct FtpServerFacts {
   bool binaryTypeSet = false;
   bool eprtRefused = false;
+  bool listAllRefused = false;  // "LIST -a path" was refused where "LIST path" worked
   std::optional<bool> offersMlst;  // empty until FEAT has been asked
 };
 

@@ -2,6 +2,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <cctype>
 #include <string_view>
 
@@ -25,6 +26,28 @@ bool FeaturesListMlst(const FtpReply& reply) {
     if (name == "MLST") return true;
   }
   return false;
+}
+
+// Runs one listing command and takes everything the server sends.
+bool Fetch(FtpControlChannel& channel, std::string_view verb, const std::string& argument, std::string& listing) {
+  listing.clear();
+  FtpDataTransfer transfer(channel);
+  return transfer.Start(verb, argument) && transfer.ReceiveAll(listing) && transfer.Finish();
+}
+
+// ls leaves out names that begin with a dot unless asked with -a, and such
+// files are published too. A server that takes "-a" for part of the path
+// refuses it; the plain form serves then, for the rest of the connection.
+bool FetchUnixListing(FtpControlChannel& channel, const std::string& directory, std::string& listing) {
+  FtpServerFacts& facts = channel.Facts();
+  if (!facts.listAllRefused) {
+    if (Fetch(channel, "LIST", directory.empty() ? "-a" : "-a " + directory, listing)) return true;
+    if (channel.IsBroken() || channel.LastError().Code() / 100 != 5) return false;
+    if (!Fetch(channel, "LIST", directory, listing)) return false;
+    facts.listAllRefused = true;
+    return true;
+  }
+  return Fetch(channel, "LIST", directory, listing);
 }
 
 const FtpFindEntry kNoEntry;
@@ -51,10 +74,9 @@ bool FtpFind::Start(const std::string& searchName) {
 
   const bool useMlsd = *facts.offersMlst;
   std::string listing;
-  FtpDataTransfer transfer(channel);
-  if (!transfer.Start(useMlsd ? "MLSD" : "LIST", directory) || !transfer.ReceiveAll(listing) ||
-      !transfer.Finish())
-    return connection_.Failed();
+  const bool fetched =
+      useMlsd ? Fetch(channel, "MLSD", directory, listing) : FetchUnixListing(channel, directory, listing);
+  if (!fetched) return connection_.Failed();
 
   const std::int64_t now = ::time(nullptr);
   std::size_t lineStart = 0;
@@ -67,6 +89,9 @@ bool FtpFind::Start(const std::string& searchName) {
     auto entry = useMlsd ? ParseMlsdLine(line) : ParseListLine(line, now);
     if (entry) entries_.push_back(std::move(*entry));
   }
+  // Some servers list "." and ".." even for an empty directory; empty is empty.
+  if (std::all_of(entries_.begin(), entries_.end(), [](const FtpFindEntry& entry) { return entry.isDotEntry; }))
+    entries_.clear();
   return !entries_.empty();
 }
 

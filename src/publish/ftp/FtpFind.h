@@ -19,7 +19,8 @@ struct FtpFindEntry {
 };
 
 // A remote directory listing, read whole when it starts: MLSD when the server
-// offers MLST, LIST otherwise.
+// offers MLST, LIST otherwise ("LIST -a", so that names beginning with a dot
+// are listed too, where the server understands it).
 class FtpFind {
  public:
   explicit FtpFind(FtpConnection& connection);
@@ -28,9 +29,9 @@ class FtpFind {
   // "/pub/site/docs/*.*"; the whole directory part is listed (a name without
   // a slash lists the current directory), and the current directory stays as
   // it was. True when at least one entry came; Current() is then the first.
-  // False when nothing could be listed, an empty directory included; then
-  // there is no current entry, and LastError() of the connection tells why
-  // when the listing failed.
+  // False when nothing could be listed, an empty directory included (one that
+  // lists only "." and ".." counts as empty); then there is no current entry,
+  // and LastError() of the connection tells why when the listing failed.
   //   if (find.Start("/pub/site/*.*")) do { use(find.Current()); } while (find.Next());
   bool Start(const std::string& searchName);
   // Moves to the next entry; false when there is none (and then no current entry).
