@@ -45,8 +45,10 @@ FileDescriptor CreateTemporaryFile(const std::filesystem::path& target,
                                    std::filesystem::path& temporary) {
   static unsigned serial = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string suffix = ".";
+    suffix.append(std::to_string(::getpid())).append(".").append(std::to_string(serial++)).append(".tmp");
     temporary = target;
-    temporary += "." + std::to_string(::getpid()) + "." + std::to_string(serial++) + ".tmp";
+    temporary += suffix;
     const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (descriptor >= 0 || errno != EEXIST) return FileDescriptor(descriptor);
   }
