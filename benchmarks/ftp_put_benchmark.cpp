@@ -68,7 +68,8 @@ int main(int argc, char** argv) {
   }
   std::sort(seconds.begin(), seconds.end());
   const double median = seconds[seconds.size() / 2];
-  std::printf("ostrel FtpConnection::PutFile, active, 100 MB, %d runs: median %.3f s = %.0f MB/s, best %.3f s = %.0f MB/s\n",
-              repetitions, median, kFileSize / median / 1e6, seconds.front(), kFileSize / seconds.front() / 1e6);
+  std::printf(
+      "ostrel FtpConnection::PutFile, active, 100 MB, %d runs: median %.3f s = %.0f MB/s, best %.3f s = %.0f MB/s\n",
+      repetitions, median, kFileSize / median / 1e6, seconds.front(), kFileSize / seconds.front() / 1e6);
   return 0;
 }

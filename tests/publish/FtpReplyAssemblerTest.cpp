@@ -60,7 +60,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"a code out of range", {"600 Nope"}, {Progress::Malformed}, 0, "600 Nope"},
         ReplyCase{"a code glued to text", {"2201 x"}, {Progress::Malformed}, 0, "2201 x"},
         ReplyCase{"a short code", {"22"}, {Progress::Malformed}, 0, "22"}),
-    [](const testing::TestParamInfo<ReplyCase>& info) { return test::ParameterName(info.index, info.param.description); });
+    [](const testing::TestParamInfo<ReplyCase>& info) {
+      return test::ParameterName(info.index, info.param.description);
+    });
 
 TEST(FtpReplyAssembler, StartsAFreshReplyAfterAComplete) {
   FtpReplyAssembler assembler;

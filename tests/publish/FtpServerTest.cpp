@@ -166,8 +166,9 @@ TYPED_TEST(FtpServerTest, MissingDirectoryCannotBeEnteredButTheConnectionGoesOn)
 }
 
 TYPED_TEST(FtpServerTest, CreatesDirectoriesWithTrailingSlashAndBelowAnExistingParent) {
-  EXPECT_TRUE(this->connection_->CreateDirectory(this->Remote("site/"))) << this->connection_->LastError().Message();
-  EXPECT_TRUE(this->connection_->CreateDirectory(this->Remote("site/docs"))) << this->connection_->LastError().Message();
+  FtpConnection& connection = *this->connection_;
+  EXPECT_TRUE(connection.CreateDirectory(this->Remote("site/"))) << connection.LastError().Message();
+  EXPECT_TRUE(connection.CreateDirectory(this->Remote("site/docs"))) << connection.LastError().Message();
   EXPECT_TRUE(std::filesystem::is_directory(this->Local("site/docs")));
   EXPECT_TRUE(this->connection_->SetCurrentDirectory(this->Remote("site/docs/")));
 

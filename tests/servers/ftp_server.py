@@ -36,6 +36,8 @@ def parse_arguments():
                         help="close the control connection once a STOR has received BYTES")
     faults.add_argument("--cut-data-during-stor", type=int, metavar="BYTES",
                         help="close only the data connection once a STOR has received BYTES")
+    faults.add_argument("--stall-stor", type=int, metavar="BYTES",
+                        help="stop reading a STOR's data connection once it has received BYTES")
     faults.add_argument("--silent-after", type=int, metavar="COUNT",
                         help="answer the first COUNT commands of a connection, then nothing")
     faults.add_argument("--silent-on", metavar="COMMAND",
@@ -75,6 +77,8 @@ def make_handler(options):
             elif (options.close_control_during_stor is not None
                   and received >= options.close_control_during_stor):
                 self.cmd_channel.close()
+            elif options.stall_stor is not None and received >= options.stall_stor:
+                self.del_channel()
 
     class TestHandler(FTPHandler):
         dtp_handler = FaultyDTPHandler

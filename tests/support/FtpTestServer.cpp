@@ -82,14 +82,10 @@ FtpTestServer::FtpTestServer(FtpTestServerOptions options) : options_(std::move(
     ownRoot_ = std::make_unique<TempDirectory>();
     options_.root = ownRoot_->Path();
   }
-  std::vector<std::string> arguments = {OSTREL_TEST_PYTHON,
-                                        std::string(OSTREL_TEST_SERVERS_DIR) + "/ftp_server.py",
-                                        "--root",
-                                        options_.root.string(),
-                                        "--user",
-                                        options_.user,
-                                        "--password",
-                                        options_.password};
+  std::vector<std::string> arguments = {OSTREL_TEST_PYTHON, std::string(OSTREL_TEST_SERVERS_DIR) + "/ftp_server.py",
+                                        "--root",           options_.root.string(),
+                                        "--user",           options_.user,
+                                        "--password",       options_.password};
   if (options_.logging) {
     arguments.push_back("--command-log");
     arguments.push_back((logDirectory_.Path() / "commands.log").string());
@@ -113,7 +109,8 @@ FtpTestServer::FtpTestServer(FtpTestServerOptions options) : options_(std::move(
   std::string output;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartTimeoutMilliseconds);
   while (output.find('\n') == std::string::npos) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd waiting{pipeEnds[0], POLLIN, 0};
     if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0) break;
     char buffer[64];

@@ -66,8 +66,9 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
 
 std::optional<std::string> VsftpdTestServer::WhyUnavailable() {
   if (geteuid() != 0)
-    return std::string("vsftpd runs only as root (it changes root and user for every session); "
-                       "run the tests as root to include the vsftpd cases");
+    return std::string(
+        "vsftpd runs only as root (it changes root and user for every session); "
+        "run the tests as root to include the vsftpd cases");
   return std::nullopt;
 }
 
@@ -75,8 +76,9 @@ VsftpdTestServer::VsftpdTestServer() {
   if (auto reason = WhyUnavailable()) throw std::runtime_error(*reason);
   const passwd* account = getpwnam("ftp");
   if (account == nullptr)
-    throw std::runtime_error("vsftpd serves anonymous logons as the system account \"ftp\", which is missing; "
-                             "installing the vsftpd package creates it");
+    throw std::runtime_error(
+        "vsftpd serves anonymous logons as the system account \"ftp\", which is missing; "
+        "installing the vsftpd package creates it");
   serverUser_ = account->pw_uid;
   serverGroup_ = account->pw_gid;
 

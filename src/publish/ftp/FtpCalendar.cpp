@@ -4,10 +4,9 @@
 
 namespace ostrel {
 
-std::optional<std::int64_t> UtcSecondsFromFields(int year, int month, int day, int hour, int minute,
-                                                 int second) {
-  if (year < 1900 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 ||
-      hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
+std::optional<std::int64_t> UtcSecondsFromFields(int year, int month, int day, int hour, int minute, int second) {
+  if (year < 1900 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 ||
+      minute < 0 || minute > 59 || second < 0 || second > 59)
     return std::nullopt;
   tm fields{};
   fields.tm_year = year - 1900;

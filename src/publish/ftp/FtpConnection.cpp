@@ -84,9 +84,7 @@ bool FtpConnection::SetCurrentDirectory(const std::string& path) {
   return channel_->Command("CWD", path, 2) || Failed();
 }
 
-bool FtpConnection::CreateDirectory(const std::string& path) {
-  return channel_->Command("MKD", path, 2) || Failed();
-}
+bool FtpConnection::CreateDirectory(const std::string& path) { return channel_->Command("MKD", path, 2) || Failed(); }
 
 bool FtpConnection::DeleteFile(const std::string& remoteName) {
   return channel_->Command("DELE", remoteName, 2) || Failed();

@@ -1,13 +1,12 @@
 #include "publish/ftp/FtpControlChannel.h"
 
-#include <Poco/Exception.h>
 #include <Poco/Net/DNS.h>
 #include <Poco/Net/HostEntry.h>
 #include <Poco/Net/IPAddress.h>
 #include <Poco/Net/NetException.h>
-#include <Poco/Timespan.h>
 #include <sys/socket.h>
 
+#include <cerrno>
 #include <vector>
 
 namespace ostrel {
@@ -20,10 +19,6 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kMaximumLineLength = 64 * 1024;
 constexpr std::size_t kMaximumReplyLines = 10000;
 
-Poco::Timespan ToTimespan(std::chrono::milliseconds wait) {
-  return Poco::Timespan(static_cast<Poco::Timespan::TimeDiff>(wait.count()) * 1000);
-}
-
 std::vector<Poco::Net::IPAddress> ResolveHost(const std::string& host) {
   Poco::Net::IPAddress literal;
   if (Poco::Net::IPAddress::tryParse(host, literal)) return {literal};
@@ -34,15 +29,28 @@ std::vector<Poco::Net::IPAddress> ResolveHost(const std::string& host) {
 std::string Printable(std::string_view text) {
   std::string result;
   for (char character : text) {
-    if (character == '\r') result += "\\r";
-    else if (character == '\n') result += "\\n";
-    else if (character == '\0') result += "\\0";
-    else result += character;
+    if (character == '\r')
+      result += "\\r";
+    else if (character == '\n')
+      result += "\\n";
+    else if (character == '\0')
+      result += "\\0";
+    else
+      result += character;
   }
   return result;
 }
 
 }  // namespace
+
+Poco::Timespan ToTimespan(std::chrono::milliseconds wait) {
+  return Poco::Timespan(static_cast<Poco::Timespan::TimeDiff>(wait.count()) * 1000);
+}
+
+bool IsSocketTimeout(const Poco::Exception& exception) {
+  return dynamic_cast<const Poco::TimeoutException*>(&exception) != nullptr || exception.code() == EAGAIN ||
+         exception.code() == EWOULDBLOCK;
+}
 
 std::string DescribeWait(std::chrono::milliseconds wait) {
   if (wait.count() % 1000 != 0) return std::to_string(wait.count()) + " ms";
@@ -50,8 +58,7 @@ std::string DescribeWait(std::chrono::milliseconds wait) {
   return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
 }
 
-FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts)
-    : timeouts_(timeouts) {
+FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts) : timeouts_(timeouts) {
   const std::string where = DescribeHostAddress(address);
   std::vector<Poco::Net::IPAddress> candidates;
   try {
@@ -125,16 +132,16 @@ bool FtpControlChannel::Send(std::string_view verb, std::string_view argument) {
       sent += static_cast<std::size_t>(
           socket_.sendBytes(command.data() + sent, static_cast<int>(command.size() - sent), MSG_NOSIGNAL));
     return true;
-  } catch (const Poco::TimeoutException&) {
-    Break(FtpError::kTimeout, "The server took no command for " + DescribeWait(timeouts_.reply) + ".");
   } catch (const Poco::Exception& exception) {
-    Break(FtpError::kSystemError, "Cannot send to the server: " + exception.displayText());
+    if (IsSocketTimeout(exception))
+      Break(FtpError::kTimeout, "The server took no command for " + DescribeWait(timeouts_.reply) + ".");
+    else
+      Break(FtpError::kSystemError, "Cannot send to the server: " + exception.displayText());
   }
   return false;
 }
 
-bool FtpControlChannel::ReadLine(Clock::time_point deadline, const FtpReplyAssembler& assembler,
-                                 std::string& line) {
+bool FtpControlChannel::ReadLine(Clock::time_point deadline, const FtpReplyAssembler& assembler, std::string& line) {
   for (;;) {
     const auto newline = inbound_.find('\n');
     if (newline != std::string::npos) {
@@ -165,9 +172,9 @@ bool FtpControlChannel::ReadLine(Clock::time_point deadline, const FtpReplyAssem
     }
     std::string partial = assembler.IsInsideReply() ? assembler.Reply().Text() : std::string();
     if (!inbound_.empty()) partial += (partial.empty() ? "" : "\n") + inbound_;
-    Break(FtpError::kConnectionClosed,
-          partial.empty() ? "The server closed the connection."
-                          : "The server closed the connection in the middle of its reply: " + partial);
+    Break(FtpError::kConnectionClosed, partial.empty()
+                                           ? "The server closed the connection."
+                                           : "The server closed the connection in the middle of its reply: " + partial);
     return false;
   }
 }
@@ -200,8 +207,7 @@ bool FtpControlChannel::ReadReply(FtpReply& reply) {
   return false;
 }
 
-bool FtpControlChannel::Command(std::string_view verb, std::string_view argument, int expectedClass,
-                                FtpReply* reply) {
+bool FtpControlChannel::Command(std::string_view verb, std::string_view argument, int expectedClass, FtpReply* reply) {
   FtpReply received;
   if (!Send(verb, argument) || !ReadReply(received)) return false;
   const bool expected = received.Class() == expectedClass;
@@ -210,7 +216,9 @@ bool FtpControlChannel::Command(std::string_view verb, std::string_view argument
   return expected;
 }
 
-void FtpControlChannel::RecordFailure(int code, std::string message) { lastError_ = FtpError(code, std::move(message)); }
+void FtpControlChannel::RecordFailure(int code, std::string message) {
+  lastError_ = FtpError(code, std::move(message));
+}
 
 void FtpControlChannel::RecordReplyFailure(const FtpReply& reply) { lastError_ = FtpError(reply.code, reply.Text()); }
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <Poco/Exception.h>
 #include <Poco/Net/SocketAddress.h>
 #include <Poco/Net/StreamSocket.h>
+#include <Poco/Timespan.h>
 
 #include <chrono>
 #include <optional>
@@ -19,7 +21,7 @@ namespace ostrel {
 struct FtpServerFacts {
   bool binaryTypeSet = false;
   bool eprtRefused = false;
-  bool listAllRefused = false;  // "LIST -a path" was refused where "LIST path" worked
+  bool listAllRefused = false;     // "LIST -a path" was refused where "LIST path" worked
   std::optional<bool> offersMlst;  // empty until FEAT has been asked
 };
 
@@ -65,8 +67,7 @@ class FtpControlChannel {
 
  private:
   bool EnsureUsable();
-  bool ReadLine(std::chrono::steady_clock::time_point deadline, const FtpReplyAssembler& assembler,
-                std::string& line);
+  bool ReadLine(std::chrono::steady_clock::time_point deadline, const FtpReplyAssembler& assembler, std::string& line);
   void CloseSocket() noexcept;
 
   FtpTimeouts timeouts_;
@@ -80,5 +81,9 @@ class FtpControlChannel {
 
 // A wait as the user reads it: "60 seconds", "300 ms".
 std::string DescribeWait(std::chrono::milliseconds wait);
+Poco::Timespan ToTimespan(std::chrono::milliseconds wait);
+// True for a send or receive that ran out of its socket timeout: POCO reports
+// a receive as TimeoutException but a send as an I/O error with EAGAIN.
+bool IsSocketTimeout(const Poco::Exception& exception);
 
 }  // namespace ostrel

@@ -1,8 +1,6 @@
 #include "publish/ftp/FtpDataTransfer.h"
 
-#include <Poco/Exception.h>
 #include <Poco/Net/IPAddress.h>
-#include <Poco/Timespan.h>
 #include <sys/socket.h>
 
 #include <utility>
@@ -10,10 +8,6 @@
 namespace ostrel {
 
 namespace {
-
-Poco::Timespan ToTimespan(std::chrono::milliseconds wait) {
-  return Poco::Timespan(static_cast<Poco::Timespan::TimeDiff>(wait.count()) * 1000);
-}
 
 // "|1|127.0.0.1|40685|" or "|2|::1|40685|".
 std::string EprtArgument(const Poco::Net::SocketAddress& address) {
@@ -107,11 +101,12 @@ bool FtpDataTransfer::Send(const char* bytes, std::size_t size) {
       size -= static_cast<std::size_t>(sent);
     }
     return true;
-  } catch (const Poco::TimeoutException&) {
-    FailWithFinalReply(FtpError::kTimeout,
-                       "The server took no data for " + DescribeWait(channel_.Timeouts().data) + ".");
   } catch (const Poco::Exception& exception) {
-    FailWithFinalReply(FtpError::kSystemError, "The data connection failed: " + exception.displayText());
+    if (IsSocketTimeout(exception))
+      FailWithFinalReply(FtpError::kTimeout,
+                         "The server took no data for " + DescribeWait(channel_.Timeouts().data) + ".");
+    else
+      FailWithFinalReply(FtpError::kSystemError, "The data connection failed: " + exception.displayText());
   }
   return false;
 }
@@ -170,11 +165,10 @@ void FtpDataTransfer::Abandon(int code, std::string message) {
 void FtpDataTransfer::FailWithFinalReply(int code, std::string message) {
   ResetDataConnection();
   FtpReply reply;
-  if (!channel_.ReadReply(reply)) return;  // the channel has recorded why
-  if (reply.Class() == 4 || reply.Class() == 5)
+  if (channel_.ReadReply(reply) && (reply.Class() == 4 || reply.Class() == 5))
     channel_.RecordReplyFailure(reply);
   else
-    channel_.RecordFailure(code, std::move(message));
+    channel_.RecordFailure(code, std::move(message));  // also when no reply came: ours is the cause
 }
 
 void FtpDataTransfer::ResetDataConnection() noexcept {

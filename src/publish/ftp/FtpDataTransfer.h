@@ -42,7 +42,8 @@ class FtpDataTransfer {
  private:
   bool OpenPort();
   bool Accept();
-  // After the data connection failed: the server's final reply explains it best.
+  // After the data connection failed: the server's refusal explains it best
+  // when one comes; otherwise the failure on our side is the error.
   void FailWithFinalReply(int code, std::string message);
   void ResetDataConnection() noexcept;
 

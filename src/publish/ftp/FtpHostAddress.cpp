@@ -19,8 +19,8 @@ std::optional<std::uint16_t> ParsePort(std::string_view text) {
 
 bool IsUsableHostName(std::string_view host) {
   return !host.empty() && std::none_of(host.begin(), host.end(), [](char character) {
-    return character == ' ' || character == '\t' || character == '[' || character == ']' ||
-           character == '/' || character == '@';
+    return character == ' ' || character == '\t' || character == '[' || character == ']' || character == '/' ||
+           character == '@';
   });
 }
 

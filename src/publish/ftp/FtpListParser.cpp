@@ -46,7 +46,7 @@ int ToNumber(std::string_view digits) { return std::stoi(std::string(digits)); }
 // 1 to 12 for an English month abbreviation in any letter case, else 0.
 int MonthNumber(std::string_view text) {
   static constexpr std::array<std::string_view, 12> kMonths = {"jan", "feb", "mar", "apr", "may", "jun",
-                                                                "jul", "aug", "sep", "oct", "nov", "dec"};
+                                                               "jul", "aug", "sep", "oct", "nov", "dec"};
   if (text.size() != 3) return 0;
   std::string lower(text);
   for (char& character : lower) character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
@@ -104,9 +104,8 @@ std::optional<FtpFindEntry> ParseUnixLine(std::string_view line, const std::vect
       if (arrow != std::string::npos) entry.name.resize(arrow);
     }
     entry.isDotEntry = entry.name == "." || entry.name == "..";
-    entry.lastWriteUtc = hasClockTime
-                             ? MostRecentOccurrence(month, ToNumber(day), hour, minute, nowUtc)
-                             : UtcSecondsFromFields(ToNumber(timeOrYear), month, ToNumber(day), 0, 0, 0);
+    entry.lastWriteUtc = hasClockTime ? MostRecentOccurrence(month, ToNumber(day), hour, minute, nowUtc)
+                                      : UtcSecondsFromFields(ToNumber(timeOrYear), month, ToNumber(day), 0, 0, 0);
     return entry;
   }
   return std::nullopt;

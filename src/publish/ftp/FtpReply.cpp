@@ -5,8 +5,8 @@ namespace ostrel {
 namespace {
 
 bool StartsWithCode(std::string_view line) {
-  return line.size() >= 3 && line[0] >= '1' && line[0] <= '5' && line[1] >= '0' && line[1] <= '9' &&
-         line[2] >= '0' && line[2] <= '9';
+  return line.size() >= 3 && line[0] >= '1' && line[0] <= '5' && line[1] >= '0' && line[1] <= '9' && line[2] >= '0' &&
+         line[2] <= '9';
 }
 
 int CodeOf(std::string_view line) { return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0'); }

@@ -25,8 +25,7 @@ class FtpSession {
   // Connects to host ("name", "name:port", "[v6address]:port"; port 21 when
   // none is given) and logs on. Throws FtpError with the server's reply text
   // or the system's text on failure.
-  std::unique_ptr<FtpConnection> Connect(const std::string& host, const std::string& user,
-                                         const std::string& password);
+  std::unique_ptr<FtpConnection> Connect(const std::string& host, const std::string& user, const std::string& password);
 
   const std::string& AgentName() const { return agentName_; }
   const FtpTimeouts& Timeouts() const { return timeouts_; }
