@@ -250,6 +250,8 @@ TEST_F(FaultyServerTest, RefusedEprtFallsBackToPortForTheRestOfTheConnection) {
   for (const auto& command : CommandsAfterLogon(*server_))
     if (command.starts_with("EPRT") || command.starts_with("PORT")) dataCommands.push_back(command.substr(0, 4));
   EXPECT_EQ(dataCommands, (std::vector<std::string>{"EPRT", "PORT", "PORT"}));
+  const auto commands = CommandsAfterLogon(*server_);
+  EXPECT_EQ(std::count(commands.begin(), commands.end(), "TYPE I"), 1);
 }
 
 TEST_F(FaultyServerTest, ListingUsesListWhenFeatHasNoMlstAndPlainListWhenDashAIsRefused) {

@@ -147,7 +147,9 @@ TYPED_TEST(FtpServerTest, RefusedLogonCarriesTheServersReply) {
 
 TYPED_TEST(FtpServerTest, SetsTheCurrentDirectoryWithOrWithoutTrailingSlash) {
   std::filesystem::create_directories(this->Local("docs/img"));
-  for (const std::string relative : {"docs", "docs/", "docs/img/"}) {
+  std::filesystem::create_directories(this->Local("say \"hi\""));
+  // The reply to PWD doubles a quote inside the quoted path.
+  for (const std::string relative : {"docs", "docs/", "docs/img/", "say \"hi\"/"}) {
     EXPECT_TRUE(this->connection_->SetCurrentDirectory(this->Remote(relative))) << relative;
     std::string path;
     EXPECT_TRUE(this->connection_->GetCurrentDirectory(path));

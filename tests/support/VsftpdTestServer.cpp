@@ -81,6 +81,8 @@ VsftpdTestServer::VsftpdTestServer() {
         "installing the vsftpd package creates it");
   serverUser_ = account->pw_uid;
   serverGroup_ = account->pw_gid;
+  // vsftpd's own empty directory for its sandbox; /var/run is emptied at every boot.
+  std::filesystem::create_directories("/var/run/vsftpd/empty");
 
   // The root must not be writable by the session (vsftpd refuses to run
   // then), so the root stays the test's and only pub is the server's.
