@@ -11,7 +11,7 @@ packages=(
   tzdata
   python3 python3-pyftpdlib vsftpd
   curl lftp ncftp
-  xvfb x11-utils xauth
+  xvfb x11-utils xauth x11-apps xdotool
 )
 
 missing=()

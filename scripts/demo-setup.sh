@@ -1,0 +1,80 @@
+# Sourced by run.sh and take-screenshots.sh: a sample site in Windows-1251, a
+# throwaway pyftpdlib server on 127.0.0.1 that receives it, and a settings
+# file filled in for both. Not a program of its own.
+#
+#   demo_prepare DIRECTORY   makes everything below DIRECTORY and starts the
+#                            server; sets demo_site, demo_published,
+#                            demo_settings, demo_port, demo_user, demo_password
+#   demo_stop                stops the server (safe to call twice)
+
+demo_python=/usr/bin/python3 # Debian's python3-pyftpdlib lives in the system interpreter
+demo_user=demo
+demo_password=ostrel-demo
+demo_server_pid=""
+
+demo_make_site() {
+  # A few pages with their charset declared, a page in a "_drafts" directory
+  # that is left out, a plain text file and an image.
+  "$demo_python" - "$1" "$demo_repository/resources/icons/ostrel-32.png" <<'PYTHON'
+import pathlib, shutil, sys
+
+site = pathlib.Path(sys.argv[1])
+def page(path, title, body):
+    text = ('<HTML><HEAD>\n'
+            '<META HTTP-EQUIV="Content-Type" CONTENT="text/html; charset=windows-1251">\n'
+            f'<TITLE>{title}</TITLE></HEAD>\n<BODY>\n{body}\n</BODY></HTML>\n')
+    target = site / path
+    target.parent.mkdir(parents=True, exist_ok=True)
+    target.write_bytes(text.encode("cp1251"))
+
+page("index.htm", "Главная страница", "<H1>Добро пожаловать!</H1>\n<P>Это пример сайта для Ostrel.</P>\n"
+     '<P><A HREF="news/index.html">Новости</A> <IMG SRC="images/logo.png" ALT="Логотип"></P>')
+page("news/index.html", "Новости", "<H2>Новости</H2>\n<P>Сайт переехал на новый сервер.</P>")
+page("_drafts/plan.htm", "Черновик", "<P>Этот черновик не публикуется: каталог начинается с подчёркивания.</P>")
+(site / "readme.txt").write_bytes("Файлы этого сайта записаны в кодировке Windows-1251.\r\n".encode("cp1251"))
+(site / "images").mkdir(exist_ok=True)
+shutil.copyfile(sys.argv[2], site / "images" / "logo.png")
+PYTHON
+}
+
+demo_prepare() {
+  local directory=$1
+  demo_site="$directory/site"
+  local server_root="$directory/server"
+  demo_published="$server_root/www"
+  demo_settings="$directory/ostrel.INI"
+  mkdir -p "$demo_published"
+  demo_make_site "$demo_site"
+
+  local output="$directory/server.out"
+  "$demo_python" "$demo_repository/tests/servers/ftp_server.py" --root "$server_root" \
+    --user "$demo_user" --password "$demo_password" >"$output" 2>"$directory/server.log" &
+  demo_server_pid=$!
+
+  demo_port=""
+  for _ in $(seq 1 100); do
+    demo_port=$(head -n 1 "$output" 2>/dev/null || true)
+    [ -n "$demo_port" ] && break
+    if ! kill -0 "$demo_server_pid" 2>/dev/null; then
+      echo "The demo FTP server did not start:" >&2
+      cat "$directory/server.log" >&2
+      return 1
+    fi
+    sleep 0.1
+  done
+  if [ -z "$demo_port" ]; then
+    echo "The demo FTP server did not report its port within 10 seconds; see $directory/server.log" >&2
+    return 1
+  fi
+
+  printf '[Parameters]\nLocalDir=%s\nHost=127.0.0.1:%s\nName=%s\nRemoteDir=/www\n' \
+    "$demo_site" "$demo_port" "$demo_user" >"$demo_settings"
+}
+
+demo_stop() {
+  if [ -n "$demo_server_pid" ]; then
+    kill "$demo_server_pid" 2>/dev/null || true
+    wait "$demo_server_pid" 2>/dev/null || true
+    demo_server_pid=""
+  fi
+}

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Takes the README's screenshots from the real program in a real X window:
+# starts a virtual X server (Xvfb), runs Ostrel against the demo FTP server,
+# publishes the demo site, opens the options dialog and the about box, dumps
+# each window with xwd and converts the dumps to PNG in docs/screenshots/.
+#
+#   ./scripts/take-screenshots.sh [PATH_TO_OSTREL]   (default: build/release/src/app/ostrel)
+#
+# Needs xvfb (xvfb-run), x11-apps (xwd) and xdotool; scripts/install-deps.sh
+# installs them.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+ostrel=$(realpath "${1:-build/release/src/app/ostrel}")
+[ -x "$ostrel" ] || { echo "take-screenshots.sh: no program at $ostrel; build it first (scripts/run.sh does)" >&2; exit 1; }
+
+if [ -z "${OSTREL_SCREENSHOT_DISPLAY:-}" ]; then
+  export OSTREL_SCREENSHOT_DISPLAY=1
+  exec xvfb-run -a -s "-screen 0 800x600x24 -dpi 96" "$0" "$ostrel"
+fi
+
+demo_repository=$PWD
+# shellcheck source=scripts/demo-setup.sh
+. scripts/demo-setup.sh
+# A fixed folder, so that the screenshots show a tidy path; it is this
+# script's own and is made afresh each time.
+work="${TMPDIR:-/tmp}/ostrel-screenshot-demo"
+rm -rf "$work"
+mkdir -p "$work"
+ostrel_pid=""
+cleanup() {
+  [ -n "$ostrel_pid" ] && kill "$ostrel_pid" 2>/dev/null || true
+  demo_stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+demo_prepare "$work"
+output=docs/screenshots
+mkdir -p "$output"
+
+# The window with this exact title, waited for up to ten seconds.
+window_named() {
+  timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1
+}
+
+# Dumps a window from the X server and converts it to PNG.
+dump() {
+  xwd -silent -id "$1" -out "$work/$2.xwd"
+  /usr/bin/python3 scripts/xwd_to_png.py "$work/$2.xwd" "$output/$2.png"
+  echo "take-screenshots.sh: $output/$2.png"
+}
+
+# Without a window manager the keyboard follows the pointer, so the pointer
+# is kept over the window that should take the keys.
+point_at() {
+  xdotool mousemove --window "$1" 4 4
+  sleep 0.3
+}
+
+OSTREL_SETTINGS_FILE="$demo_settings" ASAN_OPTIONS=detect_leaks=0 "$ostrel" &
+ostrel_pid=$!
+main=$(window_named Ostrel)
+point_at "$main"
+
+# The focus starts in "Local directory"; the password edit is three tabs on.
+xdotool key Tab Tab Tab
+xdotool type --delay 20 "$demo_password"
+xdotool key Return
+for _ in $(seq 1 100); do
+  [ -f "$demo_published/index.htm" ] && [ -f "$demo_published/images/logo.png" ] && break
+  sleep 0.1
+done
+sleep 1
+dump "$main" main-dialog
+
+xdotool key alt+o
+options=$(window_named Options)
+point_at "$options"
+dump "$options" options-dialog
+xdotool key Escape
+point_at "$main"
+
+# The about box through the context menu that stands in for the window menu.
+xdotool click 3
+sleep 0.5
+xdotool key a
+about=$(window_named "About Ostrel")
+point_at "$about"
+dump "$about" about-box
+xdotool key Escape
+point_at "$main"
+xdotool key Escape
+wait "$ostrel_pid" || true
+ostrel_pid=""
