@@ -32,8 +32,7 @@ constexpr std::array kMainControls = {
 constexpr std::array kOptionsControls = {
     ControlTemplate{kOkButton, PushButton, "OK", 78, 93, 50, 14, kStyleDefaultButton},
     ControlTemplate{kCancelButton, PushButton, "Cancel", 144, 93, 50, 14, kStylePlain},
-    ControlTemplate{kXcodeCheck, CheckBox, "&Translate to KOI8 files with extenstions:", 15, 7, 139, 10,
-                    kStylePlain},
+    ControlTemplate{kXcodeCheck, CheckBox, "&Translate to KOI8 files with extenstions:", 15, 7, 139, 10, kStylePlain},
     ControlTemplate{kExtensionsEdit, Edit, "", 39, 18, 226, 14, kStylePlain},
     ControlTemplate{kNoQMarksCheck, CheckBox, "&Convert invalid chars to spaces", 15, 37, 135, 9, kStylePlain},
     ControlTemplate{kSkipSpecialDirsCheck, CheckBox, "&Skip directories that start with underscore", 15, 64, 152, 8,

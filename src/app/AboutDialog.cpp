@@ -11,8 +11,7 @@ namespace ostrel {
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   BuildDialog(*this, AboutDialogTemplate());
   setWindowIcon(ProgramIcon());
-  connect(FindControl<QPushButton>(*this, kOkButton), &QPushButton::clicked, this,
-          [this] { done(kDialogResultOk); });
+  connect(FindControl<QPushButton>(*this, kOkButton), &QPushButton::clicked, this, [this] { done(kDialogResultOk); });
 }
 
 void AboutDialog::reject() { done(kDialogResultCancel); }

@@ -40,7 +40,8 @@ struct ExpectedControl {
 struct PixelScale {
   explicit PixelScale(const QFont& font) {
     const QFontMetrics metrics(font);
-    const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     averageWidth = (letters / 26 + 1) / 2;
     height = metrics.height();
   }
@@ -89,8 +90,7 @@ void ExpectLayout(const QDialog& dialog, const QString& caption, int width, int 
       EXPECT_EQ(control->objectName(), QString::number(want.id));
       EXPECT_EQ(control->property("controlId").toInt(), want.id);
     }
-    EXPECT_EQ(control->geometry(),
-              QRect(scale.X(want.x), scale.Y(want.y), scale.X(want.width), scale.Y(want.height)));
+    EXPECT_EQ(control->geometry(), QRect(scale.X(want.x), scale.Y(want.y), scale.X(want.width), scale.Y(want.height)));
   }
 }
 
@@ -221,7 +221,8 @@ TEST_F(DialogLayoutTest, MnemonicOfALabelMovesTheFocusToTheEditAfterIt) {
       {Qt::Key_R, 1001}, {Qt::Key_U, 1004}, {Qt::Key_D, 1006}, {Qt::Key_L, 1000}};
   for (const auto& [key, id] : mnemonics) {
     QTest::keyClick(&dialog, key, Qt::AltModifier);
-    EXPECT_EQ(QApplication::focusWidget(), &Control(dialog, id)) << "Alt+" << QKeySequence(key).toString().toStdString();
+    EXPECT_EQ(QApplication::focusWidget(), &Control(dialog, id))
+        << "Alt+" << QKeySequence(key).toString().toStdString();
   }
 }
 

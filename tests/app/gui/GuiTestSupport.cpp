@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QTimer>
 #include <fstream>
+#include <stdexcept>
 
 #include "app/MessageBox.h"
 

@@ -78,10 +78,10 @@ class MainDialogRunTest : public ::testing::Test {
   void RunThroughTheDialog(WatchedMainDialog& dialog) {
     dialog.show();
     const std::vector<std::pair<int, std::string>> typed = {{1000, Site().string()},
-                                                           {1001, server_.Host()},
-                                                           {1004, server_.User()},
-                                                           {1005, server_.Password()},
-                                                           {1006, "www"}};
+                                                            {1001, server_.Host()},
+                                                            {1004, server_.User()},
+                                                            {1005, server_.Password()},
+                                                            {1006, "www"}};
     for (const auto& [id, text] : typed) {
       auto& edit = static_cast<QLineEdit&>(Control(dialog, id));
       edit.clear();
@@ -149,7 +149,8 @@ TEST_F(MainDialogRunTest, PublishesTheTreeAndClosingStoresTheNormalisedDirectori
 // be copied and stops the run after it. Escape pressed earlier changes
 // nothing: the dialog's own keyboard handling does not apply inside the pump.
 TEST_F(MainDialogRunTest, CancelClickedInsideThePumpStopsTheRunAfterTheCurrentFile) {
-  for (int file = 1; file <= 6; ++file) WriteFile(Site() / ("f" + std::to_string(file) + ".bin"), std::string(100, 'x'));
+  for (int file = 1; file <= 6; ++file)
+    WriteFile(Site() / ("f" + std::to_string(file) + ".bin"), std::string(100, 'x'));
   WatchedMainDialog dialog(app_);
   int copying = 0;
   dialog.beforePump = [&](const std::string& status) {

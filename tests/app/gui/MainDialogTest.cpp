@@ -45,8 +45,9 @@ TEST_F(MainDialogTest, FirstStartWithoutAFileShowsEmptyEditsAndTheDefaults) {
   EXPECT_EQ(LabelText(dialog, 1007), "");
   EXPECT_EQ(LabelText(dialog, 1012), "0");
   EXPECT_EQ(dialog.XCodeExtenstions, "htm, html, txt");
-  EXPECT_EQ((std::vector<int>{dialog.SkipSpecialDirs, dialog.Xcode, dialog.NoQMarks, dialog.UpdateOnly, dialog.Recurse}),
-            (std::vector<int>{1, 1, 1, 1, 1}));
+  EXPECT_EQ(
+      (std::vector<int>{dialog.SkipSpecialDirs, dialog.Xcode, dialog.NoQMarks, dialog.UpdateOnly, dialog.Recurse}),
+      (std::vector<int>{1, 1, 1, 1, 1}));
   EXPECT_EQ(dialog.Running, 0);
   EXPECT_FALSE(std::filesystem::exists(File())) << "reading creates no file";
 }

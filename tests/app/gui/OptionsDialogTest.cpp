@@ -41,9 +41,8 @@ TEST_F(OptionsDialogTest, WithoutAFileOpensWithTheDefaultsAndOkCreatesTheFile) {
 
   Click(dialog, 1);
   EXPECT_EQ(dialog.result(), 1);
-  EXPECT_EQ(SettingsLines(File()),
-            (std::vector<std::string>{"SkipSpecialDirs=1", "XCodeExtenstions=htm, html, txt", "Xcode=1", "NoQMarks=1",
-                                      "UpdateOnly=1", "Recurse=1"}));
+  EXPECT_EQ(SettingsLines(File()), (std::vector<std::string>{"SkipSpecialDirs=1", "XCodeExtenstions=htm, html, txt",
+                                                             "Xcode=1", "NoQMarks=1", "UpdateOnly=1", "Recurse=1"}));
 }
 
 // Out-of-range flags open unchecked and are stored as 0; 2 counts as on.
@@ -101,9 +100,8 @@ TEST_F(OptionsDialogTest, OkStoresTheValuesAndHandsThemToTheMainDialog) {
   EXPECT_EQ(main.UpdateOnly, 0);
   EXPECT_EQ(main.XCodeExtenstions, "shtml");
   EXPECT_EQ(main.Xcode, 1);
-  EXPECT_EQ(SettingsLines(File()),
-            (std::vector<std::string>{"SkipSpecialDirs=1", "XCodeExtenstions=shtml", "Xcode=1", "NoQMarks=0",
-                                      "UpdateOnly=0", "Recurse=1"}));
+  EXPECT_EQ(SettingsLines(File()), (std::vector<std::string>{"SkipSpecialDirs=1", "XCodeExtenstions=shtml", "Xcode=1",
+                                                             "NoQMarks=0", "UpdateOnly=0", "Recurse=1"}));
 }
 
 // The rules run on clicks only, and OK reads disabled controls too.
