@@ -2,9 +2,12 @@
 # throwaway pyftpdlib server on 127.0.0.1 that receives it, and a settings
 # file filled in for both. Not a program of its own.
 #
-#   demo_prepare DIRECTORY   makes everything below DIRECTORY and starts the
-#                            server; sets demo_site, demo_published,
-#                            demo_settings, demo_port, demo_user, demo_password
+#   demo_prepare DIRECTORY [SERVER_OPTION...]
+#                            makes everything below DIRECTORY and starts the
+#                            server (with tests/servers/ftp_server.py's further
+#                            options, e.g. --delay-reply STOR:1); sets demo_site,
+#                            demo_published, demo_settings, demo_port, demo_user,
+#                            demo_password
 #   demo_stop                stops the server (safe to call twice)
 
 demo_python=/usr/bin/python3 # Debian's python3-pyftpdlib lives in the system interpreter
@@ -39,6 +42,7 @@ PYTHON
 
 demo_prepare() {
   local directory=$1
+  shift
   demo_site="$directory/site"
   local server_root="$directory/server"
   demo_published="$server_root/www"
@@ -48,7 +52,7 @@ demo_prepare() {
 
   local output="$directory/server.out"
   "$demo_python" "$demo_repository/tests/servers/ftp_server.py" --root "$server_root" \
-    --user "$demo_user" --password "$demo_password" >"$output" 2>"$directory/server.log" &
+    --user "$demo_user" --password "$demo_password" "$@" >"$output" 2>"$directory/server.log" &
   demo_server_pid=$!
 
   demo_port=""

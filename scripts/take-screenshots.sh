@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots from the real program in a real X window:
 # starts a virtual X server (Xvfb), runs Ostrel against the demo FTP server,
-# publishes the demo site, opens the options dialog and the about box, dumps
-# each window with xwd and converts the dumps to PNG in docs/screenshots/.
+# publishes the demo site (one screenshot during the run, one after it),
+# opens the options dialog and the about box, dumps each window with xwd and
+# converts the dumps to PNG in docs/screenshots/.
 #
 #   ./scripts/take-screenshots.sh [PATH_TO_OSTREL]   (default: build/release/src/app/ostrel)
 #
@@ -34,7 +35,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-demo_prepare "$work"
+# Each upload is answered a second late, so that one screenshot catches the run.
+demo_prepare "$work" --delay-reply STOR:1
 output=docs/screenshots
 mkdir -p "$output"
 
@@ -66,11 +68,14 @@ point_at "$main"
 xdotool key Tab Tab Tab
 xdotool type --delay 20 "$demo_password"
 xdotool key Return
-for _ in $(seq 1 100); do
-  [ -f "$demo_published/index.htm" ] && [ -f "$demo_published/images/logo.png" ] && break
+sleep 1.5
+dump "$main" main-dialog-running
+# The run is over when the last of the four published files has arrived.
+for _ in $(seq 1 200); do
+  [ "$(find "$demo_published" -type f | wc -l)" -ge 4 ] && break
   sleep 0.1
 done
-sleep 1
+sleep 1.5
 dump "$main" main-dialog
 
 xdotool key alt+o
