@@ -25,12 +25,7 @@ class PublishFaultTest : public testing::Test {
   std::vector<std::string> Publish(SiteServer& server, const std::function<void(TestPublisher&)>& adjust = {}) {
     RecordingUserInterface recorder;
     TestPublisher publisher(recorder);
-    publisher.LocalDir = local_.Path().string();
-    publisher.Host = server.Host();
-    publisher.Name = server.User();
-    publisher.Password = server.Password();
-    publisher.RemoteDir = "/site";
-    publisher.Xcode = 0;
+    test::AimAt(publisher, server, local_.Path());
     publisher.TotalCopied = 999;
     if (adjust) adjust(publisher);
     publisher.Run();
@@ -62,7 +57,7 @@ TEST_F(PublishFaultTest, RemoteFileWhereADirectoryBelongsEndsTheRun) {
   test::WriteFile(local_.Path() / "docs" / "b.htm", "b");
 
   const std::vector<std::string> transcript =
-      Publish(server, [&](TestPublisher& publisher) { publisher.RemoteDir = server.SiteRemotePath(); });
+      Publish(server);
   ASSERT_EQ(transcript.size(), 5u);
   EXPECT_EQ(transcript[2], "box: Cannot change to remote directory: /pub/site/docs/");
   EXPECT_EQ(transcript[3].rfind("box: 550", 0), 0u) << transcript[3];

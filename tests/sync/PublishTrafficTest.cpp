@@ -34,12 +34,7 @@ class PublishTrafficTest : public testing::Test {
 
   void Publish(RecordingUserInterface& recorder) {
     TestPublisher publisher(recorder);
-    publisher.LocalDir = local_.Path().string();
-    publisher.Host = server_.Host();
-    publisher.Name = server_.User();
-    publisher.Password = server_.Password();
-    publisher.RemoteDir = "/site";
-    publisher.Xcode = 0;
+    test::AimAt(publisher, server_, local_.Path());
     publisher.Run();
   }
 
@@ -80,12 +75,7 @@ TEST_F(PublishTrafficTest, StopAtAStatusLineFinishesThatFileAndUnwindsEveryLevel
   };
   TestPublisher publisher(recorder);
   running = &publisher;
-  publisher.LocalDir = local_.Path().string();
-  publisher.Host = server_.Host();
-  publisher.Name = server_.User();
-  publisher.Password = server_.Password();
-  publisher.RemoteDir = "/site";
-  publisher.Xcode = 0;
+  test::AimAt(publisher, server_, local_.Path());
   publisher.Run();
 
   const std::vector<std::string> transcript = recorder.Transcript();
@@ -118,11 +108,7 @@ TEST_F(PublishTrafficTest, StopAtProcessingStillEntersTheRemoteDirectoryButWalks
   recorder.onStatus = [&](int, const std::string& status) {
     if (status == "Processing...") publisher.Running = 0;
   };
-  publisher.LocalDir = local_.Path().string();
-  publisher.Host = server_.Host();
-  publisher.Name = server_.User();
-  publisher.Password = server_.Password();
-  publisher.RemoteDir = "/site";
+  test::AimAt(publisher, server_, local_.Path());
   publisher.Run();
 
   EXPECT_EQ(recorder.Transcript(), (std::vector<std::string>{"Logging on...", "Processing...", "Finished."}));
@@ -134,10 +120,7 @@ TEST_F(PublishTrafficTest, RemoteDirectoryTypedWithBackslashesGivesSlashPaths) {
   std::filesystem::create_directories(server_.Root() / "pub" / "site");
   RecordingUserInterface recorder;
   TestPublisher publisher(recorder);
-  publisher.LocalDir = local_.Path().string() + "/";
-  publisher.Host = server_.Host();
-  publisher.Name = server_.User();
-  publisher.Password = server_.Password();
+  test::AimAt(publisher, server_, local_.Path().string() + "/");
   publisher.RemoteDir = "\\pub\\site\\";
   publisher.UpdateOnly = 0;
   publisher.Run();
@@ -152,10 +135,7 @@ TEST_F(PublishTrafficTest, RemoteDirectoryTypedWithBackslashesGivesSlashPaths) {
 TEST_F(PublishTrafficTest, NormalisedDirectoriesStayInTheSettingsAfterTheRun) {
   RecordingUserInterface recorder;
   TestPublisher publisher(recorder);
-  publisher.LocalDir = local_.Path().string();
-  publisher.Host = server_.Host();
-  publisher.Name = server_.User();
-  publisher.Password = server_.Password();
+  test::AimAt(publisher, server_, local_.Path());
   publisher.RemoteDir = "site";
   publisher.Run();
   EXPECT_EQ(publisher.LocalDir, local_.Path().string() + "/");

@@ -35,12 +35,7 @@ class PublishTreeTest : public testing::TestWithParam<ServerKind> {
   std::vector<std::string> Publish(const std::function<void(TestPublisher&)>& adjust = {}) {
     RecordingUserInterface recorder;
     TestPublisher publisher(recorder);
-    publisher.LocalDir = local_.Path().string();
-    publisher.Host = server_->Host();
-    publisher.Name = server_->User();
-    publisher.Password = server_->Password();
-    publisher.RemoteDir = server_->SiteRemotePath();
-    publisher.Xcode = 0;
+    test::AimAt(publisher, *server_, local_.Path());
     if (adjust) adjust(publisher);
     publisher.Run();
     lastTotal_ = publisher.TotalCopied;
@@ -142,21 +137,17 @@ TEST(UpdateDecision, EqualRemoteTimeSkipsAndOneSecondOlderCopies) {
       {localTime - 1, "Copying: ", "local page\n"},
   };
   for (const auto& c : cases) {
-    test::WriteFile(server.Root() / "page.htm", "remote page\n");
-    test::SetLastWriteTime(server.Root() / "page.htm", c.remoteTime);
+    test::WriteFile(server.Site() / "page.htm", "remote page\n");
+    test::SetLastWriteTime(server.Site() / "page.htm", c.remoteTime);
     RecordingUserInterface recorder;
     TestPublisher publisher(recorder);
-    publisher.LocalDir = local.Path().string();
-    publisher.Host = server.Host();
-    publisher.Name = server.User();
-    publisher.Password = server.Password();
-    publisher.Xcode = 0;
+    test::AimAt(publisher, server, local.Path());
     publisher.Run();
     const std::string localPath = (local.Path() / "page.htm").string();
     EXPECT_EQ(recorder.Transcript(),
               (std::vector<std::string>{"Logging on...", "Processing...", c.expectedStatus + localPath, "Finished."}))
         << "remote time offset " << c.remoteTime - localTime;
-    EXPECT_EQ(test::ReadFile(server.Root() / "page.htm"), c.expectedRemoteBytes);
+    EXPECT_EQ(test::ReadFile(server.Site() / "page.htm"), c.expectedRemoteBytes);
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "sync/RecordingUserInterface.h"
+
 namespace ostrel::test {
 
 std::string ToString(ServerKind kind) { return kind == ServerKind::Pyftpdlib ? "pyftpdlib" : "vsftpd"; }
@@ -44,5 +46,14 @@ std::vector<std::string> SiteServer::CommandLog() const {
 }
 
 void SiteServer::ClearCommandLog() { commandLogStart_ += CommandLog().size(); }
+
+void AimAt(TestPublisher& publisher, const SiteServer& server, const std::filesystem::path& localDirectory) {
+  publisher.LocalDir = localDirectory.string();
+  publisher.Host = server.Host();
+  publisher.Name = server.User();
+  publisher.Password = server.Password();
+  publisher.RemoteDir = server.SiteRemotePath();
+  publisher.Xcode = 0;
+}
 
 }  // namespace ostrel::test

@@ -10,6 +10,8 @@
 
 namespace ostrel::test {
 
+class TestPublisher;
+
 enum class ServerKind { Pyftpdlib, Vsftpd };
 std::string ToString(ServerKind kind);
 
@@ -41,5 +43,9 @@ class SiteServer {
   std::unique_ptr<VsftpdTestServer> vsftpd_;
   std::size_t commandLogStart_ = 0;
 };
+
+// Fills in the connection settings of a publish from localDirectory to the
+// server's site, with recoding off so that published bytes compare.
+void AimAt(TestPublisher& publisher, const SiteServer& server, const std::filesystem::path& localDirectory);
 
 }  // namespace ostrel::test
