@@ -56,8 +56,7 @@ TEST_F(PublishFaultTest, RemoteFileWhereADirectoryBelongsEndsTheRun) {
   server.HandOver(server.Site() / "docs");
   test::WriteFile(local_.Path() / "docs" / "b.htm", "b");
 
-  const std::vector<std::string> transcript =
-      Publish(server);
+  const std::vector<std::string> transcript = Publish(server);
   ASSERT_EQ(transcript.size(), 5u);
   EXPECT_EQ(transcript[2], "box: Cannot change to remote directory: /pub/site/docs/");
   EXPECT_EQ(transcript[3].rfind("box: 550", 0), 0u) << transcript[3];
