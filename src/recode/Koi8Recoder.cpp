@@ -13,6 +13,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/FileDescriptor.h"
 #include "recode/FileError.h"
 #include "recode/RemoveCharsetMeta.h"
 #include "recode/TranslateToKoi8.h"
@@ -24,30 +25,6 @@ constexpr const char* kTempNameTemplate = "~k8XXXXXX";
 // Linux moves at most this much in one read or write call.
 constexpr std::size_t kLargestTransfer = 0x7ffff000;
 
-// Owns an open descriptor. Close() reports a failed close; the destructor,
-// reached only on an error path that is already being reported, does not.
-class FileDescriptor {
- public:
-  FileDescriptor(int descriptor, std::string path) : descriptor_(descriptor), path_(std::move(path)) {}
-  ~FileDescriptor() {
-    if (descriptor_ >= 0) ::close(descriptor_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-  int Get() const { return descriptor_; }
-  const std::string& Path() const { return path_; }
-  void Close() {
-    const int descriptor = std::exchange(descriptor_, -1);
-    // After EINTR the descriptor is gone on Linux and the data was handed over.
-    if (::close(descriptor) != 0 && errno != EINTR) throw FileError::FromErrno(errno, path_);
-  }
-
- private:
-  int descriptor_;
-  std::string path_;
-};
-
 int OpenForReading(const std::string& path) {
   const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (descriptor < 0) throw FileError::FromErrno(errno, path);
@@ -56,18 +33,18 @@ int OpenForReading(const std::string& path) {
 
 // Keeps out writers that lock the file while its text is read. A file system
 // without locks is read all the same.
-void LockAgainstWriters(const FileDescriptor& file) {
+void LockAgainstWriters(const FileDescriptor& file, const std::string& path) {
   if (::flock(file.Get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK)
-    throw FileError(FileErrorCause::SharingViolation, file.Path(), errno);
+    throw FileError(FileErrorCause::SharingViolation, path, errno);
 }
 
-std::size_t ReadUpTo(const FileDescriptor& file, char* buffer, std::size_t size) {
+std::size_t ReadUpTo(const FileDescriptor& file, const std::string& path, char* buffer, std::size_t size) {
   std::size_t total = 0;
   while (total < size) {
     const ssize_t got = ::read(file.Get(), buffer + total, std::min(size - total, kLargestTransfer));
     if (got < 0) {
       if (errno == EINTR) continue;
-      throw FileError::FromErrno(errno, file.Path());
+      throw FileError::FromErrno(errno, path);
     }
     if (got == 0) break;
     total += static_cast<std::size_t>(got);
@@ -75,16 +52,16 @@ std::size_t ReadUpTo(const FileDescriptor& file, char* buffer, std::size_t size)
   return total;
 }
 
-void WriteAll(const FileDescriptor& file, const char* bytes, std::size_t size) {
+void WriteAll(const FileDescriptor& file, const std::string& path, const char* bytes, std::size_t size) {
   std::size_t total = 0;
   while (total < size) {
     const ssize_t put = ::write(file.Get(), bytes + total, std::min(size - total, kLargestTransfer));
     if (put < 0) {
       if (errno == EINTR) continue;
-      throw FileError::FromErrno(errno, file.Path());
+      throw FileError::FromErrno(errno, path);
     }
     // A regular file takes nothing more only when its device is full.
-    if (put == 0) throw FileError(FileErrorCause::DiskFull, file.Path());
+    if (put == 0) throw FileError(FileErrorCause::DiskFull, path);
     total += static_cast<std::size_t>(put);
   }
 }
@@ -115,8 +92,8 @@ Koi8Recoder::Koi8Recoder(std::string sourceName) : sourceName_(std::move(sourceN
 }
 
 void Koi8Recoder::RecodeFile(std::string& uploadPath, bool noQuestionMarks) {
-  FileDescriptor source(OpenForReading(sourceName_), sourceName_);
-  LockAgainstWriters(source);
+  FileDescriptor source(OpenForReading(sourceName_));
+  LockAgainstWriters(source, sourceName_);
   struct stat status {};
   if (::fstat(source.Get(), &status) != 0) throw FileError::FromErrno(errno, sourceName_);
   if (S_ISDIR(status.st_mode)) throw FileError(FileErrorCause::AccessDenied, sourceName_, EISDIR);
@@ -128,8 +105,8 @@ void Koi8Recoder::RecodeFile(std::string& uploadPath, bool noQuestionMarks) {
   const std::size_t size = static_cast<std::size_t>(status.st_size);
   // The extra byte takes the zero that ends the text for the declaration scan.
   const auto text = std::make_unique_for_overwrite<char[]>(size + 1);
-  std::size_t length = ReadUpTo(source, text.get(), size);
-  source.Close();
+  std::size_t length = ReadUpTo(source, sourceName_, text.get(), size);
+  if (!source.Close()) throw FileError::FromErrno(errno, sourceName_);
 
   RemoveCharsetMeta(text.get(), length);
   TranslateToKoi8(text.get(), length, noQuestionMarks);
@@ -138,11 +115,11 @@ void Koi8Recoder::RecodeFile(std::string& uploadPath, bool noQuestionMarks) {
   const int descriptor =
       ::open(tempName_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, S_IRUSR | S_IWUSR);
   if (descriptor < 0) throw FileError::FromErrno(errno, tempName_);
-  FileDescriptor temp(descriptor, tempName_);
-  WriteAll(temp, text.get(), length);
+  FileDescriptor temp(descriptor);
+  WriteAll(temp, tempName_, text.get(), length);
   // Closed before it is stamped: a network file system may set the time
   // again when it flushes the data at close.
-  temp.Close();
+  if (!temp.Close()) throw FileError::FromErrno(errno, tempName_);
 
   if (lastWrite != 0) {
     const struct timespec stamps[2] = {{lastAccess, 0}, {lastWrite, 0}};

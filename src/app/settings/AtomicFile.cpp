@@ -8,26 +8,10 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/FileDescriptor.h"
+
 namespace ostrel {
 namespace {
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
-  ~FileDescriptor() {
-    if (descriptor_ >= 0) ::close(descriptor_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-  bool IsOpen() const { return descriptor_ >= 0; }
-  int Get() const { return descriptor_; }
-  // Closing reports write errors that some file systems hold back until then.
-  bool Close() { return ::close(std::exchange(descriptor_, -1)) == 0; }
-
- private:
-  int descriptor_;
-};
 
 bool WriteAll(int descriptor, std::string_view contents) {
   while (!contents.empty()) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <utility>
 
+#include "platform/FileDescriptor.h"
 #include "publish/ftp/FtpControlChannel.h"
 #include "publish/ftp/FtpDataTransfer.h"
 
@@ -36,20 +37,6 @@ bool ParseQuotedPath(const std::string& text, std::string& path) {
   }
   return false;
 }
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
-  ~FileDescriptor() {
-    if (descriptor_ >= 0) ::close(descriptor_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int Get() const { return descriptor_; }
-
- private:
-  int descriptor_;
-};
 
 std::string SystemText(int error) {
   char buffer[256];
