@@ -30,11 +30,3 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
-
-# vsftpd is only ever started by the tests with their own config; the packaged
-# service would otherwise hold port 21 and keep running after the tests.
-if command -v systemctl >/dev/null 2>&1; then
-  systemctl disable --now vsftpd >/dev/null 2>&1 || true
-fi
-service vsftpd stop >/dev/null 2>&1 || true
-mkdir -p /var/run/vsftpd/empty

@@ -34,7 +34,7 @@ fi
 
 build_dir=build/release
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOSTREL_BUILD_GUI=ON -DOSTREL_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build_dir" --target ostrel
+cmake --build "$build_dir" --target ostrel ostrel-publish
 ostrel="$build_dir/src/app/ostrel"
 
 if [ "$demo" -eq 0 ]; then
