@@ -14,9 +14,7 @@ class SilentUserInterface : public ostrel::PublisherUserInterface {
   void ShowStatusAndProcessInput(const std::string&, const std::string&) override {}
   void ShowMessage(const std::string& text) override {
     std::fprintf(stderr, "publish_driver: %s\n", text.c_str());
-    ++messages;
   }
-  int messages = 0;
 };
 
 }  // namespace
@@ -40,11 +38,9 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--xcode") == 0) publisher.Xcode = 1;
   }
   publisher.Running = 1;
-  publisher.RunPublishing();
-  std::printf("copied %lld skipped %lld failed %lld bytes %lld\n",
-              static_cast<long long>(publisher.Statistics.filesCopied),
-              static_cast<long long>(publisher.Statistics.filesSkipped),
-              static_cast<long long>(publisher.Statistics.filesFailed),
-              static_cast<long long>(publisher.TotalCopied));
-  return userInterface.messages == 0 ? 0 : 1;
+  const ostrel::RunResult result = publisher.RunPublishing();
+  std::printf("copied %lld skipped %lld failed %lld bytes %lld\n", static_cast<long long>(result.filesCopied),
+              static_cast<long long>(result.filesSkipped), static_cast<long long>(result.filesFailed),
+              static_cast<long long>(result.bytesCopied));
+  return result.messagesShown == 0 ? 0 : 1;
 }

@@ -3,6 +3,8 @@
 // writes a new remote file, removed untimed afterwards, so the server never
 // spends the timed window on truncating the previous copy. Usage:
 //   ftp_put_benchmark [REPETITIONS]
+#include <fcntl.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -11,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileDescriptor.h"
 #include "publish/ftp/FtpConnection.h"
 #include "publish/ftp/FtpError.h"
 #include "publish/ftp/FtpSession.h"
@@ -50,7 +53,8 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     try {
       auto connection = session.Connect(server.Host(), server.User(), server.Password());
-      if (!connection->PutFile(file.string(), name)) {
+      const ostrel::FileDescriptor source(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+      if (!connection->PutFile(source.Get(), name)) {
         std::fprintf(stderr, "put failed: %s\n", connection->LastError().Message().c_str());
         return 1;
       }

@@ -15,7 +15,7 @@
 #include "app/OptionsDialog.h"
 #include "app/ProgramIcon.h"
 #include "app/PublisherApp.h"
-#include "app/settings/StoredSettings.h"
+#include "app/settings/SettingsTable.h"
 #include "resources/DialogTemplates.h"
 #include "resources/StringTable.h"
 
@@ -37,7 +37,7 @@ QString FromStd(const std::string& text) { return QString::fromStdString(text); 
 
 MainDialog::MainDialog(PublisherApp& app, QWidget* parent)
     : QDialog(parent), Publisher(*this, app.ApplicationName()), app_(app) {
-  LoadRunSettings(app_, *this);
+  LoadSettings(app_, *this);
 
   BuildDialog(*this, MainDialogTemplate());
   processButton_ = FindControl<QPushButton>(*this, kProcessButton);
@@ -67,7 +67,10 @@ void MainDialog::SaveControls() {
   }
 }
 
-void MainDialog::SaveSettings() { ostrel::SaveSettings(app_, *this); }
+void MainDialog::SaveSettings() {
+  if (!ostrel::SaveSettings(app_, *this, SettingGroup::Connection))
+    MessageBox::ShowWarning(this, FromStd(app_.ApplicationName()), FromStd(app_.WriteFailureMessage()));
+}
 
 void MainDialog::OnProcess() {
   SaveControls();
@@ -98,12 +101,7 @@ void MainDialog::reject() { OnCancel(); }
 void MainDialog::OnOptions() {
   OptionsDialog options(app_, this);
   if (options.exec() != kDialogResultOk) return;
-  SkipSpecialDirs = options.SkipSpecialDirs;
-  XCodeExtenstions = options.XCodeExtenstions;
-  Xcode = options.Xcode;
-  NoQMarks = options.NoQMarks;
-  UpdateOnly = options.UpdateOnly;
-  Recurse = options.Recurse;
+  CopySettings(options, *this, SettingGroup::Option);
 }
 
 void MainDialog::OnAbout() {

@@ -44,7 +44,8 @@ class MainDialog : public QDialog, private PublisherUserInterface, public Publis
   // A window-menu command; returns whether it was handled.
   bool OnSysCommand(unsigned commandId);
 
-  // Writes LocalDir, Host, Name and RemoteDir as the members hold them.
+  // Writes LocalDir, Host, Name and RemoteDir as the members hold them; a
+  // failed write is reported in a message box.
   void SaveSettings();
 
   void reject() override;

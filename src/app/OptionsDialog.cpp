@@ -7,7 +7,9 @@
 #include <utility>
 
 #include "app/DialogBuilder.h"
+#include "app/MessageBox.h"
 #include "app/PublisherApp.h"
+#include "app/settings/SettingsTable.h"
 #include "resources/DialogTemplates.h"
 
 namespace ostrel {
@@ -15,12 +17,12 @@ namespace {
 
 // The check boxes and the flags they exchange with. Each control is exchanged
 // on its own, so the order between the boxes and the edit has no effect.
-constexpr std::array<std::pair<int, std::int32_t StoredOptions::*>, 5> kExchangedChecks = {{
-    {kSkipSpecialDirsCheck, &StoredOptions::SkipSpecialDirs},
-    {kXcodeCheck, &StoredOptions::Xcode},
-    {kNoQMarksCheck, &StoredOptions::NoQMarks},
-    {kUpdateOnlyCheck, &StoredOptions::UpdateOnly},
-    {kRecurseCheck, &StoredOptions::Recurse},
+constexpr std::array<std::pair<int, std::int32_t RunSettings::*>, 5> kExchangedChecks = {{
+    {kSkipSpecialDirsCheck, &RunSettings::SkipSpecialDirs},
+    {kXcodeCheck, &RunSettings::Xcode},
+    {kNoQMarksCheck, &RunSettings::NoQMarks},
+    {kUpdateOnlyCheck, &RunSettings::UpdateOnly},
+    {kRecurseCheck, &RunSettings::Recurse},
 }};
 
 // A stored value outside 0..2 is not a check state; it is reset to 0 in the
@@ -34,7 +36,8 @@ void LoadCheck(QCheckBox& box, std::int32_t& member) {
 }  // namespace
 
 OptionsDialog::OptionsDialog(PublisherApp& app, QWidget* parent)
-    : QDialog(parent), StoredOptions(LoadOptions(app)), app_(app) {
+    : QDialog(parent), RunSettings(), app_(app) {
+  LoadSettings(app_, *this);
   BuildDialog(*this, OptionsDialogTemplate());
   connect(FindControl<QPushButton>(*this, kOkButton), &QPushButton::clicked, this, [this] { accept(); });
   connect(FindControl<QPushButton>(*this, kCancelButton), &QPushButton::clicked, this, [this] { reject(); });
@@ -69,7 +72,10 @@ void OptionsDialog::ApplyEnablingRule(int clickedCheckBox, int dependent) {
 
 void OptionsDialog::accept() {
   SaveControls();
-  SaveOptions(app_, *this);
+  // The options apply to the window all the same; only keeping them failed.
+  if (!SaveSettings(app_, *this, SettingGroup::Option))
+    MessageBox::ShowWarning(this, QString::fromStdString(app_.ApplicationName()),
+                            QString::fromStdString(app_.WriteFailureMessage()));
   done(kDialogResultOk);
 }
 

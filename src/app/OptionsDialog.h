@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "app/settings/StoredSettings.h"
+#include "publish/RunSettings.h"
 
 namespace ostrel {
 
@@ -10,9 +10,9 @@ class PublisherApp;
 
 // The six options of a run. The dialog starts from the values in the
 // settings file, not from the main dialog, and stores them itself when
-// confirmed with OK; the caller then takes the members. Cancel reads and
-// writes nothing. exec() returns 1 for OK and 2 for Cancel.
-class OptionsDialog : public QDialog, public StoredOptions {
+// confirmed with OK; the caller then takes the option members. Cancel writes
+// nothing. exec() returns 1 for OK and 2 for Cancel.
+class OptionsDialog : public QDialog, public RunSettings {
  public:
   explicit OptionsDialog(PublisherApp& app, QWidget* parent = nullptr);
 

@@ -1,12 +1,13 @@
 #include "cli/CommandLine.h"
 
+#include <cstdint>
 #include <string_view>
 
-#include "publish/Publisher.h"
 
 namespace ostrel {
 namespace {
 
+// The options that are not stored settings.
 struct OptionDefinition {
   std::string_view name;
   bool takesValue;
@@ -14,24 +15,6 @@ struct OptionDefinition {
 };
 
 constexpr OptionDefinition kOptions[] = {
-    {"local-dir", true, [](CommandLine& line, const std::string& value) { line.overrides.LocalDir = value; }},
-    {"host", true, [](CommandLine& line, const std::string& value) { line.overrides.Host = value; }},
-    {"user", true, [](CommandLine& line, const std::string& value) { line.overrides.Name = value; }},
-    {"remote-dir", true, [](CommandLine& line, const std::string& value) { line.overrides.RemoteDir = value; }},
-    {"recurse", false, [](CommandLine& line, const std::string&) { line.overrides.Recurse = 1; }},
-    {"no-recurse", false, [](CommandLine& line, const std::string&) { line.overrides.Recurse = 0; }},
-    {"skip-special-dirs", false, [](CommandLine& line, const std::string&) { line.overrides.SkipSpecialDirs = 1; }},
-    {"no-skip-special-dirs", false,
-     [](CommandLine& line, const std::string&) { line.overrides.SkipSpecialDirs = 0; }},
-    {"update-only", false, [](CommandLine& line, const std::string&) { line.overrides.UpdateOnly = 1; }},
-    {"no-update-only", false, [](CommandLine& line, const std::string&) { line.overrides.UpdateOnly = 0; }},
-    {"xcode", false, [](CommandLine& line, const std::string&) { line.overrides.Xcode = 1; }},
-    {"no-xcode", false, [](CommandLine& line, const std::string&) { line.overrides.Xcode = 0; }},
-    {"xcode-extensions", true,
-     [](CommandLine& line, const std::string& value) { line.overrides.XCodeExtenstions = value; }},
-    // The stored flag is NoQMarks, so --no-qmarks turns it on.
-    {"no-qmarks", false, [](CommandLine& line, const std::string&) { line.overrides.NoQMarks = 1; }},
-    {"qmarks", false, [](CommandLine& line, const std::string&) { line.overrides.NoQMarks = 0; }},
     {"password-file", true, [](CommandLine& line, const std::string& value) { line.passwordFile = value; }},
     {"dry-run", false, [](CommandLine& line, const std::string&) { line.dryRun = true; }},
     {"quiet", false, [](CommandLine& line, const std::string&) { line.quiet = true; }},
@@ -72,36 +55,31 @@ CommandLineParse ParseCommandLine(const std::vector<std::string>& arguments) {
           "machine in the process list. Set OSTREL_PASSWORD, give --password-file PATH, or leave both "
           "out to be asked on the terminal");
 
-    const OptionDefinition* option = FindOption(name);
-    if (option == nullptr) return Refuse("unknown option --" + name);
+    bool negated = false;
+    const SettingDefinition* setting = FindSettingByOption(name, negated);
+    const OptionDefinition* option = setting == nullptr ? FindOption(name) : nullptr;
+    if (setting == nullptr && option == nullptr) return Refuse("unknown option --" + name);
+    const bool takesValue = setting != nullptr ? !setting->valueName.empty() : option->takesValue;
 
     std::string value;
     if (equals != std::string::npos) {
-      if (!option->takesValue) return Refuse("option --" + name + " takes no value");
+      if (!takesValue) return Refuse("option --" + name + " takes no value");
       value = argument.substr(equals + 1);
-    } else if (option->takesValue) {
+    } else if (takesValue) {
       // A following option is far more likely a forgotten value than a value.
       if (index + 1 == arguments.size() || arguments[index + 1].rfind("--", 0) == 0)
         return Refuse("option --" + name + " needs a value (write --" + name +
                       "=VALUE for a value that begins with \"--\")");
       value = arguments[++index];
     }
-    option->apply(commandLine, value);
+    if (option != nullptr)
+      option->apply(commandLine, value);
+    else if (takesValue)
+      commandLine.overrides.push_back({setting, value});
+    else
+      commandLine.overrides.push_back({setting, std::int32_t{negated ? 0 : 1}});
   }
   return {commandLine, {}};
-}
-
-void ApplyOverrides(const SettingOverrides& overrides, Publisher& publisher) {
-  if (overrides.LocalDir) publisher.LocalDir = *overrides.LocalDir;
-  if (overrides.Host) publisher.Host = *overrides.Host;
-  if (overrides.Name) publisher.Name = *overrides.Name;
-  if (overrides.RemoteDir) publisher.RemoteDir = *overrides.RemoteDir;
-  if (overrides.SkipSpecialDirs) publisher.SkipSpecialDirs = *overrides.SkipSpecialDirs;
-  if (overrides.XCodeExtenstions) publisher.XCodeExtenstions = *overrides.XCodeExtenstions;
-  if (overrides.Xcode) publisher.Xcode = *overrides.Xcode;
-  if (overrides.NoQMarks) publisher.NoQMarks = *overrides.NoQMarks;
-  if (overrides.UpdateOnly) publisher.UpdateOnly = *overrides.UpdateOnly;
-  if (overrides.Recurse) publisher.Recurse = *overrides.Recurse;
 }
 
 }  // namespace ostrel

@@ -1,36 +1,19 @@
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/settings/SettingsTable.h"
+
 namespace ostrel {
-
-class Publisher;
-
-// The stored settings that options replace for one run. An empty optional
-// keeps the value of the settings file.
-struct SettingOverrides {
-  std::optional<std::string> LocalDir;
-  std::optional<std::string> Host;
-  std::optional<std::string> Name;
-  std::optional<std::string> RemoteDir;
-  std::optional<std::int32_t> SkipSpecialDirs;
-  std::optional<std::string> XCodeExtenstions;
-  std::optional<std::int32_t> Xcode;
-  std::optional<std::int32_t> NoQMarks;
-  std::optional<std::int32_t> UpdateOnly;
-  std::optional<std::int32_t> Recurse;
-
-  bool operator==(const SettingOverrides&) const = default;
-};
 
 enum class CommandAction { Publish, ShowHelp, ShowVersion };
 
 struct CommandLine {
   CommandAction action = CommandAction::Publish;
-  SettingOverrides overrides;
+  // Stored settings replaced for this run, in the order given; a later one wins.
+  std::vector<SettingOverride> overrides;
   std::optional<std::string> passwordFile;
   bool dryRun = false;
   bool quiet = false;
@@ -50,8 +33,5 @@ struct CommandLineParse {
 // wins over an earlier one. --help and --version win over everything else,
 // but not over an argument that is not acceptable.
 CommandLineParse ParseCommandLine(const std::vector<std::string>& arguments);
-
-// Replaces the run settings that the command line names.
-void ApplyOverrides(const SettingOverrides& overrides, Publisher& publisher);
 
 }  // namespace ostrel

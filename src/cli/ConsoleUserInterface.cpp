@@ -1,35 +1,20 @@
 #include "cli/ConsoleUserInterface.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
-#include <string_view>
+#include <utility>
 
 #include "cli/StopSignals.h"
 #include "publish/Publisher.h"
-#include "resources/StringTable.h"
 
 namespace ostrel {
-namespace {
-
-constexpr std::string_view kWouldCopy = "Would copy: ";
-
-}  // namespace
-
 ConsoleUserInterface::ConsoleUserInterface(StatusLines statusLines, std::string messagePrefix)
     : statusLines_(statusLines),
-      messagePrefix_(std::move(messagePrefix)),
-      finishedText_(LoadString(StringId::Finished)) {}
+      messagePrefix_(std::move(messagePrefix)) {}
 
 void ConsoleUserInterface::ShowStatusAndProcessInput(const std::string& status, const std::string&) {
   // A signal that came before the run set Running is caught up with here.
   if (StopRequested() && publisher_ != nullptr) publisher_->Running = 0;
 
-  lastStatus_ = status;
-  if (status.rfind(kWouldCopy, 0) == 0) {
-    struct stat file {};
-    if (::stat(status.c_str() + kWouldCopy.size(), &file) == 0) bytesWouldCopy_ += file.st_size;
-  }
   // An empty status line only clears the dialog's line; there is nothing to print.
   if (statusLines_ == StatusLines::Hide || status.empty()) return;
   std::fputs(status.c_str(), stdout);
@@ -39,7 +24,6 @@ void ConsoleUserInterface::ShowStatusAndProcessInput(const std::string& status, 
 }
 
 void ConsoleUserInterface::ShowMessage(const std::string& text) {
-  ++messagesShown_;
   std::fflush(stdout);
   std::fprintf(stderr, "%s%s\n", messagePrefix_.c_str(), text.c_str());
   std::fflush(stderr);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "publish/PublisherUserInterface.h"
@@ -25,20 +24,10 @@ class ConsoleUserInterface : public PublisherUserInterface {
   void ShowStatusAndProcessInput(const std::string& status, const std::string& total) override;
   void ShowMessage(const std::string& text) override;
 
-  int MessagesShown() const { return messagesShown_; }
-  bool Finished() const { return lastStatus_ == finishedText_; }
-  // Sizes of the local files that the status lines of a dry run name: the
-  // bytes that a publish would have sent.
-  std::int64_t BytesWouldCopy() const { return bytesWouldCopy_; }
-
  private:
   StatusLines statusLines_;
   std::string messagePrefix_;
-  std::string finishedText_;
   Publisher* publisher_ = nullptr;
-  int messagesShown_ = 0;
-  std::string lastStatus_;
-  std::int64_t bytesWouldCopy_ = 0;
 };
 
 }  // namespace ostrel

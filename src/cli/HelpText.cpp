@@ -1,13 +1,11 @@
 #include "cli/HelpText.h"
 
-
-#include "publish/Publisher.h"
+#include "app/settings/SettingsTable.h"
+#include "publish/RunSettings.h"
 
 namespace ostrel {
 namespace {
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-std::string OnOff(std::int32_t flag) { return flag ? "on" : "off"; }
 
 constexpr std::size_t kDescriptionColumn = 30;
 
@@ -24,7 +22,7 @@ std::string OptionLine(const std::string& option, const std::string& meaning, co
 
 }  // namespace
 
-std::string FormatHelp(const Publisher& stored, const std::filesystem::path& settingsFile) {
+std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& settingsFile) {
   std::string help =
       "Usage: ostrel-publish [OPTION]...\n"
       "Publishes a local directory tree to an FTP site with the settings of the Ostrel\n"
@@ -33,21 +31,19 @@ std::string FormatHelp(const Publisher& stored, const std::filesystem::path& set
       "\n"
       "Settings file: " + settingsFile.string() + " (another one: OSTREL_SETTINGS_FILE=PATH)\n"
       "\n";
-  help += OptionLine("--local-dir DIR", "local directory to publish", Quoted(stored.LocalDir));
-  help += OptionLine("--host HOST", "FTP site, as NAME or NAME:PORT", Quoted(stored.Host));
-  help += OptionLine("--user NAME", "user name for the logon", Quoted(stored.Name));
-  help += OptionLine("--remote-dir DIR", "remote directory that receives the tree", Quoted(stored.RemoteDir));
-  help += OptionLine("--recurse, --no-recurse", "publish subdirectories too", OnOff(stored.Recurse));
-  help += OptionLine("--skip-special-dirs, --no-skip-special-dirs",
-                     "leave out directories whose name begins with _", OnOff(stored.SkipSpecialDirs));
-  help += OptionLine("--update-only, --no-update-only", "copy only files newer than the remote copy",
-                     OnOff(stored.UpdateOnly));
-  help += OptionLine("--xcode, --no-xcode", "recode listed files from Windows-1251 to KOI8-R",
-                     OnOff(stored.Xcode));
-  help += OptionLine("--xcode-extensions LIST", "extensions of the files to recode",
-                     Quoted(stored.XCodeExtenstions));
-  help += OptionLine("--no-qmarks, --qmarks", "characters KOI8-R lacks become spaces, or \"?\"",
-                     stored.NoQMarks ? "--no-qmarks" : "--qmarks");
+  for (const SettingDefinition& setting : StoredSettings()) {
+    const std::string option(setting.option);
+    if (!setting.valueName.empty()) {
+      help += OptionLine("--" + option + " " + std::string(setting.valueName), std::string(setting.help),
+                         "\"" + SettingText(setting, stored) + "\"");
+    } else {
+      // A flag shows the option that gives its present value.
+      const std::string negated(setting.negatedOption);
+      const bool on = SettingText(setting, stored) != "0";
+      help += OptionLine("--" + option + ", --" + negated, std::string(setting.help),
+                         "--" + (on ? option : negated));
+    }
+  }
   help += "\n";
   help += OptionLine("--password-file PATH", "read the password from the first line of PATH");
   help += OptionLine("--dry-run", "log on and list; show what would be copied");

@@ -5,10 +5,10 @@
 
 namespace ostrel {
 
-class Publisher;
+struct RunSettings;
 
 // The text of --help: every option with the value the settings file gives it
 // now, where the password may come from, and the exit statuses.
-std::string FormatHelp(const Publisher& stored, const std::filesystem::path& settingsFile);
+std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& settingsFile);
 
 }  // namespace ostrel

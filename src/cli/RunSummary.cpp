@@ -5,13 +5,13 @@
 
 namespace ostrel {
 
-std::string FormatRunSummary(const RunStatistics& statistics, std::int64_t bytes,
-                             std::chrono::duration<double> elapsed, PublishMode mode) {
+std::string FormatRunSummary(const RunResult& result, std::chrono::duration<double> elapsed, PublishMode mode) {
+  const bool dryRun = mode == PublishMode::DryRun;
   char text[160];
   std::snprintf(text, sizeof text,
                 "%" PRId64 " %s, %" PRId64 " skipped, %" PRId64 " failed, %" PRId64 " bytes in %.2f s",
-                statistics.filesCopied, mode == PublishMode::DryRun ? "would copy" : "copied",
-                statistics.filesSkipped, statistics.filesFailed, bytes, elapsed.count());
+                result.filesCopied, dryRun ? "would copy" : "copied", result.filesSkipped, result.filesFailed,
+                dryRun ? result.bytesWouldCopy : result.bytesCopied, elapsed.count());
   return text;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <string>
 
 #include "publish/Publisher.h"
@@ -10,7 +9,6 @@ namespace ostrel {
 
 // The last line of a run, e.g. "3 copied, 10 skipped, 0 failed, 12345 bytes
 // in 0.42 s"; a dry run says "would copy" and counts the bytes it would send.
-std::string FormatRunSummary(const RunStatistics& statistics, std::int64_t bytes,
-                             std::chrono::duration<double> elapsed, PublishMode mode);
+std::string FormatRunSummary(const RunResult& result, std::chrono::duration<double> elapsed, PublishMode mode);
 
 }  // namespace ostrel

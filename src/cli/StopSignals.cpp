@@ -10,12 +10,9 @@ namespace ostrel {
 namespace {
 
 volatile std::sig_atomic_t stopSignal = 0;
-// The run's Running flag. The handler runs on the run's own (only) thread,
-// between two of its instructions; the flag is an aligned 32-bit integer, so
-// the store through a volatile pointer is one indivisible write, and the walk
-// reads the flag after calls into the FTP and file layers, which the compiler
-// cannot see through, so it always reads memory and never a stale register.
-volatile std::int32_t* volatile runningFlag = nullptr;
+// The run's Running flag: a lock-free atomic, which a handler may store to.
+std::atomic<std::atomic<std::int32_t>*> runningFlag = nullptr;
+static_assert(std::atomic<std::atomic<std::int32_t>*>::is_always_lock_free);
 
 void WriteToStandardError(const char* text, std::size_t length) {
   // Only write(2) is safe here; a short write of a note is acceptable.
@@ -30,8 +27,8 @@ extern "C" void OnStopSignal(int signalNumber) {
     ::_exit(128 + signalNumber);
   }
   stopSignal = signalNumber;
-  if (runningFlag != nullptr) {
-    *runningFlag = 0;
+  if (std::atomic<std::int32_t>* running = runningFlag.load()) {
+    running->store(0);
     constexpr char kNote[] =
         "ostrel-publish: stopping after the current file; send the signal again to stop at once\n";
     WriteToStandardError(kNote, sizeof kNote - 1);
@@ -64,7 +61,7 @@ StopSignalsBlocked::StopSignalsBlocked() {
 
 StopSignalsBlocked::~StopSignalsBlocked() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
 
-void DirectStopRequestsTo(std::int32_t& running) { runningFlag = &running; }
+void DirectStopRequestsTo(std::atomic<std::int32_t>& running) { runningFlag = &running; }
 
 bool StopRequested() { return stopSignal != 0; }
 

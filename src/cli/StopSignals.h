@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <csignal>
 #include <cstdint>
 
@@ -13,7 +14,7 @@ namespace ostrel {
 void InstallStopSignalHandlers();
 
 // From now on a stop signal clears `running`. Set before the run starts.
-void DirectStopRequestsTo(std::int32_t& running);
+void DirectStopRequestsTo(std::atomic<std::int32_t>& running);
 
 bool StopRequested();
 

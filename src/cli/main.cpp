@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/settings/SettingsStore.h"
-#include "app/settings/StoredSettings.h"
+#include "app/settings/SettingsTable.h"
 #include "cli/CommandLine.h"
 #include "cli/ConsoleUserInterface.h"
 #include "cli/HelpText.h"
@@ -66,12 +66,12 @@ int Run(const std::vector<std::string>& arguments) {
   const std::filesystem::path settingsFile = SettingsFile();
   ConsoleUserInterface console(commandLine.quiet ? StatusLines::Hide : StatusLines::Show, kMessagePrefix);
   Publisher publisher(console, kProgramName);
-  LoadRunSettings(SettingsStore(settingsFile), publisher);
+  LoadSettings(SettingsStore(settingsFile), publisher);
   if (commandLine.action == CommandAction::ShowHelp) {
     std::fputs(FormatHelp(publisher, settingsFile).c_str(), stdout);
     return kExitFinished;
   }
-  ApplyOverrides(commandLine.overrides, publisher);
+  for (const SettingOverride& override : commandLine.overrides) ApplyOverride(override, publisher);
   publisher.Mode = commandLine.dryRun ? PublishMode::DryRun : PublishMode::Publish;
 
   // A reader of the output that goes away must not kill a run in the middle
@@ -93,16 +93,13 @@ int Run(const std::vector<std::string>& arguments) {
   DirectStopRequestsTo(publisher.Running);
   const auto start = std::chrono::steady_clock::now();
   publisher.Running = 1;
-  publisher.RunPublishing();
+  const RunResult result = publisher.RunPublishing();
   publisher.Running = 0;
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
 
-  const std::int64_t bytes =
-      publisher.Mode == PublishMode::DryRun ? console.BytesWouldCopy() : publisher.TotalCopied;
-  std::printf("%s\n", FormatRunSummary(publisher.Statistics, bytes, elapsed, publisher.Mode).c_str());
+  std::printf("%s\n", FormatRunSummary(result, elapsed, publisher.Mode).c_str());
   std::fflush(stdout);
-  if (console.MessagesShown() > 0 || !console.Finished()) return kExitWithMessages;
-  return kExitFinished;
+  return result.messagesShown > 0 || !result.finished ? kExitWithMessages : kExitFinished;
 }
 
 }  // namespace

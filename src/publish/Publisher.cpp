@@ -19,6 +19,11 @@ std::string FormatTotal(std::int64_t totalCopied) {
   return text;
 }
 
+void Publisher::ShowMessage(const std::string& text) {
+  ++result_.messagesShown;
+  userInterface_.ShowMessage(text);
+}
+
 void Publisher::ShowStatus(const std::string& text) {
   userInterface_.ShowStatusAndProcessInput(text, FormatTotal(TotalCopied));
 }

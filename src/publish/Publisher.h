@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -7,19 +8,15 @@
 #include <vector>
 
 #include "publish/PublisherUserInterface.h"
-#include "publish/ftp/FtpSession.h"
+#include "publish/RunResult.h"
+#include "publish/RunSettings.h"
+#include "publish/ftp/FtpTimeouts.h"
 #include "sync/RemoteEntry.h"
 
 namespace ostrel {
 
 class FtpConnection;
-
-// Counts of one run, for reports that need more than the byte total.
-struct RunStatistics {
-  std::int64_t filesCopied = 0;
-  std::int64_t filesSkipped = 0;
-  std::int64_t filesFailed = 0;
-};
+class FtpSession;
 
 // How a run treats the server: a publish changes it; a dry run only looks
 // (logs on, enters and lists what exists) and reports what it would copy.
@@ -29,39 +26,27 @@ enum class PublishMode { Publish, DryRun };
 // dialog inherits them as its own members; every operation reads a setting
 // at the moment it needs it, so options confirmed during a run apply from the
 // next read on.
-class Publisher {
+class Publisher : public RunSettings {
  public:
   Publisher(PublisherUserInterface& userInterface, std::string applicationName);
   virtual ~Publisher() = default;
   Publisher(const Publisher&) = delete;
   Publisher& operator=(const Publisher&) = delete;
 
-  // Run settings. Flags count as on when nonzero.
-  std::string LocalDir;
-  std::string Host;
-  std::string Password;
-  std::string Name;
-  std::string RemoteDir;
-  std::int32_t SkipSpecialDirs = 1;
-  std::string XCodeExtenstions = "htm, html, txt";
-  std::int32_t Xcode = 1;
-  std::int32_t NoQMarks = 1;
-  std::int32_t UpdateOnly = 1;
-  std::int32_t Recurse = 1;
-
   // Run state. Clearing Running asks the run to stop after the current file.
-  std::int32_t Running = 0;
+  // Atomic, because a stop signal's handler clears it in the middle of any
+  // step, and lock-free, so that doing so is safe there.
+  std::atomic<std::int32_t> Running = 0;
   std::int64_t TotalCopied = 0;
   std::vector<RemoteEntry> RemoteListing;
 
   // Not settings of the dialog: the headless publisher and tests set them.
   PublishMode Mode = PublishMode::Publish;
   FtpTimeouts Timeouts;
-  RunStatistics Statistics;
 
   // One publishing run, from the checks to "Finished.". Every outcome is
   // reported to the user; nothing is thrown.
-  void RunPublishing();
+  RunResult RunPublishing();
 
   // Sets the status line, refreshes the total and processes waiting input.
   void ShowStatus(const std::string& text);
@@ -74,17 +59,20 @@ class Publisher {
   bool EnterRemoteDirectory(FtpConnection& connection, const std::string& remotePath);
   bool UploadFile(FtpConnection& connection, std::string localPath, std::string name);
 
-  void ShowMessage(const std::string& text) { userInterface_.ShowMessage(text); }
+  void ShowMessage(const std::string& text);
 
  private:
   bool RunGuarded(FtpSession& session);
   void LoadRemoteListing(FtpConnection& connection, const std::string& remotePath);
-  bool TransferFile(FtpConnection& connection, const std::string& uploadPath, const std::string& name);
+  bool TransferFile(FtpConnection& connection, const std::string& localPath, const std::string& name,
+                    std::string& failure);
   void RemoveTruncatedCopy(FtpConnection& connection, const std::string& name);
   bool MarkDirectoryEntered(const std::string& localDirectory);
   void RaiseFtpError(const FtpConnection& connection);
 
   PublisherUserInterface& userInterface_;
+  // What the run in progress has done so far.
+  RunResult result_;
   std::string applicationName_;
   // The remote directory the files of the current level go to; a truncated
   // copy is removed there through a fresh logon when the connection is lost.
@@ -95,6 +83,8 @@ class Publisher {
   // Remote paths that a dry run found missing: it neither creates nor enters them.
   std::set<std::string> missingRemoteDirectories_;
 };
+
+static_assert(std::atomic<std::int32_t>::is_always_lock_free);
 
 // The total as the status area shows it: bytes up to 1024, whole KiB above.
 std::string FormatTotal(std::int64_t totalCopied);

@@ -8,6 +8,7 @@
 #include "publish/Publisher.h"
 #include "publish/ftp/FtpConnection.h"
 #include "publish/ftp/FtpError.h"
+#include "publish/ftp/FtpSession.h"
 #include "resources/StringTable.h"
 
 namespace ostrel {
@@ -24,24 +25,24 @@ bool EndsWithSlash(const std::string& text) {
 
 }  // namespace
 
-void Publisher::RunPublishing() {
+RunResult Publisher::RunPublishing() {
+  result_ = {};
   std::string localDirectory = LocalDir;
   if (localDirectory.empty()) {
     ShowMessage(LoadString(StringId::LocalDirectoryNotSpecified));
-    return;
+    return result_;
   }
   if (Host.empty()) {
     ShowMessage(LoadString(StringId::RemoteSiteNotSpecified));
-    return;
+    return result_;
   }
   if (localDirectory.back() == '/') localDirectory.pop_back();
   if (!IsExistingDirectory(localDirectory)) {
     ShowMessage(LoadString(StringId::CannotFindLocalDirectory) + LocalDir);
-    return;
+    return result_;
   }
 
   ShowStatus(LoadString(StringId::LoggingOn));
-  Statistics = {};
   enteredDirectories_.clear();
   missingRemoteDirectories_.clear();
   bool remoteDirectoryEntered = true;
@@ -57,7 +58,12 @@ void Publisher::RunPublishing() {
     // connection is closed on the way out and the dialog becomes usable again.
     ShowMessage(error.what());
   }
-  if (remoteDirectoryEntered) ShowStatus(LoadString(StringId::Finished));
+  result_.bytesCopied = TotalCopied;
+  if (remoteDirectoryEntered) {
+    ShowStatus(LoadString(StringId::Finished));
+    result_.finished = true;
+  }
+  return result_;
 }
 
 // Steps from the logon to the end of the walk; false when the remote directory

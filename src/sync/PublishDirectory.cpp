@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "publish/Publisher.h"
@@ -11,6 +13,29 @@
 #include "resources/StringTable.h"
 
 namespace ostrel {
+namespace {
+
+using LocalEntry = std::pair<std::string, std::filesystem::file_status>;
+
+// The entries of one local directory with their status (links followed), in
+// byte order of their names, so that runs, their output and where a stop
+// lands are the same on every file system. An unreadable directory gives none.
+std::vector<LocalEntry> ReadLocalDirectory(const std::string& directory) {
+  std::vector<LocalEntry> entries;
+  std::error_code error;
+  std::filesystem::directory_iterator iterator(directory, error);
+  for (; !error && iterator != std::filesystem::directory_iterator(); iterator.increment(error)) {
+    std::string name = iterator->path().filename().string();
+    if (name.empty() || name == "." || name == "..") continue;
+    std::error_code statusError;
+    entries.emplace_back(std::move(name), iterator->status(statusError));
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const LocalEntry& left, const LocalEntry& right) { return left.first < right.first; });
+  return entries;
+}
+
+}  // namespace
 
 void Publisher::PublishDirectory(FtpConnection& connection, std::string relativePath) {
   if (!Running) return;
@@ -28,28 +53,18 @@ void Publisher::PublishDirectory(FtpConnection& connection, std::string relative
 
   const std::string localDirectory = LocalDir + relativePath;
   std::vector<std::string> subdirectories;
-  {
-    std::error_code error;
-    std::filesystem::directory_iterator entries(localDirectory, error);
-    if (error) return;  // an unreadable directory is left out silently
-    for (; entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-      if (error) break;
-      const std::string name = entries->path().filename().string();
-      if (name.empty() || name == "." || name == "..") continue;
-      std::error_code statusError;
-      const std::filesystem::file_status status = entries->status(statusError);  // follows links
-      if (std::filesystem::is_directory(status)) {
-        if (SkipSpecialDirs && name.front() == '_') continue;
-        subdirectories.push_back(name);
-      } else if (std::filesystem::is_regular_file(status)) {
-        if (!UploadFile(connection, localDirectory + name, name)) return;
-      } else {
-        // Pipes, sockets, devices and dangling links hold nothing to publish;
-        // reading a pipe would even wait forever.
-        continue;
-      }
-      if (!Running) break;
+  for (const auto& [name, status] : ReadLocalDirectory(localDirectory)) {
+    if (std::filesystem::is_directory(status)) {
+      if (SkipSpecialDirs && name.front() == '_') continue;
+      subdirectories.push_back(name);
+    } else if (std::filesystem::is_regular_file(status)) {
+      if (!UploadFile(connection, localDirectory + name, name)) return;
+    } else {
+      // Pipes, sockets, devices and dangling links hold nothing to publish;
+      // reading a pipe would even wait forever.
+      continue;
     }
+    if (!Running) break;
   }
 
   if (Recurse && Running) {

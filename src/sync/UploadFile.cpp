@@ -1,8 +1,14 @@
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "publish/Publisher.h"
 #include "publish/ftp/FtpConnection.h"
 #include "publish/ftp/FtpError.h"
+#include "publish/ftp/FtpSession.h"
+#include "platform/FileDescriptor.h"
+#include "recode/FileError.h"
 #include "recode/Koi8Recoder.h"
 #include "resources/StringTable.h"
 #include "sync/LocalFileStatus.h"
@@ -36,39 +42,54 @@ bool Publisher::UploadFile(FtpConnection& connection, std::string localPath, std
 
   std::int64_t remoteWriteTime = 0;
   if (UpdateOnly && FindRemoteTime(name, remoteWriteTime) && remoteWriteTime >= status.lastWriteTime) {
-    ++Statistics.filesSkipped;
+    ++result_.filesSkipped;
     ShowStatus(LoadString(StringId::Skipping) + localPath);
     return true;
   }
 
   if (Mode == PublishMode::DryRun) {
     ShowStatus(kWouldCopy + localPath);
-    ++Statistics.filesCopied;
+    ++result_.filesCopied;
+    result_.bytesWouldCopy += status.size;
     return true;
   }
 
   ShowStatus(LoadString(StringId::Copying) + localPath);
-  std::string uploadPath = localPath;
-  TemporaryFileRemover temporaryFile;
-  if (Xcode && IsRecodedExtension(name)) {
-    Koi8Recoder recoder(localPath);
-    temporaryFile.Track(recoder.TempName());
-    recoder.RecodeFile(uploadPath, NoQMarks != 0);
-  }
-
-  if (!TransferFile(connection, uploadPath, name)) {
-    ++Statistics.filesFailed;
-    ShowMessage(LoadString(StringId::CannotCopyFile) + localPath);
+  std::string failure;
+  if (!TransferFile(connection, localPath, name, failure)) {
+    ++result_.filesFailed;
+    // Without the reason the user could not act on the message.
+    ShowMessage(LoadString(StringId::CannotCopyFile) + localPath + "\n" + failure);
     return false;
   }
   TotalCopied += status.size;
-  ++Statistics.filesCopied;
+  ++result_.filesCopied;
   return true;
 }
 
-bool Publisher::TransferFile(FtpConnection& connection, const std::string& uploadPath,
-                             const std::string& name) {
-  if (connection.PutFile(uploadPath, name)) return true;
+// Sends the file, recoded when its extension says so; on failure `failure`
+// says why: the file error of the recoding or the server's reply.
+bool Publisher::TransferFile(FtpConnection& connection, const std::string& localPath, const std::string& name,
+                             std::string& failure) {
+  std::string uploadPath = localPath;
+  TemporaryFileRemover temporaryFile;
+  try {
+    if (Xcode && IsRecodedExtension(name)) {
+      Koi8Recoder recoder(localPath);
+      temporaryFile.Track(recoder.TempName());
+      recoder.RecodeFile(uploadPath, NoQMarks != 0);
+    }
+  } catch (const FileError& error) {
+    failure = error.what();
+    return false;
+  }
+  const FileDescriptor file(::open(uploadPath.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.IsOpen()) {
+    failure = FileError::FromErrno(errno, uploadPath).what();
+    return false;
+  }
+  if (connection.PutFile(file.Get(), name)) return true;
+  failure = connection.LastError().Message();
   // A put the server had accepted may have left a truncated file whose fresh
   // time would make every later "only newer" run skip it. A put refused
   // outright wrote nothing, and the copy already published stays.

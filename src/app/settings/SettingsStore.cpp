@@ -73,6 +73,12 @@ std::filesystem::path SettingsStore::DefaultPath(const std::string& executablePa
   return ConfigurationDirectory() / (name + ".INI");
 }
 
+std::string SettingsStore::WriteFailureMessage() const {
+  return "The settings could not be saved to " + file_.string() +
+         ". Check that the file and its folder can be written; until then the settings of this window "
+         "are lost when it closes.";
+}
+
 std::int32_t SettingsStore::ReadSettingInt(const std::string& section, const std::string& key,
                                            std::int32_t defaultValue) const {
   const std::optional<std::string> value = ReadValue(file_, section, key);
@@ -93,12 +99,19 @@ bool SettingsStore::WriteSettingInt(const std::string& section, const std::strin
 
 bool SettingsStore::WriteSettingString(const std::string& section, const std::string& key,
                                        const std::string& value) {
-  if (!IsStorableIniEntry(section, key, value)) return false;
+  return WriteSettings(section, {{key, value}});
+}
+
+bool SettingsStore::WriteSettings(const std::string& section,
+                                  const std::vector<std::pair<std::string, std::string>>& entries) {
+  for (const auto& [key, value] : entries)
+    if (!IsStorableIniEntry(section, key, value)) return false;
   // A file that exists but cannot be read must not be replaced by one that
-  // holds only this key.
+  // holds only these keys.
   const std::optional<std::string> contents = ReadFileIfPresent(file_);
   if (!contents) return false;
-  const std::string updated = SetIniValue(*contents, section, key, value);
+  std::string updated = *contents;
+  for (const auto& [key, value] : entries) updated = SetIniValue(updated, section, key, value);
   if (updated == *contents) return true;
   return ReplaceFileContents(file_, updated);
 }

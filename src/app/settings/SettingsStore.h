@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace ostrel {
 
@@ -21,6 +23,8 @@ class SettingsStore {
   static std::filesystem::path DefaultPath(const std::string& executablePath);
 
   const std::filesystem::path& File() const { return file_; }
+  // What the user reads when a write failed.
+  std::string WriteFailureMessage() const;
 
   // The stored integer (the decimal number the value begins with), or the
   // default when the key is absent.
@@ -29,10 +33,14 @@ class SettingsStore {
   // The stored text cut to 4,095 characters, or the default when absent.
   std::string ReadSettingString(const std::string& section, const std::string& key,
                                 const std::string& defaultValue = {}) const;
-  // Success flags; callers of this program do not look at them.
+  // False when the file could not be written; it then stays as it was.
   bool WriteSettingInt(const std::string& section, const std::string& key, std::int32_t value);
   bool WriteSettingString(const std::string& section, const std::string& key,
                           const std::string& value);
+  // Sets several keys of one section in one replacement of the file, so that
+  // a crash leaves either all the old values or all the new ones.
+  bool WriteSettings(const std::string& section,
+                     const std::vector<std::pair<std::string, std::string>>& entries);
 
  private:
   std::filesystem::path file_;

@@ -1,6 +1,5 @@
 #include "publish/ftp/FtpConnection.h"
 
-#include <fcntl.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -8,7 +7,6 @@
 #include <memory>
 #include <utility>
 
-#include "platform/FileDescriptor.h"
 #include "publish/ftp/FtpControlChannel.h"
 #include "publish/ftp/FtpDataTransfer.h"
 
@@ -84,15 +82,10 @@ bool FtpConnection::EnsureBinaryType() {
   return true;
 }
 
-bool FtpConnection::PutFile(const std::string& localPath, const std::string& remoteName) {
+bool FtpConnection::PutFile(int localFile, const std::string& remoteName) {
   lastPutWasStarted_ = false;
   // Checked before anything is sent, so a refused name costs no data port.
   if (!channel_->AcceptsArgument(remoteName)) return Failed();
-  const FileDescriptor file(::open(localPath.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.Get() < 0) {
-    lastError_ = FtpError(FtpError::kSystemError, "Cannot open " + localPath + ": " + SystemText(errno));
-    return false;
-  }
   if (!EnsureBinaryType()) return Failed();
 
   FtpDataTransfer transfer(*channel_);
@@ -102,10 +95,10 @@ bool FtpConnection::PutFile(const std::string& localPath, const std::string& rem
 
   const auto block = std::make_unique<char[]>(kFileBlockSize);
   for (;;) {
-    const ssize_t count = ::read(file.Get(), block.get(), kFileBlockSize);
+    const ssize_t count = ::read(localFile, block.get(), kFileBlockSize);
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) {
-      transfer.Abandon(FtpError::kSystemError, "Cannot read " + localPath + ": " + SystemText(errno));
+      transfer.Abandon(FtpError::kSystemError, "Cannot read the local file: " + SystemText(errno));
       return Failed();
     }
     if (count == 0) break;

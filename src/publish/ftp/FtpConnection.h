@@ -23,8 +23,10 @@ class FtpConnection {
   bool GetCurrentDirectory(std::string& path);
   bool SetCurrentDirectory(const std::string& path);
   bool CreateDirectory(const std::string& path);
-  // Stores the local file under remoteName in the current directory, binary.
-  bool PutFile(const std::string& localPath, const std::string& remoteName);
+  // Stores what can be read from localFile, an open descriptor read from its
+  // current position to its end, under remoteName in the current directory,
+  // binary. The descriptor stays open and the caller's.
+  bool PutFile(int localFile, const std::string& remoteName);
   bool DeleteFile(const std::string& remoteName);
   // Sends QUIT (when the connection still answers) and closes it. Idempotent.
   void Close();

@@ -13,7 +13,7 @@
 #include "publish/ftp/FtpError.h"
 #include "publish/ftp/FtpHostAddress.h"
 #include "publish/ftp/FtpReply.h"
-#include "publish/ftp/FtpSession.h"
+#include "publish/ftp/FtpTimeouts.h"
 
 namespace ostrel {
 

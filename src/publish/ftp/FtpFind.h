@@ -1,22 +1,13 @@
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
+
+#include "publish/ftp/FtpFindEntry.h"
 
 namespace ostrel {
 
 class FtpConnection;
-
-struct FtpFindEntry {
-  std::string name;  // byte for byte as the server sent it
-  bool isDirectory = false;
-  bool isDotEntry = false;  // "." or ".."
-  // Last-write time as seconds since 1970-01-01 00:00 UTC; empty when the
-  // listing gave none that could be read.
-  std::optional<std::int64_t> lastWriteUtc;
-};
 
 // A remote directory listing, read whole when it starts: MLSD when the server
 // offers MLST, LIST otherwise ("LIST -a", so that names beginning with a dot

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "publish/ftp/FtpFind.h"
+#include "publish/ftp/FtpFindEntry.h"
 
 namespace ostrel {
 

@@ -1,19 +1,12 @@
 #pragma once
 
-#include <chrono>
 #include <memory>
 #include <string>
 
 #include "publish/ftp/FtpConnection.h"
+#include "publish/ftp/FtpTimeouts.h"
 
 namespace ostrel {
-
-// Every wait of the layer is bounded: a silent server becomes an error, never a hang.
-struct FtpTimeouts {
-  std::chrono::milliseconds connect{std::chrono::seconds(60)};
-  std::chrono::milliseconds reply{std::chrono::seconds(60)};
-  std::chrono::milliseconds data{std::chrono::seconds(60)};
-};
 
 // The client side of FTP for one run: carries the agent name and the timeouts
 // and makes logged-on connections.
