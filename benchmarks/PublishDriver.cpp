@@ -12,9 +12,7 @@ namespace {
 class SilentUserInterface : public ostrel::PublisherUserInterface {
  public:
   void ShowStatusAndProcessInput(const std::string&, const std::string&) override {}
-  void ShowMessage(const std::string& text) override {
-    std::fprintf(stderr, "publish_driver: %s\n", text.c_str());
-  }
+  void ShowMessage(const std::string& text) override { std::fprintf(stderr, "publish_driver: %s\n", text.c_str()); }
 };
 
 }  // namespace

@@ -110,8 +110,8 @@ const std::string& RussianHtml() {
 void ReportRate(benchmark::State& state) {
   const auto bytes = static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kTextSize);
   state.SetBytesProcessed(bytes);
-  state.counters["GB/s"] = benchmark::Counter(static_cast<double>(bytes), benchmark::Counter::kIsRate,
-                                              benchmark::Counter::OneK::kIs1000);
+  state.counters["GB/s"] =
+      benchmark::Counter(static_cast<double>(bytes), benchmark::Counter::kIsRate, benchmark::Counter::OneK::kIs1000);
 }
 
 // Each iteration recodes a fresh copy, since the pass works in place; the

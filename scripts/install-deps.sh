@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build ccache pkg-config
+  build-essential cmake ninja-build ccache pkg-config clang-format
   qt6-base-dev libgl-dev
   libpoco-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev

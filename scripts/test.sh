@@ -6,9 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/install-deps.sh
+./scripts/check-format.sh
 
 build_dir=build/test
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=ON -DOSTREL_BUILD_TESTS=ON
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=ON -DOSTREL_BUILD_TESTS=ON \
+  -DOSTREL_WARNINGS_AS_ERRORS=ON
 cmake --build "$build_dir" --parallel "$(nproc)"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

@@ -35,8 +35,7 @@ void LoadCheck(QCheckBox& box, std::int32_t& member) {
 
 }  // namespace
 
-OptionsDialog::OptionsDialog(PublisherApp& app, QWidget* parent)
-    : QDialog(parent), RunSettings(), app_(app) {
+OptionsDialog::OptionsDialog(PublisherApp& app, QWidget* parent) : QDialog(parent), RunSettings(), app_(app) {
   LoadSettings(app_, *this);
   BuildDialog(*this, OptionsDialogTemplate());
   connect(FindControl<QPushButton>(*this, kOkButton), &QPushButton::clicked, this, [this] { accept(); });

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string_view>
 
-
 namespace ostrel {
 namespace {
 
@@ -42,8 +41,7 @@ CommandLineParse ParseCommandLine(const std::vector<std::string>& arguments) {
     if (argument.rfind("--", 0) != 0 || argument.size() == 2) {
       if (!argument.empty() && argument.front() == '-')
         return Refuse("unknown option " + argument + "; every option has a long name such as --help");
-      return Refuse("unexpected argument \"" + argument +
-                    "\"; settings are given by options such as --local-dir DIR");
+      return Refuse("unexpected argument \"" + argument + "\"; settings are given by options such as --local-dir DIR");
     }
 
     const std::size_t equals = argument.find('=');

@@ -8,8 +8,7 @@
 
 namespace ostrel {
 ConsoleUserInterface::ConsoleUserInterface(StatusLines statusLines, std::string messagePrefix)
-    : statusLines_(statusLines),
-      messagePrefix_(std::move(messagePrefix)) {}
+    : statusLines_(statusLines), messagePrefix_(std::move(messagePrefix)) {}
 
 void ConsoleUserInterface::ShowStatusAndProcessInput(const std::string& status, const std::string&) {
   // A signal that came before the run set Running is caught up with here.

@@ -6,15 +6,16 @@
 namespace ostrel {
 namespace {
 
-
 constexpr std::size_t kDescriptionColumn = 30;
 
 // "  --option   description", the description on a line of its own when the
 // option is too long, then the current value below the description.
 std::string OptionLine(const std::string& option, const std::string& meaning, const std::string& value = {}) {
   std::string text = "  " + option;
-  if (text.size() + 2 > kDescriptionColumn) text += "\n" + std::string(kDescriptionColumn, ' ');
-  else text += std::string(kDescriptionColumn - text.size(), ' ');
+  if (text.size() + 2 > kDescriptionColumn)
+    text += "\n" + std::string(kDescriptionColumn, ' ');
+  else
+    text += std::string(kDescriptionColumn - text.size(), ' ');
   text += meaning + "\n";
   if (!value.empty()) text += std::string(kDescriptionColumn, ' ') + "now: " + value + "\n";
   return text;
@@ -29,7 +30,9 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
       "desktop program. Each option replaces one setting for this run only; the\n"
       "settings file is never written.\n"
       "\n"
-      "Settings file: " + settingsFile.string() + " (another one: OSTREL_SETTINGS_FILE=PATH)\n"
+      "Settings file: " +
+      settingsFile.string() +
+      " (another one: OSTREL_SETTINGS_FILE=PATH)\n"
       "\n";
   for (const SettingDefinition& setting : StoredSettings()) {
     const std::string option(setting.option);
@@ -40,8 +43,7 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
       // A flag shows the option that gives its present value.
       const std::string negated(setting.negatedOption);
       const bool on = SettingText(setting, stored) != "0";
-      help += OptionLine("--" + option + ", --" + negated, std::string(setting.help),
-                         "--" + (on ? option : negated));
+      help += OptionLine("--" + option + ", --" + negated, std::string(setting.help), "--" + (on ? option : negated));
     }
   }
   help += "\n";

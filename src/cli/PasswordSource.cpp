@@ -41,12 +41,10 @@ class EchoOff {
 
 std::string ReadPasswordFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  if (!file)
-    throw std::runtime_error("cannot read the password file " + path + ": " + std::strerror(errno));
+  if (!file) throw std::runtime_error("cannot read the password file " + path + ": " + std::strerror(errno));
   std::string password;
   std::getline(file, password);
-  if (file.bad())
-    throw std::runtime_error("cannot read the password file " + path + ": " + std::strerror(errno));
+  if (file.bad()) throw std::runtime_error("cannot read the password file " + path + ": " + std::strerror(errno));
   if (!password.empty() && password.back() == '\r') password.pop_back();
   return password;
 }

@@ -29,8 +29,7 @@ extern "C" void OnStopSignal(int signalNumber) {
   stopSignal = signalNumber;
   if (std::atomic<std::int32_t>* running = runningFlag.load()) {
     running->store(0);
-    constexpr char kNote[] =
-        "ostrel-publish: stopping after the current file; send the signal again to stop at once\n";
+    constexpr char kNote[] = "ostrel-publish: stopping after the current file; send the signal again to stop at once\n";
     WriteToStandardError(kNote, sizeof kNote - 1);
   }
   errno = savedErrno;

@@ -19,9 +19,7 @@ bool IsExistingDirectory(const std::string& path) {
   return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-bool EndsWithSlash(const std::string& text) {
-  return !text.empty() && (text.back() == '/' || text.back() == '\\');
-}
+bool EndsWithSlash(const std::string& text) { return !text.empty() && (text.back() == '/' || text.back() == '\\'); }
 
 }  // namespace
 
@@ -72,8 +70,7 @@ RunResult Publisher::RunPublishing() {
 bool Publisher::RunGuarded(FtpSession& session) {
   std::unique_ptr<FtpConnection> connection = session.Connect(Host, Name, Password);
 
-  if (RemoteDir.empty() || (RemoteDir.front() != '/' && RemoteDir.front() != '\\'))
-    RemoteDir = "/" + RemoteDir;
+  if (RemoteDir.empty() || (RemoteDir.front() != '/' && RemoteDir.front() != '\\')) RemoteDir = "/" + RemoteDir;
   // A directory typed with backslashes is kept as typed in the settings, but
   // the server is asked for it with slashes, as for every level of the walk.
   std::string remoteDirectory = RemoteDir;

@@ -27,8 +27,7 @@ std::string Describe(FileErrorCause cause, const std::string& path, int errorNum
       break;
   }
   // The system's own words are the only clue left for an unusual failure.
-  if (errorNumber != 0)
-    return "An error occurred while accessing " + path + ": " + std::strerror(errorNumber) + ".";
+  if (errorNumber != 0) return "An error occurred while accessing " + path + ": " + std::strerror(errorNumber) + ".";
   return "An unknown error occurred while accessing " + path + ".";
 }
 

@@ -112,8 +112,7 @@ void Koi8Recoder::RecodeFile(std::string& uploadPath, bool noQuestionMarks) {
   TranslateToKoi8(text.get(), length, noQuestionMarks);
 
   if (tempName_.empty()) throw FileError::FromErrno(tempErrorNumber_, triedTempName_);
-  const int descriptor =
-      ::open(tempName_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, S_IRUSR | S_IWUSR);
+  const int descriptor = ::open(tempName_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, S_IRUSR | S_IWUSR);
   if (descriptor < 0) throw FileError::FromErrno(errno, tempName_);
   FileDescriptor temp(descriptor);
   WriteAll(temp, tempName_, text.get(), length);
@@ -123,8 +122,7 @@ void Koi8Recoder::RecodeFile(std::string& uploadPath, bool noQuestionMarks) {
 
   if (lastWrite != 0) {
     const struct timespec stamps[2] = {{lastAccess, 0}, {lastWrite, 0}};
-    if (::utimensat(AT_FDCWD, tempName_.c_str(), stamps, 0) != 0)
-      throw FileError::FromErrno(errno, tempName_);
+    if (::utimensat(AT_FDCWD, tempName_.c_str(), stamps, 0) != 0) throw FileError::FromErrno(errno, tempName_);
   }
   // The copy of a read-only page must still be deletable and rewritable.
   if (::chmod(tempName_.c_str(), S_IRUSR | S_IWUSR) != 0) throw FileError::FromErrno(errno, tempName_);

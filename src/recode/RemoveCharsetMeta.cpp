@@ -10,9 +10,7 @@ namespace {
 // very start of a text stays, as it always has.
 constexpr std::size_t kFirstExaminedPosition = 5;
 
-char ToUpperAscii(char byte) {
-  return (byte >= 'a' && byte <= 'z') ? static_cast<char>(byte - ('a' - 'A')) : byte;
-}
+char ToUpperAscii(char byte) { return (byte >= 'a' && byte <= 'z') ? static_cast<char>(byte - ('a' - 'A')) : byte; }
 
 // Compares the bytes at `text` with the upper-case `keyword`, stopping at the
 // first difference; the zero byte that ends the text is a difference, so this

@@ -7,7 +7,7 @@ namespace ostrel {
 
 // One remote file of the directory last entered.
 struct RemoteEntry {
-  std::string FileName;  // exactly as the listing gave it
+  std::string FileName;        // exactly as the listing gave it
   std::int64_t WriteTime = 0;  // seconds, converted through local time
 };
 

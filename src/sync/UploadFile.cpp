@@ -3,11 +3,11 @@
 
 #include <cerrno>
 
+#include "platform/FileDescriptor.h"
 #include "publish/Publisher.h"
 #include "publish/ftp/FtpConnection.h"
 #include "publish/ftp/FtpError.h"
 #include "publish/ftp/FtpSession.h"
-#include "platform/FileDescriptor.h"
 #include "recode/FileError.h"
 #include "recode/Koi8Recoder.h"
 #include "resources/StringTable.h"

@@ -25,8 +25,7 @@ bool WriteAll(int descriptor, std::string_view contents) {
 
 // A new file beside the target, created with the usual permissions (0666
 // less the umask), under a name no other writer is using.
-FileDescriptor CreateTemporaryFile(const std::filesystem::path& target,
-                                   std::filesystem::path& temporary) {
+FileDescriptor CreateTemporaryFile(const std::filesystem::path& target, std::filesystem::path& temporary) {
   static unsigned serial = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string suffix = ".";

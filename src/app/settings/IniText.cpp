@@ -85,8 +85,7 @@ struct Location {
   std::optional<std::size_t> insertAfterLine;
 };
 
-Location Locate(std::string_view text, const std::vector<Line>& lines, std::string_view section,
-                std::string_view key) {
+Location Locate(std::string_view text, const std::vector<Line>& lines, std::string_view section, std::string_view key) {
   section = Trim(section);
   key = Trim(key);
   Location location;
@@ -119,16 +118,14 @@ std::string_view LineEnding(const std::vector<Line>& lines) {
 
 }  // namespace
 
-std::optional<std::string> FindIniValue(std::string_view text, std::string_view section,
-                                        std::string_view key) {
+std::optional<std::string> FindIniValue(std::string_view text, std::string_view section, std::string_view key) {
   const std::vector<Line> lines = SplitLines(text);
   const Location location = Locate(text, lines, section, key);
   if (!location.keyLine) return std::nullopt;
   return std::string(Trim(Content(text, lines[*location.keyLine]).substr(location.valueOffset)));
 }
 
-std::string SetIniValue(std::string_view text, std::string_view section, std::string_view key,
-                        std::string_view value) {
+std::string SetIniValue(std::string_view text, std::string_view section, std::string_view key, std::string_view value) {
   const std::vector<Line> lines = SplitLines(text);
   const Location location = Locate(text, lines, section, key);
   const std::string_view newline = LineEnding(lines);
@@ -164,9 +161,7 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
 }
 
 bool IsStorableIniEntry(std::string_view section, std::string_view key, std::string_view value) {
-  const auto hasLineBreak = [](std::string_view text) {
-    return text.find_first_of("\r\n") != std::string_view::npos;
-  };
+  const auto hasLineBreak = [](std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; };
   if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value)) return false;
   if (Trim(section).empty() || section.find(']') != std::string_view::npos) return false;
   const std::string_view keyName = Trim(key);

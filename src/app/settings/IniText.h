@@ -15,15 +15,13 @@ namespace ostrel {
 // removed or added and nothing is escaped.
 
 // The value of the key, or nothing when the section or key is absent.
-std::optional<std::string> FindIniValue(std::string_view text, std::string_view section,
-                                        std::string_view key);
+std::optional<std::string> FindIniValue(std::string_view text, std::string_view section, std::string_view key);
 
 // The text with the key set to the value. Every other line stays byte for
 // byte: an existing key gets its value replaced in place, a missing key is
 // added after the last key of its section, and a missing section is added at
 // the end. New lines take the line ending the text already uses.
-std::string SetIniValue(std::string_view text, std::string_view section, std::string_view key,
-                        std::string_view value);
+std::string SetIniValue(std::string_view text, std::string_view section, std::string_view key, std::string_view value);
 
 // Whether the names and value can be written so that they read back as the
 // same entry: no line breaks anywhere, no "]" in the section name, no "=" in

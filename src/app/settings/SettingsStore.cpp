@@ -97,8 +97,7 @@ bool SettingsStore::WriteSettingInt(const std::string& section, const std::strin
   return WriteSettingString(section, key, std::to_string(value));
 }
 
-bool SettingsStore::WriteSettingString(const std::string& section, const std::string& key,
-                                       const std::string& value) {
+bool SettingsStore::WriteSettingString(const std::string& section, const std::string& key, const std::string& value) {
   return WriteSettings(section, {{key, value}});
 }
 

@@ -28,19 +28,16 @@ class SettingsStore {
 
   // The stored integer (the decimal number the value begins with), or the
   // default when the key is absent.
-  std::int32_t ReadSettingInt(const std::string& section, const std::string& key,
-                              std::int32_t defaultValue) const;
+  std::int32_t ReadSettingInt(const std::string& section, const std::string& key, std::int32_t defaultValue) const;
   // The stored text cut to 4,095 characters, or the default when absent.
   std::string ReadSettingString(const std::string& section, const std::string& key,
                                 const std::string& defaultValue = {}) const;
   // False when the file could not be written; it then stays as it was.
   bool WriteSettingInt(const std::string& section, const std::string& key, std::int32_t value);
-  bool WriteSettingString(const std::string& section, const std::string& key,
-                          const std::string& value);
+  bool WriteSettingString(const std::string& section, const std::string& key, const std::string& value);
   // Sets several keys of one section in one replacement of the file, so that
   // a crash leaves either all the old values or all the new ones.
-  bool WriteSettings(const std::string& section,
-                     const std::vector<std::pair<std::string, std::string>>& entries);
+  bool WriteSettings(const std::string& section, const std::vector<std::pair<std::string, std::string>>& entries);
 
  private:
   std::filesystem::path file_;

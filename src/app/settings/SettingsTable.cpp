@@ -2,8 +2,8 @@
 
 #include <array>
 #include <type_traits>
-#include <vector>
 #include <utility>
+#include <vector>
 
 #include "app/settings/SettingsStore.h"
 
@@ -13,26 +13,56 @@ namespace {
 using Group = SettingGroup;
 
 constexpr std::array kSettings = {
-    SettingDefinition{"LocalDir", Group::Connection, &RunSettings::LocalDir, "local-dir", {}, "DIR",
-                      "local directory to publish"},
-    SettingDefinition{"Host", Group::Connection, &RunSettings::Host, "host", {}, "HOST",
-                      "FTP site, as NAME or NAME:PORT"},
+    SettingDefinition{
+        "LocalDir", Group::Connection, &RunSettings::LocalDir, "local-dir", {}, "DIR", "local directory to publish"},
+    SettingDefinition{
+        "Host", Group::Connection, &RunSettings::Host, "host", {}, "HOST", "FTP site, as NAME or NAME:PORT"},
     SettingDefinition{"Name", Group::Connection, &RunSettings::Name, "user", {}, "NAME", "user name for the logon"},
-    SettingDefinition{"RemoteDir", Group::Connection, &RunSettings::RemoteDir, "remote-dir", {}, "DIR",
+    SettingDefinition{"RemoteDir",
+                      Group::Connection,
+                      &RunSettings::RemoteDir,
+                      "remote-dir",
+                      {},
+                      "DIR",
                       "remote directory that receives the tree"},
-    SettingDefinition{"SkipSpecialDirs", Group::Option, &RunSettings::SkipSpecialDirs, "skip-special-dirs",
-                      "no-skip-special-dirs", {}, "leave out directories whose name begins with _"},
-    SettingDefinition{"XCodeExtenstions", Group::Option, &RunSettings::XCodeExtenstions, "xcode-extensions", {},
-                      "LIST", "extensions of the files to recode"},
-    SettingDefinition{"Xcode", Group::Option, &RunSettings::Xcode, "xcode", "no-xcode", {},
+    SettingDefinition{"SkipSpecialDirs",
+                      Group::Option,
+                      &RunSettings::SkipSpecialDirs,
+                      "skip-special-dirs",
+                      "no-skip-special-dirs",
+                      {},
+                      "leave out directories whose name begins with _"},
+    SettingDefinition{"XCodeExtenstions",
+                      Group::Option,
+                      &RunSettings::XCodeExtenstions,
+                      "xcode-extensions",
+                      {},
+                      "LIST",
+                      "extensions of the files to recode"},
+    SettingDefinition{"Xcode",
+                      Group::Option,
+                      &RunSettings::Xcode,
+                      "xcode",
+                      "no-xcode",
+                      {},
                       "recode listed files from Windows-1251 to KOI8-R"},
     // The stored flag is NoQMarks, so --no-qmarks turns it on.
-    SettingDefinition{"NoQMarks", Group::Option, &RunSettings::NoQMarks, "no-qmarks", "qmarks", {},
+    SettingDefinition{"NoQMarks",
+                      Group::Option,
+                      &RunSettings::NoQMarks,
+                      "no-qmarks",
+                      "qmarks",
+                      {},
                       "characters KOI8-R lacks become spaces (--qmarks: \"?\")"},
-    SettingDefinition{"UpdateOnly", Group::Option, &RunSettings::UpdateOnly, "update-only", "no-update-only", {},
+    SettingDefinition{"UpdateOnly",
+                      Group::Option,
+                      &RunSettings::UpdateOnly,
+                      "update-only",
+                      "no-update-only",
+                      {},
                       "copy only files newer than the remote copy"},
-    SettingDefinition{"Recurse", Group::Option, &RunSettings::Recurse, "recurse", "no-recurse", {},
-                      "publish subdirectories too"},
+    SettingDefinition{
+        "Recurse", Group::Option, &RunSettings::Recurse, "recurse", "no-recurse", {}, "publish subdirectories too"},
 };
 
 }  // namespace
@@ -60,7 +90,7 @@ void LoadSettings(const SettingsStore& store, RunSettings& settings) {
   const RunSettings defaults;
   for (const SettingDefinition& setting : kSettings) {
     if (const auto text = std::get_if<std::string RunSettings::*>(&setting.member))
-      settings.**text = store.ReadSettingString(kSettingsSection, std::string(setting.key), defaults.**text);
+      settings.** text = store.ReadSettingString(kSettingsSection, std::string(setting.key), defaults.**text);
     else {
       const auto flag = std::get<std::int32_t RunSettings::*>(setting.member);
       settings.*flag = store.ReadSettingInt(kSettingsSection, std::string(setting.key), defaults.*flag);
