@@ -62,11 +62,12 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
       "command line of a process can be read by every user of the machine.\n"
       "\n"
       "SIGINT (Ctrl-C) or SIGTERM stops the run after the file being copied; a second\n"
-      "one stops the program at once.\n"
+      "one stops the program at once, the upload in progress aborted (the page on the\n"
+      "server stays as it was).\n"
       "\n"
       "Exit status: 0 when the run finished without any message, 1 when it showed a\n"
       "message (a file not copied, a failed logon, a missing directory), 2 for options\n"
-      "that are not acceptable.\n";
+      "that are not acceptable, 3 when a stop request ended the run early.\n";
   return help;
 }
 

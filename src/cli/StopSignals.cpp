@@ -24,7 +24,7 @@ extern "C" void OnStopSignal(int signalNumber) {
   if (stopSignal != 0) {
     constexpr char kNote[] = "ostrel-publish: stopped at once\n";
     WriteToStandardError(kNote, sizeof kNote - 1);
-    ::_exit(128 + signalNumber);
+    ::_exit(kExitStopped);
   }
   stopSignal = signalNumber;
   if (std::atomic<std::int32_t>* running = runningFlag.load()) {

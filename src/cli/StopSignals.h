@@ -6,11 +6,16 @@
 
 namespace ostrel {
 
+// The exit status of a run that a stop request ended early.
+inline constexpr int kExitStopped = 3;
+
 // Makes SIGINT and SIGTERM the stop request. The first one is recorded;
 // during a run it also clears the run's Running flag at once, so the file
 // being transferred completes and nothing after it starts. The second one
-// ends the program at once with status 128 + the signal's number (130 for
-// Ctrl-C). Interrupted system calls other than waits on poll are restarted.
+// ends the program at once with kExitStopped: the server sees its data
+// connection reset, not a complete file, and a recoded copy vanishes with
+// its descriptor. Interrupted system calls other than waits on poll are
+// restarted.
 void InstallStopSignalHandlers();
 
 // From now on a stop signal clears `running`. Set before the run starts.

@@ -99,6 +99,7 @@ int Run(const std::vector<std::string>& arguments) {
 
   std::printf("%s\n", FormatRunSummary(result, elapsed, publisher.Mode).c_str());
   std::fflush(stdout);
+  if (result.stopped) return kExitStopped;
   return result.messagesShown > 0 || !result.finished ? kExitWithMessages : kExitFinished;
 }
 

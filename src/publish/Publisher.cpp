@@ -33,13 +33,15 @@ bool Publisher::IsRecodedExtension(const std::string& name) const {
 }
 
 bool Publisher::FindRemoteTime(const std::string& name, std::int64_t& writeTime) const {
-  for (const RemoteEntry& entry : RemoteListing) {
-    if (entry.FileName == name) {
-      writeTime = entry.WriteTime;
-      return true;
-    }
-  }
-  return false;
+  const RemoteEntry* entry = FindRemoteEntry(name);
+  if (entry != nullptr) writeTime = entry->WriteTime;
+  return entry != nullptr;
+}
+
+const RemoteEntry* Publisher::FindRemoteEntry(const std::string& name) const {
+  for (const RemoteEntry& entry : RemoteListing)
+    if (entry.FileName == name) return &entry;
+  return nullptr;
 }
 
 }  // namespace ostrel

@@ -17,6 +17,7 @@ namespace ostrel {
 
 class FtpConnection;
 class FtpSession;
+struct LocalFileStatus;
 
 // How a run treats the server: a publish changes it; a dry run only looks
 // (logs on, enters and lists what exists) and reports what it would copy.
@@ -53,6 +54,7 @@ class Publisher : public RunSettings {
 
   bool IsRecodedExtension(const std::string& name) const;
   bool FindRemoteTime(const std::string& name, std::int64_t& writeTime) const;
+  const RemoteEntry* FindRemoteEntry(const std::string& name) const;
 
  protected:
   void PublishDirectory(FtpConnection& connection, std::string relativePath);
@@ -64,9 +66,16 @@ class Publisher : public RunSettings {
  private:
   bool RunGuarded(FtpSession& session);
   void LoadRemoteListing(FtpConnection& connection, const std::string& remotePath);
+  bool IsUpToDate(FtpConnection& connection, const std::string& localPath, const std::string& name,
+                  const LocalFileStatus& status, bool recoded);
   bool TransferFile(FtpConnection& connection, const std::string& localPath, const std::string& name,
-                    std::string& failure);
-  void RemoveTruncatedCopy(FtpConnection& connection, const std::string& name);
+                    const LocalFileStatus& status, bool recoded, std::string& failure);
+  enum class ReplaceOutcome { Replaced, Failed, RenameUnsupported };
+  ReplaceOutcome PutReplacing(FtpConnection& connection, int file, const std::string& name,
+                              const LocalFileStatus& status, std::string& failure);
+  bool PutInPlace(FtpConnection& connection, int file, std::int64_t size, const std::string& name,
+                  const LocalFileStatus& status, std::string& failure);
+  void RemoveTruncatedCopy(FtpConnection& connection, const std::string& name, std::int64_t size);
   bool MarkDirectoryEntered(const std::string& localDirectory);
   void RaiseFtpError(const FtpConnection& connection);
 
@@ -82,6 +91,11 @@ class Publisher : public RunSettings {
   std::set<std::pair<std::uint64_t, std::uint64_t>> enteredDirectories_;
   // Remote paths that a dry run found missing: it neither creates nor enters them.
   std::set<std::string> missingRemoteDirectories_;
+  // Pages are replaced whole through a temporary name until the server turns
+  // out not to rename files.
+  bool replaceWhole_ = true;
+  // The listing of the current level was cut short by the server.
+  bool remoteListingIncomplete_ = false;
 };
 
 static_assert(std::atomic<std::int32_t>::is_always_lock_free);

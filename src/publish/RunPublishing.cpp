@@ -43,6 +43,7 @@ RunResult Publisher::RunPublishing() {
   ShowStatus(LoadString(StringId::LoggingOn));
   enteredDirectories_.clear();
   missingRemoteDirectories_.clear();
+  replaceWhole_ = true;
   bool remoteDirectoryEntered = true;
   try {
     FtpSession session(applicationName_, Timeouts);
@@ -90,6 +91,7 @@ bool Publisher::RunGuarded(FtpSession& session) {
   TotalCopied = 0;
   ShowStatus(LoadString(StringId::Processing));
   PublishDirectory(*connection, "");
+  result_.stopped = Running == 0;
   connection->Close();
   session.Close();
   return true;

@@ -8,6 +8,8 @@ namespace ostrel {
 struct RunResult {
   // The run reached its end and showed "Finished.".
   bool finished = false;
+  // A stop request ended the run before the walk was through.
+  bool stopped = false;
   std::int64_t messagesShown = 0;
   std::int64_t filesCopied = 0;  // in a dry run: the files that would be copied
   std::int64_t filesSkipped = 0;

@@ -24,6 +24,8 @@ namespace {
 constexpr const char* kTempNameTemplate = "~k8XXXXXX";
 // Linux moves at most this much in one read or write call.
 constexpr std::size_t kLargestTransfer = 0x7ffff000;
+// The text streams through blocks of this size.
+constexpr std::size_t kBlockSize = 1 << 20;
 
 int OpenForReading(const std::string& path) {
   const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -66,68 +68,83 @@ void WriteAll(const FileDescriptor& file, const std::string& path, const char* b
   }
 }
 
-}  // namespace
+// Opens the source, keeps writers that lock it out, and tells its times.
+FileDescriptor OpenSource(const std::string& path, struct stat& status) {
+  FileDescriptor source(OpenForReading(path));
+  LockAgainstWriters(source, path);
+  if (::fstat(source.Get(), &status) != 0) throw FileError::FromErrno(errno, path);
+  if (S_ISDIR(status.st_mode)) throw FileError(FileErrorCause::AccessDenied, path, EISDIR);
+  return source;
+}
 
-Koi8Recoder::Koi8Recoder(std::string sourceName) : sourceName_(std::move(sourceName)) {
+// A new file only this descriptor reaches: created exclusively, then
+// unlinked. `name` is what it was called, for messages.
+FileDescriptor CreateTemporaryFile(std::string& name) {
   std::error_code error;
   std::filesystem::path directory = std::filesystem::temp_directory_path(error);
   if (error) {
     // temp_directory_path forgets the directory it rejected; name the usual
     // one so the report points somewhere.
     const char* configured = std::getenv("TMPDIR");
-    directory = configured != nullptr ? configured : "/tmp";
-    triedTempName_ = (directory / kTempNameTemplate).string();
-    tempErrorNumber_ = error.value();
-    return;
+    throw FileError::FromErrno(
+        error.value(),
+        ((configured != nullptr ? configured : "/tmp") / std::filesystem::path(kTempNameTemplate)).string());
   }
-  std::string name = (directory / kTempNameTemplate).string();
-  const int descriptor = ::mkostemp(name.data(), O_CLOEXEC);
-  if (descriptor < 0) {
-    tempErrorNumber_ = errno;
-    triedTempName_ = (directory / kTempNameTemplate).string();
-    return;
-  }
-  ::close(descriptor);
-  tempName_ = std::move(name);
+  name = (directory / kTempNameTemplate).string();
+  FileDescriptor temporary(::mkostemp(name.data(), O_CLOEXEC));
+  if (!temporary.IsOpen()) throw FileError::FromErrno(errno, (directory / kTempNameTemplate).string());
+  ::unlink(name.c_str());
+  return temporary;
 }
 
-void Koi8Recoder::RecodeFile(std::string& uploadPath, bool noQuestionMarks) {
-  FileDescriptor source(OpenForReading(sourceName_));
-  LockAgainstWriters(source, sourceName_);
+// Streams the source's text through the declaration removal and hands every
+// final piece to `sink`.
+template <typename Sink>
+void StreamWithoutDeclarations(const FileDescriptor& source, const std::string& path, Sink&& sink) {
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kBlockSize);
+  CharsetMetaRemover remover;
+  std::string piece;
+  for (;;) {
+    const std::size_t got = ReadUpTo(source, path, buffer.get(), kBlockSize);
+    if (got == 0) break;
+    remover.Add(std::string_view(buffer.get(), got), piece);
+    sink(piece);
+    piece.clear();
+  }
+  remover.Finish(piece);
+  sink(piece);
+}
+
+}  // namespace
+
+Koi8Recoder::Koi8Recoder(std::string sourceName) : sourceName_(std::move(sourceName)) {}
+
+FileDescriptor Koi8Recoder::RecodeFile(bool noQuestionMarks) {
   struct stat status {};
-  if (::fstat(source.Get(), &status) != 0) throw FileError::FromErrno(errno, sourceName_);
-  if (S_ISDIR(status.st_mode)) throw FileError(FileErrorCause::AccessDenied, sourceName_, EISDIR);
+  const FileDescriptor source = OpenSource(sourceName_, status);
+  std::string temporaryName;
+  FileDescriptor temporary = CreateTemporaryFile(temporaryName);
+  StreamWithoutDeclarations(source, sourceName_, [&](std::string& piece) {
+    TranslateToKoi8(piece.data(), piece.size(), noQuestionMarks);
+    WriteAll(temporary, temporaryName, piece.data(), piece.size());
+  });
   // Whole seconds, as the stamp carries them; a missing access time is taken
   // to be the last write.
   const time_t lastWrite = status.st_mtim.tv_sec;
   const time_t lastAccess = status.st_atim.tv_sec != 0 ? status.st_atim.tv_sec : lastWrite;
+  const struct timespec stamps[2] = {{lastAccess, 0}, {lastWrite, 0}};
+  if (lastWrite != 0 && ::futimens(temporary.Get(), stamps) != 0) throw FileError::FromErrno(errno, temporaryName);
+  if (::lseek(temporary.Get(), 0, SEEK_SET) != 0) throw FileError::FromErrno(errno, temporaryName);
+  return temporary;
+}
 
-  const std::size_t size = static_cast<std::size_t>(status.st_size);
-  // The extra byte takes the zero that ends the text for the declaration scan.
-  const auto text = std::make_unique_for_overwrite<char[]>(size + 1);
-  std::size_t length = ReadUpTo(source, sourceName_, text.get(), size);
-  if (!source.Close()) throw FileError::FromErrno(errno, sourceName_);
-
-  RemoveCharsetMeta(text.get(), length);
-  TranslateToKoi8(text.get(), length, noQuestionMarks);
-
-  if (tempName_.empty()) throw FileError::FromErrno(tempErrorNumber_, triedTempName_);
-  const int descriptor = ::open(tempName_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, S_IRUSR | S_IWUSR);
-  if (descriptor < 0) throw FileError::FromErrno(errno, tempName_);
-  FileDescriptor temp(descriptor);
-  WriteAll(temp, tempName_, text.get(), length);
-  // Closed before it is stamped: a network file system may set the time
-  // again when it flushes the data at close.
-  if (!temp.Close()) throw FileError::FromErrno(errno, tempName_);
-
-  if (lastWrite != 0) {
-    const struct timespec stamps[2] = {{lastAccess, 0}, {lastWrite, 0}};
-    if (::utimensat(AT_FDCWD, tempName_.c_str(), stamps, 0) != 0) throw FileError::FromErrno(errno, tempName_);
-  }
-  // The copy of a read-only page must still be deletable and rewritable.
-  if (::chmod(tempName_.c_str(), S_IRUSR | S_IWUSR) != 0) throw FileError::FromErrno(errno, tempName_);
-
-  uploadPath = tempName_;
+std::int64_t Koi8Recoder::RecodedSize() {
+  struct stat status {};
+  const FileDescriptor source = OpenSource(sourceName_, status);
+  std::int64_t size = 0;
+  StreamWithoutDeclarations(source, sourceName_,
+                            [&](const std::string& piece) { size += static_cast<std::int64_t>(piece.size()); });
+  return size;
 }
 
 }  // namespace ostrel

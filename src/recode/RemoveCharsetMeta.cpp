@@ -1,5 +1,6 @@
 #include "recode/RemoveCharsetMeta.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -78,6 +79,67 @@ void RemoveCharsetMeta(char* text, std::size_t& length) {
     length = written + (length - kept);
     text[length] = '\0';
   }
+}
+
+void CharsetMetaRemover::Add(std::string_view piece, std::string& output) {
+  pending_.append(piece);
+  Process(false, output);
+}
+
+void CharsetMetaRemover::Finish(std::string& output) { Process(true, output); }
+
+// Follows RemoveCharsetMeta step by step; a "<" is decided only once all the
+// bytes its tag may span have arrived, and what lies before the scan is final.
+void CharsetMetaRemover::Process(bool atEnd, std::string& output) {
+  const char* text = pending_.data();
+  const std::size_t size = pending_.size();
+  const std::size_t decidable = atEnd ? size : (size > kLongestTag ? size - kLongestTag : 0);
+  std::size_t kept = 0;
+  std::size_t position = scanFrom_;
+  while (scanning_ && position < decidable) {
+    const void* zero = std::memchr(text + position, '\0', decidable - position);
+    const std::size_t scanEnd =
+        zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - text) : decidable;
+    const void* open = std::memchr(text + position, '<', scanEnd - position);
+    if (open == nullptr) {
+      position = scanEnd;
+      scanning_ = zero == nullptr;  // nothing after a zero byte is examined
+      break;
+    }
+    position = static_cast<std::size_t>(static_cast<const char*>(open) - text);
+    const bool examined = passed_ + position >= kFirstExaminedPosition && position + 5 <= size;
+    if (!examined || !StartsWithUpperCased(text + position + 1, "META")) {
+      ++position;
+      continue;
+    }
+    const std::size_t tagLimit = std::min(size, position + kLongestTag);
+    const void* zeroInTag = std::memchr(text + position, '\0', tagLimit - position);
+    const std::size_t searchEnd =
+        zeroInTag != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zeroInTag) - text) : tagLimit;
+    const void* close = std::memchr(text + position, '>', searchEnd - position);
+    if (close == nullptr) {
+      // No ">" after it ends the scan, as in the whole text; a tag too long
+      // to be a real one is passed over.
+      if (zeroInTag != nullptr || tagLimit == size) {
+        scanning_ = false;
+        break;
+      }
+      ++position;
+      continue;
+    }
+    const std::size_t tagEnd = static_cast<std::size_t>(static_cast<const char*>(close) - text) + 1;
+    if (!IsCharsetDeclaration(std::string_view(text + position, tagEnd - position))) {
+      ++position;
+      continue;
+    }
+    output.append(text + kept, position - kept);
+    kept = position = tagEnd;
+  }
+  const std::size_t finalEnd = scanning_ && !atEnd ? std::max(position, kept) : size;
+  output.append(text + kept, finalEnd - kept);
+  pending_.erase(0, finalEnd);
+  passed_ += finalEnd;
+  scanFrom_ = scanning_ ? position - std::min(position, finalEnd) : 0;
 }
 
 }  // namespace ostrel

@@ -3,6 +3,7 @@
 #include "publish/ftp/FtpFind.h"
 #include "resources/StringTable.h"
 #include "sync/LocalTimeConversion.h"
+#include "sync/TemporaryRemoteName.h"
 
 namespace ostrel {
 
@@ -32,14 +33,25 @@ bool Publisher::EnterRemoteDirectory(FtpConnection& connection, const std::strin
 
 void Publisher::LoadRemoteListing(FtpConnection& connection, const std::string& remotePath) {
   FtpFind find(connection);
+  remoteListingIncomplete_ = false;
   if (find.Start(remotePath + "*.*")) {
+    // Stamped files carry the local file's time to the second, which a LIST
+    // time shows only to the minute: such a time stands for its whole minute.
+    const std::int64_t tickRest = connection.Features().mfmt ? find.SecondsPerTick() - 1 : 0;
     do {
       const FtpFindEntry& entry = find.Current();
+      if (entry.isDirectory || entry.isDotEntry) continue;
+      if (IsTemporaryRemoteName(entry.name)) {
+        // Left by a run that was killed in the middle of an upload.
+        if (Mode == PublishMode::Publish) connection.DeleteFile(entry.name);
+        continue;
+      }
       // Without a time there is nothing to compare: the local file is copied.
-      if (!entry.lastWriteUtc || entry.isDirectory || entry.isDotEntry) continue;
-      RemoteListing.push_back({entry.name, ConvertThroughLocalTime(*entry.lastWriteUtc)});
+      if (!entry.lastWriteUtc) continue;
+      RemoteListing.push_back({entry.name, ConvertThroughLocalTime(*entry.lastWriteUtc) + tickRest, entry.size});
     } while (find.Next());
   }
+  remoteListingIncomplete_ = find.IsIncomplete();
   find.Close();
 }
 

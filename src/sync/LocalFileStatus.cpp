@@ -10,7 +10,8 @@ bool ReadLocalFileStatus(const std::string& path, LocalFileStatus& status) {
   struct stat fileStatus {};
   if (::stat(path.c_str(), &fileStatus) != 0) return false;
   status.size = static_cast<std::int64_t>(fileStatus.st_size);
-  status.lastWriteTime = ConvertThroughLocalTime(static_cast<std::int64_t>(fileStatus.st_mtim.tv_sec));
+  status.lastWriteUtc = static_cast<std::int64_t>(fileStatus.st_mtim.tv_sec);
+  status.lastWriteTime = ConvertThroughLocalTime(status.lastWriteUtc);
   return true;
 }
 

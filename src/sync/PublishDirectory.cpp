@@ -58,7 +58,9 @@ void Publisher::PublishDirectory(FtpConnection& connection, std::string relative
       if (SkipSpecialDirs && name.front() == '_') continue;
       subdirectories.push_back(name);
     } else if (std::filesystem::is_regular_file(status)) {
-      if (!UploadFile(connection, localDirectory + name, name)) return;
+      // A failure is that file's own; the level goes on unless the
+      // connection is gone, which ends the run with its reason.
+      if (!UploadFile(connection, localDirectory + name, name) && connection.IsBroken()) RaiseFtpError(connection);
     } else {
       // Pipes, sockets, devices and dangling links hold nothing to publish;
       // reading a pipe would even wait forever.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace ostrel {
@@ -9,6 +10,7 @@ namespace ostrel {
 struct RemoteEntry {
   std::string FileName;        // exactly as the listing gave it
   std::int64_t WriteTime = 0;  // seconds, converted through local time
+  std::optional<std::int64_t> Size;
 };
 
 }  // namespace ostrel

@@ -3,12 +3,16 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <ctime>
 #include <memory>
+#include <string_view>
 #include <utility>
 
 #include "publish/ftp/FtpControlChannel.h"
 #include "publish/ftp/FtpDataTransfer.h"
+#include "publish/ftp/FtpMlsdParser.h"
 
 namespace ostrel {
 
@@ -39,6 +43,28 @@ bool ParseQuotedPath(const std::string& text, std::string& path) {
 std::string SystemText(int error) {
   char buffer[256];
   return strerror_r(error, buffer, sizeof buffer);
+}
+
+// FEAT lists one feature per line, indented: " MLST type*;size*;modify*;".
+FtpFeatures ParseFeatures(const FtpReply& reply) {
+  FtpFeatures features;
+  for (std::size_t index = 1; index + 1 < reply.lines.size(); ++index) {
+    std::string_view feature = reply.lines[index];
+    while (!feature.empty() && feature.front() == ' ') feature.remove_prefix(1);
+    std::string name(feature.substr(0, feature.find(' ')));
+    for (char& character : name) character = static_cast<char>(std::toupper(static_cast<unsigned char>(character)));
+    features.mlst = features.mlst || name == "MLST";
+    features.mdtm = features.mdtm || name == "MDTM";
+    features.mfmt = features.mfmt || name == "MFMT";
+    features.size = features.size || name == "SIZE";
+  }
+  return features;
+}
+
+// The number or time after "213 " in a SIZE or MDTM reply.
+std::string_view ReplyValue(const FtpReply& reply) {
+  std::string_view line = reply.lines.front();
+  return line.size() > 4 ? line.substr(4) : std::string_view();
 }
 
 }  // namespace
@@ -75,6 +101,48 @@ bool FtpConnection::DeleteFile(const std::string& remoteName) {
   return channel_->Command("DELE", remoteName, 2) || Failed();
 }
 
+bool FtpConnection::RenameFile(const std::string& from, const std::string& to) {
+  if (!channel_->AcceptsArgument(to)) return Failed();
+  return (channel_->Command("RNFR", from, 3) && channel_->Command("RNTO", to, 2)) || Failed();
+}
+
+std::optional<std::int64_t> FtpConnection::FileSize(const std::string& remoteName) {
+  FtpReply reply;
+  if (!EnsureBinaryType() || !channel_->Command("SIZE", remoteName, 2, &reply)) {
+    Failed();
+    return std::nullopt;
+  }
+  return ParseSize(ReplyValue(reply));
+}
+
+std::optional<std::int64_t> FtpConnection::FileModificationTime(const std::string& remoteName) {
+  FtpReply reply;
+  if (!channel_->Command("MDTM", remoteName, 2, &reply)) {
+    Failed();
+    return std::nullopt;
+  }
+  return ParseModifyTime(ReplyValue(reply));
+}
+
+bool FtpConnection::SetFileModificationTime(const std::string& remoteName, std::int64_t utcSeconds) {
+  const std::time_t instant = static_cast<std::time_t>(utcSeconds);
+  std::tm fields{};
+  char stamp[32];
+  if (gmtime_r(&instant, &fields) == nullptr || std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M%S", &fields) == 0)
+    return false;
+  return channel_->Command("MFMT", std::string(stamp) + " " + remoteName, 2) || Failed();
+}
+
+const FtpFeatures& FtpConnection::Features() {
+  std::optional<FtpFeatures>& features = channel_->Facts().features;
+  if (!features) {
+    // A server without FEAT offers none of the extensions.
+    FtpReply reply;
+    features = channel_->Command("FEAT", {}, 2, &reply) ? ParseFeatures(reply) : FtpFeatures{};
+  }
+  return *features;
+}
+
 bool FtpConnection::EnsureBinaryType() {
   if (channel_->Facts().binaryTypeSet) return true;
   if (!channel_->Command("TYPE", "I", 2)) return false;
@@ -84,6 +152,7 @@ bool FtpConnection::EnsureBinaryType() {
 
 bool FtpConnection::PutFile(int localFile, const std::string& remoteName) {
   lastPutWasStarted_ = false;
+  lastPutBytes_ = 0;
   // Checked before anything is sent, so a refused name costs no data port.
   if (!channel_->AcceptsArgument(remoteName)) return Failed();
   if (!EnsureBinaryType()) return Failed();
@@ -103,8 +172,9 @@ bool FtpConnection::PutFile(int localFile, const std::string& remoteName) {
     }
     if (count == 0) break;
     if (!transfer.Send(block.get(), static_cast<std::size_t>(count))) return Failed();
+    lastPutBytes_ += count;
   }
-  return transfer.Finish() || Failed();
+  return transfer.Finish(lastPutBytes_) || Failed();
 }
 
 void FtpConnection::Close() { channel_->Quit(); }

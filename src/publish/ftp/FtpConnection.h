@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "publish/ftp/FtpError.h"
+#include "publish/ftp/FtpFeatures.h"
 
 namespace ostrel {
 
@@ -28,12 +31,24 @@ class FtpConnection {
   // binary. The descriptor stays open and the caller's.
   bool PutFile(int localFile, const std::string& remoteName);
   bool DeleteFile(const std::string& remoteName);
+  // RNFR then RNTO; a file already named `to` is replaced where the server allows it.
+  bool RenameFile(const std::string& from, const std::string& to);
+  // SIZE (binary) and MDTM of a file of the current directory; empty when the
+  // server does not tell.
+  std::optional<std::int64_t> FileSize(const std::string& remoteName);
+  std::optional<std::int64_t> FileModificationTime(const std::string& remoteName);
+  // MFMT: sets the file's modification time, seconds since 1970 UTC.
+  bool SetFileModificationTime(const std::string& remoteName, std::int64_t utcSeconds);
+  // The server's extensions, asked with FEAT once per connection.
+  const FtpFeatures& Features();
   // Sends QUIT (when the connection still answers) and closes it. Idempotent.
   void Close();
 
   // True when the server had accepted the last put (a 1xx reply came), so
   // bytes may have reached the remote file even though the put failed.
   bool LastPutWasStarted() const { return lastPutWasStarted_; }
+  // The bytes the last put sent over its data connection.
+  std::int64_t LastPutBytes() const { return lastPutBytes_; }
   bool IsBroken() const;
   const FtpError& LastError() const { return lastError_; }
 
@@ -48,6 +63,7 @@ class FtpConnection {
   std::unique_ptr<FtpControlChannel> channel_;
   FtpError lastError_{0, ""};
   bool lastPutWasStarted_ = false;
+  std::int64_t lastPutBytes_ = 0;
 };
 
 }  // namespace ostrel

@@ -141,7 +141,8 @@ bool FtpControlChannel::Send(std::string_view verb, std::string_view argument) {
   return false;
 }
 
-bool FtpControlChannel::ReadLine(Clock::time_point deadline, const FtpReplyAssembler& assembler, std::string& line) {
+bool FtpControlChannel::ReadLine(Clock::time_point deadline, std::chrono::milliseconds wait,
+                                 const FtpReplyAssembler& assembler, std::string& line) {
   for (;;) {
     const auto newline = inbound_.find('\n');
     if (newline != std::string::npos) {
@@ -157,7 +158,7 @@ bool FtpControlChannel::ReadLine(Clock::time_point deadline, const FtpReplyAssem
     const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     try {
       if (remaining.count() <= 0 || !socket_.poll(ToTimespan(remaining), Poco::Net::Socket::SELECT_READ)) {
-        Break(FtpError::kTimeout, "The server did not answer within " + DescribeWait(timeouts_.reply) + ".");
+        Break(FtpError::kTimeout, "The server did not answer within " + DescribeWait(wait) + ".");
         return false;
       }
       char buffer[4096];
@@ -179,14 +180,15 @@ bool FtpControlChannel::ReadLine(Clock::time_point deadline, const FtpReplyAssem
   }
 }
 
-bool FtpControlChannel::ReadReply(FtpReply& reply) {
+bool FtpControlChannel::ReadReply(FtpReply& reply, std::optional<std::chrono::milliseconds> wait) {
   if (!EnsureUsable()) return false;
   // One deadline for the whole reply: a server that trickles lines cannot stretch it.
-  const auto deadline = Clock::now() + timeouts_.reply;
+  const std::chrono::milliseconds allowed = wait.value_or(timeouts_.reply);
+  const auto deadline = Clock::now() + allowed;
   FtpReplyAssembler assembler;
   std::string line;
   for (std::size_t lines = 0; lines < kMaximumReplyLines; ++lines) {
-    if (!ReadLine(deadline, assembler, line)) return false;
+    if (!ReadLine(deadline, allowed, assembler, line)) return false;
     switch (assembler.AddLine(line)) {
       case FtpReplyAssembler::Progress::NeedsMore:
         continue;

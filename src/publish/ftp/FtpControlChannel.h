@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "publish/ftp/FtpError.h"
+#include "publish/ftp/FtpFeatures.h"
 #include "publish/ftp/FtpHostAddress.h"
 #include "publish/ftp/FtpReply.h"
 #include "publish/ftp/FtpTimeouts.h"
@@ -21,8 +22,11 @@ namespace ostrel {
 struct FtpServerFacts {
   bool binaryTypeSet = false;
   bool eprtRefused = false;
-  bool listAllRefused = false;     // "LIST -a path" was refused where "LIST path" worked
-  std::optional<bool> offersMlst;  // empty until FEAT has been asked
+  bool listAllRefused = false;          // "LIST -a path" was refused where "LIST path" worked
+  std::optional<FtpFeatures> features;  // empty until FEAT has been asked
+  // How far the clock of LIST listings runs ahead of UTC, in seconds; empty
+  // until learned.
+  std::optional<std::int64_t> listingOffset;
 };
 
 // The control connection: one command in one write, replies read whole by
@@ -43,8 +47,10 @@ class FtpControlChannel {
   bool AcceptsArgument(std::string_view argument);
   // Sends "verb argument" CR LF, or only the verb when the argument is empty.
   bool Send(std::string_view verb, std::string_view argument = {});
-  // Reads one whole reply within the reply timeout.
-  bool ReadReply(FtpReply& reply);
+  // Reads one whole reply within the reply timeout, or within `wait`.
+  bool ReadReply(FtpReply& reply, std::optional<std::chrono::milliseconds> wait = std::nullopt);
+  // The control socket, for a wait that watches it beside a data socket.
+  const Poco::Net::StreamSocket& Socket() const { return socket_; }
   // Sends a command and reads its reply; true when the reply is of the
   // expected class (2 for "completed"). Otherwise the reply's text is the error.
   bool Command(std::string_view verb, std::string_view argument, int expectedClass, FtpReply* reply = nullptr);
@@ -67,7 +73,8 @@ class FtpControlChannel {
 
  private:
   bool EnsureUsable();
-  bool ReadLine(std::chrono::steady_clock::time_point deadline, const FtpReplyAssembler& assembler, std::string& line);
+  bool ReadLine(std::chrono::steady_clock::time_point deadline, std::chrono::milliseconds wait,
+                const FtpReplyAssembler& assembler, std::string& line);
   void CloseSocket() noexcept;
 
   FtpTimeouts timeouts_;

@@ -3,6 +3,7 @@
 #include <Poco/Net/IPAddress.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace ostrel {
@@ -63,14 +64,26 @@ bool FtpDataTransfer::OpenPort() {
 bool FtpDataTransfer::Accept() {
   try {
     // Some servers connect as soon as they get EPRT, others at the transfer
-    // command; the connection waits in the listen queue either way.
-    if (!listener_.poll(ToTimespan(channel_.Timeouts().data), Poco::Net::Socket::SELECT_READ)) {
+    // command; the connection waits in the listen queue either way. A server
+    // that gives up on connecting says so on the control connection, which
+    // is watched too, so its refusal ends the wait at once.
+    Poco::Net::Socket::SocketList readable{listener_, channel_.Socket()};
+    Poco::Net::Socket::SocketList writable;
+    Poco::Net::Socket::SocketList failed;
+    if (Poco::Net::Socket::select(readable, writable, failed, ToTimespan(channel_.Timeouts().data)) == 0) {
       FailWithFinalReply(FtpError::kTimeout, "The server did not open the data connection within " +
                                                  DescribeWait(channel_.Timeouts().data) + ".");
       return false;
     }
+    if (std::find(readable.begin(), readable.end(), listener_) == readable.end()) {
+      FailWithFinalReply(FtpError::kConnectionClosed, "The server did not open the data connection.");
+      return false;
+    }
     data_ = listener_.acceptConnection();
     dataOpen_ = true;
+    // Whenever the program ends before the transfer did, even killed, the
+    // server then sees a reset, not a clean end it could take for a whole file.
+    data_.setLinger(true, 0);
     listener_.close();
     data_.setSendTimeout(ToTimespan(channel_.Timeouts().data));
     data_.setReceiveTimeout(ToTimespan(channel_.Timeouts().data));
@@ -130,7 +143,7 @@ bool FtpDataTransfer::ReceiveAll(std::string& received) {
   }
 }
 
-bool FtpDataTransfer::Finish() {
+bool FtpDataTransfer::Finish(std::optional<std::int64_t> uploadedBytes) {
   try {
     data_.shutdownSend();
   } catch (const Poco::Exception&) {
@@ -139,8 +152,12 @@ bool FtpDataTransfer::Finish() {
   }
   // The final reply comes once the server has read everything; closing our
   // side before it could throw away bytes still on their way.
-  FtpReply reply;
-  const bool replied = channel_.ReadReply(reply);
+  FtpReply& reply = finalReply_;
+  const FtpTimeouts& timeouts = channel_.Timeouts();
+  const bool replied = channel_.ReadReply(
+      reply, uploadedBytes ? std::max(timeouts.reply,
+                                      timeouts.finalReply + timeouts.finalReplyPerMebibyte * (*uploadedBytes >> 20))
+                           : timeouts.reply);
   try {
     data_.close();
   } catch (const Poco::Exception&) {

@@ -4,6 +4,8 @@
 #include <Poco/Net/StreamSocket.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,7 +35,11 @@ class FtpDataTransfer {
   bool ReceiveAll(std::string& received);
   // Ends our side cleanly (all bytes go out before the end of stream), reads
   // the final reply, then closes; true when the reply says it completed.
-  bool Finish();
+  // After an upload of `uploadedBytes` the reply is awaited for as long as
+  // the server may take to check what it got.
+  bool Finish(std::optional<std::int64_t> uploadedBytes = std::nullopt);
+  // The final reply Finish read.
+  const FtpReply& FinalReply() const { return finalReply_; }
   // Gives up after a failure on our side: the server sees a reset rather than
   // a clean end, so it cannot take a cut file for a whole one. The final reply
   // is still read to keep the control connection in step; the error stays ours.
@@ -50,6 +56,7 @@ class FtpDataTransfer {
   FtpControlChannel& channel_;
   Poco::Net::ServerSocket listener_;
   Poco::Net::StreamSocket data_;
+  FtpReply finalReply_;
   bool started_ = false;
   bool dataOpen_ = false;
 };

@@ -16,38 +16,70 @@ namespace ostrel {
 
 namespace {
 
-// FEAT lists one feature per line, indented: " MLST type*;size*;modify*;".
-bool FeaturesListMlst(const FtpReply& reply) {
-  for (std::size_t index = 1; index + 1 < reply.lines.size(); ++index) {
-    std::string_view feature = reply.lines[index];
-    while (!feature.empty() && feature.front() == ' ') feature.remove_prefix(1);
-    std::string name(feature.substr(0, feature.find(' ')));
-    for (char& character : name) character = static_cast<char>(std::toupper(static_cast<unsigned char>(character)));
-    if (name == "MLST") return true;
-  }
-  return false;
-}
+// pure-ftpd cuts every listing at this many entries and still says it completed.
+constexpr std::size_t kKnownListingCut = 10000;
 
-// Runs one listing command and takes everything the server sends.
-bool Fetch(FtpControlChannel& channel, std::string_view verb, const std::string& argument, std::string& listing) {
+// Runs one listing command and takes everything the server sends, and the
+// text of its final reply.
+bool Fetch(FtpControlChannel& channel, std::string_view verb, const std::string& argument, std::string& listing,
+           std::string& finalReply) {
   listing.clear();
   FtpDataTransfer transfer(channel);
-  return transfer.Start(verb, argument) && transfer.ReceiveAll(listing) && transfer.Finish();
+  const bool fetched = transfer.Start(verb, argument) && transfer.ReceiveAll(listing) && transfer.Finish();
+  finalReply = transfer.FinalReply().Text();
+  return fetched;
+}
+
+bool SaysTruncated(std::string text) {
+  for (char& character : text) character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
+  return text.find("truncat") != std::string::npos;
 }
 
 // ls leaves out names that begin with a dot unless asked with -a, and such
 // files are published too. A server that takes "-a" for part of the path
 // refuses it; the plain form serves then, for the rest of the connection.
-bool FetchUnixListing(FtpControlChannel& channel, const std::string& directory, std::string& listing) {
+bool FetchUnixListing(FtpControlChannel& channel, const std::string& directory, std::string& listing,
+                      std::string& finalReply) {
   FtpServerFacts& facts = channel.Facts();
   if (!facts.listAllRefused) {
-    if (Fetch(channel, "LIST", directory.empty() ? "-a" : "-a " + directory, listing)) return true;
+    if (Fetch(channel, "LIST", directory.empty() ? "-a" : "-a " + directory, listing, finalReply)) return true;
     if (channel.IsBroken() || channel.LastError().Code() / 100 != 5) return false;
-    if (!Fetch(channel, "LIST", directory, listing)) return false;
+    if (!Fetch(channel, "LIST", directory, listing, finalReply)) return false;
     facts.listAllRefused = true;
     return true;
   }
-  return Fetch(channel, "LIST", directory, listing);
+  return Fetch(channel, "LIST", directory, listing, finalReply);
+}
+
+// The most recent file time of a listing, where LIST shows a clock time
+// rather than a year, and the name of its file.
+const FtpFindEntry* MostRecentFile(const std::vector<FtpFindEntry>& entries) {
+  const FtpFindEntry* found = nullptr;
+  for (const FtpFindEntry& entry : entries)
+    if (!entry.isDirectory && entry.lastWriteUtc && (found == nullptr || *entry.lastWriteUtc > *found->lastWriteUtc))
+      found = &entry;
+  return found;
+}
+
+// A LIST listing shows times in the server's own time zone, which FTP does
+// not tell; MDTM is UTC by definition. Their difference for one file,
+// rounded to a quarter hour, is the listing's offset, learned once.
+std::int64_t ListingOffset(FtpConnection& connection, FtpServerFacts& facts, const std::string& directory,
+                           const std::vector<FtpFindEntry>& entries) {
+  if (facts.listingOffset) return *facts.listingOffset;
+  const FtpFindEntry* sample = MostRecentFile(entries);
+  if (sample == nullptr || !connection.Features().mdtm) return 0;
+  constexpr std::int64_t kQuarterHour = 15 * 60;
+  constexpr std::int64_t kFurthestZone = 14 * 3600;
+  std::int64_t offset = 0;
+  if (const auto exact = connection.FileModificationTime(directory + sample->name)) {
+    const std::int64_t difference = *sample->lastWriteUtc - *exact;
+    const std::int64_t rounded =
+        (difference + (difference >= 0 ? kQuarterHour / 2 : -kQuarterHour / 2)) / kQuarterHour * kQuarterHour;
+    if (rounded >= -kFurthestZone && rounded <= kFurthestZone) offset = rounded;
+  }
+  facts.listingOffset = offset;
+  return offset;
 }
 
 const FtpFindEntry kNoEntry;
@@ -65,17 +97,12 @@ bool FtpFind::Start(const std::string& searchName) {
   const std::string directory = slash == std::string::npos ? std::string() : searchName.substr(0, slash + 1);
   if (!channel.AcceptsArgument(directory)) return connection_.Failed();
 
-  FtpServerFacts& facts = channel.Facts();
-  if (!facts.offersMlst) {
-    FtpReply reply;
-    if (!channel.Command("FEAT", {}, 2, &reply) && channel.IsBroken()) return connection_.Failed();
-    facts.offersMlst = reply.Class() == 2 && FeaturesListMlst(reply);
-  }
-
-  const bool useMlsd = *facts.offersMlst;
+  const bool useMlsd = connection_.Features().mlst;
+  if (channel.IsBroken()) return connection_.Failed();
   std::string listing;
-  const bool fetched =
-      useMlsd ? Fetch(channel, "MLSD", directory, listing) : FetchUnixListing(channel, directory, listing);
+  std::string finalReply;
+  const bool fetched = useMlsd ? Fetch(channel, "MLSD", directory, listing, finalReply)
+                               : FetchUnixListing(channel, directory, listing, finalReply);
   if (!fetched) return connection_.Failed();
 
   const std::int64_t now = ::time(nullptr);
@@ -88,6 +115,13 @@ bool FtpFind::Start(const std::string& searchName) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     auto entry = useMlsd ? ParseMlsdLine(line) : ParseListLine(line, now);
     if (entry) entries_.push_back(std::move(*entry));
+  }
+  incomplete_ = SaysTruncated(finalReply) || entries_.size() == kKnownListingCut;
+  secondsPerTick_ = useMlsd ? 1 : 60;
+  if (!useMlsd) {
+    const std::int64_t offset = ListingOffset(connection_, channel.Facts(), directory, entries_);
+    for (FtpFindEntry& entry : entries_)
+      if (entry.lastWriteUtc) *entry.lastWriteUtc -= offset;
   }
   // Some servers list "." and ".." even for an empty directory; empty is empty.
   if (std::all_of(entries_.begin(), entries_.end(), [](const FtpFindEntry& entry) { return entry.isDotEntry; }))
@@ -109,6 +143,7 @@ const FtpFindEntry& FtpFind::Current() const { return position_ < entries_.size(
 void FtpFind::Close() {
   entries_.clear();
   position_ = 0;
+  incomplete_ = false;
 }
 
 }  // namespace ostrel

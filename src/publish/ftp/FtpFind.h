@@ -29,11 +29,19 @@ class FtpFind {
   bool Next();
   const FtpFindEntry& Current() const;
   void Close();
+  // True when the server cut the listing short ("truncated" in its final
+  // reply, or exactly as many entries as a server known to cut there sends):
+  // a file missing from it may still exist.
+  bool IsIncomplete() const { return incomplete_; }
+  // The resolution of the listing's times: 1 second for MLSD, 60 for LIST.
+  int SecondsPerTick() const { return secondsPerTick_; }
 
  private:
   FtpConnection& connection_;
   std::vector<FtpFindEntry> entries_;
   std::size_t position_ = 0;
+  bool incomplete_ = false;
+  int secondsPerTick_ = 1;
 };
 
 }  // namespace ostrel

@@ -14,6 +14,8 @@ struct FtpFindEntry {
   // Last-write time as seconds since 1970-01-01 00:00 UTC; empty when the
   // listing gave none that could be read.
   std::optional<std::int64_t> lastWriteUtc;
+  // Size in bytes; empty when the listing gave none.
+  std::optional<std::int64_t> size;
 };
 
 }  // namespace ostrel

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "publish/ftp/FtpCalendar.h"
+#include "publish/ftp/FtpMlsdParser.h"
 
 namespace ostrel {
 
@@ -106,6 +107,7 @@ std::optional<FtpFindEntry> ParseUnixLine(std::string_view line, const std::vect
     entry.isDotEntry = entry.name == "." || entry.name == "..";
     entry.lastWriteUtc = hasClockTime ? MostRecentOccurrence(month, ToNumber(day), hour, minute, nowUtc)
                                       : UtcSecondsFromFields(ToNumber(timeOrYear), month, ToNumber(day), 0, 0, 0);
+    if (!entry.isDirectory) entry.size = ParseSize(text(index - 1));
     return entry;
   }
   return std::nullopt;
@@ -160,6 +162,7 @@ std::optional<FtpFindEntry> ParseDosLine(std::string_view line, const std::vecto
   entry.isDirectory = isDirectory;
   entry.isDotEntry = entry.name == "." || entry.name == "..";
   entry.lastWriteUtc = UtcSecondsFromFields(year, month, day, hour, minute, 0);
+  if (!isDirectory) entry.size = ParseSize(sizeOrDirectory);
   return entry;
 }
 

@@ -25,8 +25,10 @@ int NumberAt(std::string_view text, std::size_t position, std::size_t length) {
   return std::stoi(std::string(text.substr(position, length)));
 }
 
+}  // namespace
+
 // "YYYYMMDDHHMMSS", optionally followed by ".fraction", which is dropped.
-std::optional<std::int64_t> ParseModifyFact(std::string_view value) {
+std::optional<std::int64_t> ParseModifyTime(std::string_view value) {
   const auto dot = value.find('.');
   if (dot != std::string_view::npos) {
     if (!AllDigits(value.substr(dot + 1))) return std::nullopt;
@@ -37,7 +39,13 @@ std::optional<std::int64_t> ParseModifyFact(std::string_view value) {
                               NumberAt(value, 8, 2), NumberAt(value, 10, 2), NumberAt(value, 12, 2));
 }
 
-}  // namespace
+std::optional<std::int64_t> ParseSize(std::string_view digits) {
+  // Eighteen digits cannot overflow 63 bits; no real file is that large.
+  if (!AllDigits(digits) || digits.size() > 18) return std::nullopt;
+  std::int64_t size = 0;
+  for (const char digit : digits) size = size * 10 + (digit - '0');
+  return size;
+}
 
 std::optional<FtpFindEntry> ParseMlsdLine(std::string_view line) {
   const auto space = line.find(' ');
@@ -62,7 +70,9 @@ std::optional<FtpFindEntry> ParseMlsdLine(std::string_view line) {
       entry.isDirectory = type == "dir" || type == "cdir" || type == "pdir";
       entry.isDotEntry = type == "cdir" || type == "pdir";
     } else if (name == "modify") {
-      entry.lastWriteUtc = ParseModifyFact(value);
+      entry.lastWriteUtc = ParseModifyTime(value);
+    } else if (name == "size") {
+      entry.size = ParseSize(value);
     }
   }
   if (!hasFacts) return std::nullopt;
