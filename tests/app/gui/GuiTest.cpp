@@ -1,0 +1,215 @@
+// The dialogs driven as a user would; runs go to a real pyftpdlib server, input through the pump.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <set>
+
+#include "app/DialogBuilder.h"
+#include "app/MainDialog.h"
+#include "app/MessageBox.h"
+#include "app/OptionsDialog.h"
+#include "app/PublisherApp.h"
+#include "support/FtpTestServer.h"
+
+namespace ostrel::test {
+namespace {
+
+struct QtEnvironment : ::testing::Environment {
+  int argc = 1;
+  char name[16] = "gui_test", *argv[2] = {name, nullptr};
+  std::unique_ptr<QApplication> app;
+  void SetUp() override { app = std::make_unique<QApplication>(argc, argv); }
+  void TearDown() override { app.reset(); }
+};
+[[maybe_unused]] const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+template <typename Control = QWidget>
+Control& Get(const QWidget& dialog, int id) {
+  if (auto* control = FindControl<Control>(dialog, id)) return *control;
+  throw std::runtime_error("no control " + std::to_string(id));
+}
+void Click(const QWidget& dialog, int id) { QTest::mouseClick(&Get(dialog, id), Qt::LeftButton, {}, QPoint(4, 4)); }
+void Type(const QWidget& dialog, const std::vector<std::pair<int, std::string>>& typed) {
+  for (const auto& [id, text] : typed) {
+    Get<QLineEdit>(dialog, id).clear();
+    QTest::keyClicks(&Get<QLineEdit>(dialog, id), QString::fromStdString(text));
+  }
+}
+
+// The caption of the modal dialog `action` opens ("" if none), which `answer` must close.
+QString ModalOpenedBy(const std::function<void()>& action, const std::function<void(QDialog&)>& answer = {}) {
+  QString caption;
+  QTimer::singleShot(0, [&] {
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      caption = dialog->windowTitle();
+      answer ? answer(*dialog) : dialog->reject();
+    }
+  });
+  action();
+  QTest::qWait(1);
+  return caption;
+}
+
+// Message boxes are recorded; one the test did not take out of messages_ fails it.
+class GuiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    MessageBox::SetAnswerer(
+        [this](const QString& c, const QString& t) { messages_.push_back((c + ": " + t).toStdString()); });
+  }
+  void TearDown() override {
+    EXPECT_EQ(messages_, std::vector<std::string>{});
+    MessageBox::SetAnswerer([](const QString&, const QString& text) { ADD_FAILURE() << text.toStdString(); });
+  }
+  std::filesystem::path File() const { return directory_.Path() / "ostrel.INI"; }
+  TempDirectory directory_;
+  PublisherApp app_{"/opt/ostrel/bin/ostrel", File()};
+  std::vector<std::string> messages_;  // "caption: text"
+};
+
+// Closing writes back what was loaded, "&Process" what was typed, and never the password; the
+// engine's refusal shows with the program's name. `prepare` runs after loading, with the file gone.
+TEST_F(GuiTest, TheMainDialogStoresTheConnectionValuesButNeverThePassword) {
+  const std::string missing = (directory_.Path() / "missing").string();
+  struct Row { int button; std::function<void()> prepare; std::string file; std::vector<std::string> messages; };
+  for (const Row& row : std::vector<Row>{
+           {kCloseButton, {}, "LocalDir=/srv/loaded\nHost=loaded.example\nName=loader\nRemoteDir=www\n", {}},
+           {kProcessButton, {}, "LocalDir=" + missing + "\nHost=127.0.0.1:1\nName=typed user\nRemoteDir=typed/dir\n",
+            {"ostrel: Cannot find local directory " + missing}}}) {
+    SCOPED_TRACE(row.button);
+    WriteFile(File(), "[Parameters]\nLocalDir=/srv/loaded\nHost=loaded.example\nName=loader\nRemoteDir=www\n");
+    MainDialog dialog(app_);
+    dialog.show();
+    EXPECT_EQ(Get<QLineEdit>(dialog, kHostEdit).text(), "loaded.example");
+    std::filesystem::remove(File());
+    if (row.prepare) row.prepare();
+    Type(dialog, {{kLocalDirEdit, missing}, {kHostEdit, "127.0.0.1:1"}, {kNameEdit, "typed user"},
+                  {kPasswordEdit, "secret-typed"}, {kRemoteDirEdit, "typed/dir"}});
+    Click(dialog, row.button);
+    EXPECT_EQ(ReadFile(File()), "[Parameters]\n" + row.file);
+    EXPECT_EQ(std::exchange(messages_, {}), row.messages);
+  }
+}
+
+// Each row stores one flag off (NoQMarks as 7: no check state, so off) and the
+// others on; only that box opens unchecked. Clicking every box inverts them:
+// OK must store that flag as the only 1, and the extensions as edited.
+TEST_F(GuiTest, TheOptionsDialogReadsAndWritesItsSixKeys) {
+  const std::vector<std::pair<int, std::string>> boxes = {  // Recurse, which disables a box, comes last
+      {kSkipSpecialDirsCheck, "SkipSpecialDirs"}, {kXcodeCheck, "Xcode"}, {kNoQMarksCheck, "NoQMarks"},
+      {kUpdateOnlyCheck, "UpdateOnly"}, {kRecurseCheck, "Recurse"}};
+  for (const auto& [rowId, rowKey] : boxes) {
+    SCOPED_TRACE(rowKey);
+    std::string stored = "[Parameters]\n", expected = stored;
+    for (const auto& [id, key] : boxes) {
+      stored += key + "=" + (key != rowKey ? "1" : rowKey == "NoQMarks" ? "7" : "0") + "\n";
+      expected += key + (key == rowKey ? "=1\n" : "=0\n");
+    }
+    WriteFile(File(), stored + "XCodeExtenstions=php\n");
+    OptionsDialog dialog(app_);
+    dialog.show();
+    for (const auto& [id, key] : boxes) {
+      EXPECT_EQ(Get<QAbstractButton>(dialog, id).isChecked(), id != rowId) << key;
+      Click(dialog, id);
+    }
+    EXPECT_EQ(Get<QLineEdit>(dialog, kExtensionsEdit).text(), "php");
+    Get<QLineEdit>(dialog, kExtensionsEdit).setText("shtml");
+    Click(dialog, kOkButton);
+    EXPECT_EQ(ReadFile(File()), expected + "XCodeExtenstions=shtml\n");
+  }
+}
+
+TEST_F(GuiTest, WithoutAnAnswererTheSeamShowsAWarningBox) {
+  MessageBox::SetAnswerer({});
+  QMessageBox::Icon icon{};
+  EXPECT_EQ(ModalOpenedBy([] { MessageBox::ShowWarning(nullptr, "ostrel", "text"); },
+                          [&](QDialog& box) { icon = static_cast<QMessageBox&>(box).icon(), box.reject(); }),
+            "ostrel");
+  EXPECT_EQ(icon, QMessageBox::Warning);
+}
+
+TEST_F(GuiTest, WindowMenuCommandsWhoseIdAnd0xFFF0Is16OpenTheAboutBox) {
+  MainDialog dialog(app_);
+  for (const auto& [command, opens] : std::vector<std::pair<unsigned, bool>>{
+           {16, true}, {31, true}, {0x10010, true}, {15, false}, {32, false}, {0xF010, false}}) {
+    bool handled = !opens;
+    EXPECT_EQ(ModalOpenedBy([&] { handled = dialog.OnSysCommand(command); }), opens ? "About Ostrel" : "") << command;
+    EXPECT_EQ(handled, opens) << command;
+  }
+}
+
+// The main dialog watched at every status update, before its pump runs.
+struct WatchedDialog : MainDialog {
+  using MainDialog::MainDialog;
+  std::vector<std::string> copied;              // local paths, in copy order
+  std::set<QString> buttonsDuringRun;           // close button text, process button enabled
+  std::function<void(std::size_t)> beforeCopy;  // gets the 1-based number of the file about to be copied
+  void ShowStatusAndProcessInput(const std::string& status, const std::string& total) override {
+    buttonsDuringRun.insert(Get<QAbstractButton>(*this, kCloseButton).text() +
+                            (Get(*this, kProcessButton).isEnabled() ? " enabled" : " disabled"));
+    if (status.starts_with("Copying: ") && beforeCopy) beforeCopy((copied.push_back(status.substr(9)), copied.size()));
+    MainDialog::ShowStatusAndProcessInput(status, total);
+  }
+};
+
+// Publish() fills the edits, clicks "&Process" and returns where the files arrive.
+class RunTest : public GuiTest {
+ protected:
+  std::filesystem::path Publish() {
+    std::filesystem::create_directories(server_.Root() / "www");
+    dialog_.show();
+    Type(dialog_, {{kLocalDirEdit, site_.string()}, {kHostEdit, server_.Host()}, {kNameEdit, server_.User()},
+                   {kPasswordEdit, server_.Password()}, {kRemoteDirEdit, "www"}});
+    Click(dialog_, kProcessButton);
+    return server_.Root() / "www";
+  }
+
+  FtpTestServer server_;
+  WatchedDialog dialog_{app_};
+  const std::filesystem::path site_ = directory_.Path() / "site";
+};
+
+TEST_F(RunTest, CancelClickedInThePumpStopsAfterTheCurrentFileAndTheButtonsComeBack) {
+  for (int file = 1; file <= 6; ++file) WriteFile(site_ / ("f" + std::to_string(file) + ".bin"), "x");
+  dialog_.beforeCopy = [&](std::size_t file) {
+    if (file == 3) QTimer::singleShot(0, &dialog_, [&] { Click(dialog_, kCloseButton); });
+  };
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Publish()), {}), 3);
+  EXPECT_EQ(dialog_.buttonsDuringRun, std::set<QString>{"Cancel disabled"});
+  EXPECT_EQ(Get<QAbstractButton>(dialog_, kCloseButton).text(), "&Close");
+  EXPECT_TRUE(Get(dialog_, kProcessButton).isEnabled());
+  EXPECT_TRUE(dialog_.isVisible()) << "a stop request does not close the dialog";
+}
+
+// A whole publish. Options confirmed while the second file waits its turn apply
+// to it and every later one: those pages arrive as they are, not recoded.
+TEST_F(RunTest, APublishWithOptionsConfirmedDuringTheRunAppliesThemFromTheNextFile) {
+  const std::string page = "<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+                           "charset=windows-1251\"></HEAD><BODY>\xCF\xF0\xE8\xE2\xE5\xF2</BODY></HTML>\n";
+  for (int file = 1; file <= 4; ++file) WriteFile(site_ / ("p" + std::to_string(file) + ".htm"), page);
+  dialog_.beforeCopy = [&](std::size_t file) {
+    if (file == 2) QTimer::singleShot(0, &dialog_, [&] {
+      EXPECT_EQ(ModalOpenedBy([&] { Click(dialog_, kOptionsButton); },
+                              [](QDialog& options) { Click(options, kXcodeCheck), Click(options, kOkButton); }),
+                "Options");
+    });
+  };
+  const std::filesystem::path published = Publish();
+  for (std::size_t index = 0; index < dialog_.copied.size(); ++index) {
+    const std::string name = std::filesystem::path(dialog_.copied[index]).filename().string();
+    EXPECT_EQ(ReadFile(published / name) != page, index == 0) << name << " copied as number " << index + 1;
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(published), {}), 4);
+  EXPECT_EQ(Get<QLabel>(dialog_, kStatusLabel).text(), "Finished.");
+}
+
+}  // namespace
+}  // namespace ostrel::test
