@@ -1,407 +1,203 @@
-// The ostrel-publish executable run as a child process against a real
-// pyftpdlib server, with an environment of its own: what it prints, how it
-// exits, what it leaves on the server and in the settings file.
+// The command line, and ostrel-publish run as a child against a real pyftpdlib server.
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
-#include <utime.h>
-
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
-#include <csignal>
-#include <cstdlib>
-#include <ctime>
-#include <filesystem>
-#include <iterator>
-#include <map>
-#include <memory>
 #include <regex>
-#include <stdexcept>
-#include <string>
-#include <vector>
+#include <thread>
 
-#include "cli/ChildProcess.h"
+#include "cli/CommandLine.h"
 #include "support/FtpTestServer.h"
-#include "support/TempDirectory.h"
 
 namespace ostrel {
 namespace {
 
-using test::ChildProcess;
-using test::ChildResult;
-using test::FtpTestServer;
 using test::ReadFile;
-using test::TempDirectory;
 using test::WriteFile;
-
-namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
+constexpr const char* kPassword = "pw-Zq81x";
+constexpr const char* kSettings = "[Parameters]\nHost=nowhere.invalid:1\nName=tester\nRemoteDir=/\nXcode=0\n";
 
-constexpr const char* kStopNote =
-    "ostrel-publish: stopping after the current file; send the signal again to stop at once";
-
-void SetModificationTime(const fs::path& path, std::time_t seconds) {
-  const utimbuf times{seconds, seconds};
-  ASSERT_EQ(utime(path.c_str(), &times), 0) << path;
-}
-
-std::time_t ModificationTime(const fs::path& path) {
-  struct stat status {};
-  EXPECT_EQ(stat(path.c_str(), &status), 0) << path;
-  return status.st_mtime;
-}
-
-// A whole tree in one value: relative path to bytes and modification time
-// ("docs/" for a directory), so that one comparison covers a whole publish.
-std::map<std::string, std::string> Snapshot(const fs::path& root) {
-  std::map<std::string, std::string> tree;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    const std::string relative = fs::relative(entry.path(), root).string();
-    if (entry.is_directory())
-      tree[relative + "/"] = "";
-    else
-      tree[relative] = ReadFile(entry.path()) + " @" + std::to_string(ModificationTime(entry.path()));
-  }
-  return tree;
-}
-
-std::map<std::string, std::string> Contents(const fs::path& root) {
-  std::map<std::string, std::string> tree;
-  for (const auto& entry : fs::recursive_directory_iterator(root))
-    tree[fs::relative(entry.path(), root).string() + (entry.is_directory() ? "/" : "")] =
-        entry.is_directory() ? "" : ReadFile(entry.path());
-  return tree;
-}
-
-// The output with the seconds of the last line cut off, which vary from run
-// to run: "3 copied, 0 skipped, 0 failed, 57 bytes in 0.04 s" becomes
-// "3 copied, 0 skipped, 0 failed, 57 bytes". A last line of another form
-// stays whole, so that the comparison shows it.
-Lines WithoutSeconds(Lines lines) {
-  static const std::regex kSummary("(.* bytes) in [0-9]+\\.[0-9][0-9] s");
-  std::smatch match;
-  if (!lines.empty() && std::regex_match(lines.back(), match, kSummary)) lines.back() = match[1];
-  return lines;
-}
-
-// The text --help shows as the current value of an option, in the first
-// "now: VALUE" line after the line that begins with the option.
-std::string ValueShownFor(const std::string& help, const std::string& option) {
-  std::size_t named = help.find("\n  " + option + " ");
-  if (named == std::string::npos) named = help.find("\n  " + option + "\n");
-  if (named == std::string::npos) return "(option not listed)";
-  const std::size_t now = help.find("now: ", named);
-  const std::size_t end = help.find('\n', now);
-  if (now == std::string::npos || end == std::string::npos) return "(no value shown)";
-  return help.substr(now + 5, end - now - 5);
-}
-
-// A pseudo-terminal: the child reads from its terminal side, the test types
-// on the other side and sees there whatever the terminal echoes.
-class PseudoTerminal {
+// A program run with exactly the environment given, no terminal on standard input, outputs into files.
+class ChildProcess {
  public:
-  PseudoTerminal() {
-    controller_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (controller_ < 0 || grantpt(controller_) != 0 || unlockpt(controller_) != 0)
-      throw std::runtime_error("cannot open a pseudo-terminal");
-    terminal_ = open(ptsname(controller_), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (terminal_ < 0) throw std::runtime_error("cannot open the terminal side of a pseudo-terminal");
-    fcntl(controller_, F_SETFL, fcntl(controller_, F_GETFL) | O_NONBLOCK);
+  ChildProcess(Lines arguments, Lines environment) {
+    std::vector<char*> argv(arguments.size() + 1), envp(environment.size() + 1);
+    for (std::size_t index = 0; index < arguments.size(); ++index) argv[index] = arguments[index].data();
+    for (std::size_t index = 0; index < environment.size(); ++index) envp[index] = environment[index].data();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, (directory_.Path() / "1").c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, (directory_.Path() / "2").c_str(), O_WRONLY | O_CREAT, 0600);
+    const int error = posix_spawn(&id_, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) throw std::runtime_error("cannot start " + arguments[0]);
   }
-  ~PseudoTerminal() {
-    close(terminal_);
-    close(controller_);
-  }
-  PseudoTerminal(const PseudoTerminal&) = delete;
-  PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+  ~ChildProcess() { id_ > 0 && kill(id_, SIGKILL) == 0 && waitpid(id_, nullptr, 0); }
 
-  int Terminal() const { return terminal_; }
-  void Type(const std::string& text) const {
-    ASSERT_EQ(write(controller_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  std::string Output() const { return ReadFile(directory_.Path() / "1"); }
+  std::string Error() const { return ReadFile(directory_.Path() / "2"); }
+  void Signal(int signalNumber) const { kill(id_, signalNumber); }
+  // Polls for a minute at most; Finish gives the exit status, or -1.
+  bool WaitForOutput(const std::string& text) const {
+    return Poll([&] { return Output().find(text) != std::string::npos; });
   }
-  std::string Echoed() const {
-    std::string echoed;
-    char buffer[256];
-    for (ssize_t count; (count = read(controller_, buffer, sizeof buffer)) > 0;)
-      echoed.append(buffer, static_cast<std::size_t>(count));
-    return echoed;
-  }
-  bool EchoIsOn() const {
-    termios settings{};
-    return tcgetattr(terminal_, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+  int Finish() {
+    int status = -1;
+    if (Poll([&] { return waitpid(id_, &status, WNOHANG) != 0; })) id_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
  private:
-  int controller_ = -1;
-  int terminal_ = -1;
+  template <typename Condition>
+  static bool Poll(Condition done) {
+    for (int tries = 0; tries < 3000; ++tries, std::this_thread::sleep_for(std::chrono::milliseconds(20)))
+      if (done()) return true;
+    return false;
+  }
+
+  test::TempDirectory directory_;
+  pid_t id_ = -1;
 };
+
+// The parse as one line: stored settings "-" and 7 after the overrides, then the run options. Member by
+// member: LocalDir|Host|Name|RemoteDir|SkipSpecialDirs|XCodeExtenstions|Xcode|NoQMarks|UpdateOnly|Recurse
+std::string Parsed(const Lines& arguments) {
+  const CommandLineParse parse = ParseCommandLine(arguments);
+  if (!parse.error.empty()) return "error: " + parse.error;
+  RunSettings s{"-", "-", "-", "-", "-", 7, "-", 7, 7, 7, 7};
+  for (const SettingOverride& override : parse.commandLine.overrides) ApplyOverride(override, s);
+  const auto n = [](std::int32_t flag) { return "|" + std::to_string(flag) + "|"; };
+  const CommandLine& line = parse.commandLine;
+  return s.LocalDir + "|" + s.Host + "|" + s.Name + "|" + s.RemoteDir + n(s.SkipSpecialDirs) + s.XCodeExtenstions +
+         n(s.Xcode) + std::to_string(s.NoQMarks) + n(s.UpdateOnly) + std::to_string(s.Recurse) + " " +
+         line.passwordFile.value_or("") + (line.dryRun ? " dry-run" : "") + (line.quiet ? " quiet " : " ") +
+         std::array{"publish", "help", "version"}[int(line.action)];
+}
+
+TEST(CommandLineTest, EachArgumentListGivesItsParseOrNamesTheOffendingOption) {
+  const std::pair<Lines, std::string> cases[] = {  // the whole parse, or the beginning of the error
+      {{"--local-dir", "-site", "--host=ftp.example.org:21", "--user", "alice", "--remote-dir=/a=b"},
+       "-site|ftp.example.org:21|alice|/a=b|7|-|7|7|7|7  publish"},
+      {{"--xcode-extensions", "htm, php", "--local-dir="}, "|-|-|-|7|htm, php|7|7|7|7  publish"},
+      {{"--no-skip-special-dirs", "--no-xcode", "--qmarks", "--no-update-only", "--no-recurse"},
+       "-|-|-|-|0|-|0|0|0|0  publish"},
+      {{"--skip-special-dirs", "--xcode", "--no-qmarks", "--update-only", "--recurse"}, "-|-|-|-|1|-|1|1|1|1  publish"},
+      {{"--recurse", "--no-recurse", "--host=a", "--host", "b"}, "-|b|-|-|7|-|7|7|7|0  publish"},
+      {{"--dry-run", "--quiet", "--password-file", "/run/pw"}, "-|-|-|-|7|-|7|7|7|7 /run/pw dry-run quiet publish"},
+      {{"--dry-run", "--help", "--version"}, "-|-|-|-|7|-|7|7|7|7  dry-run help"},
+      {{"--help", "--bogus"}, "error: unknown option --bogus"},
+      {{"--local-dir", "--dry-run"}, "error: option --local-dir needs a value"},
+      {{"--recurse=0"}, "error: option --recurse takes no value"},
+      {{"--host=h", "--password=hunter2"}, "error: --password is refused: a password on the command line can be"},
+  };
+  for (const auto& [arguments, expected] : cases) {
+    const std::string parsed = Parsed(arguments);
+    EXPECT_EQ(expected.starts_with("error: ") ? parsed.substr(0, expected.size()) : parsed, expected);
+    EXPECT_EQ(parsed.find("hunter2"), std::string::npos) << parsed;  // a secret must not reach a log
+  }
+}
 
 class PublishCommandTest : public testing::Test {
  protected:
   PublishCommandTest() {
-    fs::create_directories(Home());
-    fs::create_directories(ConfigurationDirectory());
-    // One file per level, so the walk's order is fixed; the underscore
-    // directory is left out by the default settings. Dated an hour back, so
-    // that the copies the server makes now are newer.
     WriteFile(Local() / "index.htm", "<html>index</html>\n");
     WriteFile(Local() / "docs" / "guide.txt", "guide text\n");
     WriteFile(Local() / "docs" / "img" / "logo.gif", std::string("GIF89a\0\x01\x02", 9));
-    WriteFile(Local() / "_drafts" / "draft.htm", "<p>not yet</p>");
-    for (const auto& entry : fs::recursive_directory_iterator(Local()))
-      SetModificationTime(entry.path(), std::time(nullptr) - 3600);
+    WriteFile(SettingsFile(), kSettings);  // partly overridden by options
+    WriteFile(work_.Path() / "password", std::string(kPassword) + "\r\nsecond line\n");
   }
 
-  void StartServer(std::vector<std::string> faults = {}) {
-    test::FtpTestServerOptions options;
-    options.faults = std::move(faults);
-    server_ = std::make_unique<FtpTestServer>(options);
-    fs::create_directories(Site());
-  }
+  std::filesystem::path Local() const { return work_.Path() / "local"; }
+  std::filesystem::path SettingsFile() const { return work_.Path() / "ostrel.INI"; }
+  std::string Path(const std::string& relative) const { return (Local() / relative).string(); }
 
-  fs::path Home() const { return work_.Path() / "home"; }
-  fs::path ConfigurationDirectory() const { return work_.Path() / "config"; }
-  fs::path Local() const { return work_.Path() / "local"; }
-  fs::path Site() const { return server_->Root() / "site"; }
-  std::string LocalPath(const std::string& relative) const { return (Local() / relative).string(); }
-
-  // Everything a run needs but the password; recoding off, so bytes compare.
-  Lines RunOptions() const {
-    return {"--local-dir", Local().string(), "--host",       server_->Host(),
-            "--user",      server_->User(),  "--remote-dir", "/site",
-            "--no-xcode"};
-  }
-
-  // Only what the test gives: a home and a configuration directory of its
-  // own, and the sanitizers' settings of the test run, if any.
-  Lines Environment(const Lines& extra = {}) const {
-    Lines environment = {"HOME=" + Home().string(), "XDG_CONFIG_HOME=" + ConfigurationDirectory().string()};
-    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+  ChildProcess Start(const std::string& host, Lines options, Lines environment = {}) const {
+    options.insert(options.begin(), {OSTREL_PUBLISH_EXECUTABLE, "--local-dir", Local().string(), "--host", host});
+    environment.push_back("OSTREL_SETTINGS_FILE=" + SettingsFile().string());
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TZ"})
       if (const char* value = std::getenv(name)) environment.push_back(std::string(name) + "=" + value);
-    environment.insert(environment.end(), extra.begin(), extra.end());
-    return environment;
+    return ChildProcess(options, environment);
   }
 
-  static Lines Command(const Lines& options) {
-    Lines command = {OSTREL_PUBLISH_EXECUTABLE};
-    command.insert(command.end(), options.begin(), options.end());
-    return command;
-  }
-
-  ChildResult Run(const Lines& options, const Lines& environment) const {
-    return test::RunChild(Command(options), Environment(environment));
-  }
-
-  ChildResult RunWithPassword(const Lines& options) const {
-    return Run(options, {"OSTREL_PASSWORD=" + server_->Password()});
-  }
-
-  TempDirectory work_;
-  std::unique_ptr<FtpTestServer> server_;
+  test::TempDirectory work_;
 };
 
-TEST_F(PublishCommandTest, FreshThenIncrementalPublishPrintsEachStatusLineAndATally) {
-  StartServer();
-  const ChildResult fresh = RunWithPassword(RunOptions());
-  EXPECT_EQ(fresh.exitStatus, 0) << fresh.standardError;
-  EXPECT_EQ(fresh.standardError, "");
-  EXPECT_EQ(WithoutSeconds(fresh.OutputLines()),
-            (Lines{"Logging on...", "Processing...", "Copying: " + LocalPath("index.htm"),
-                   "Copying: " + LocalPath("docs/guide.txt"), "Copying: " + LocalPath("docs/img/logo.gif"),
-                   "Finished.", "3 copied, 0 skipped, 0 failed, 39 bytes"}));
-  auto expected = Contents(Local());
-  expected.erase("_drafts/");
-  expected.erase("_drafts/draft.htm");
-  EXPECT_EQ(Contents(Site()), expected);
-
-  WriteFile(Local() / "docs" / "guide.txt", "guide text, second edition\n");
-  SetModificationTime(Local() / "docs" / "guide.txt", std::time(nullptr) + 3600);
-  const ChildResult incremental = RunWithPassword(RunOptions());
-  EXPECT_EQ(incremental.exitStatus, 0) << incremental.standardError;
-  EXPECT_EQ(WithoutSeconds(incremental.OutputLines()),
-            (Lines{"Logging on...", "Processing...", "Skipping: " + LocalPath("index.htm"),
-                   "Copying: " + LocalPath("docs/guide.txt"), "Skipping: " + LocalPath("docs/img/logo.gif"),
-                   "Finished.", "1 copied, 2 skipped, 0 failed, 27 bytes"}));
-  EXPECT_EQ(ReadFile(Site() / "docs" / "guide.txt"), "guide text, second edition\n");
-}
-
-TEST_F(PublishCommandTest, ExitStatusTellsHowTheRunEnded) {
-  StartServer();
-  const std::string absent = (work_.Path() / "absent").string();
+TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
+  const std::string password = std::string("OSTREL_PASSWORD=") + kPassword;
   const struct {
-    const char* description;
-    Lines options;
-    Lines environment;
+    Lines options, environment, faults;
     int exitStatus;
-    Lines output;
-    std::string errorBeginning;
-    std::size_t errorLines;
+    std::string output, error;  // parts of standard output and standard error; no error: none at all
   } cases[] = {
-      {"wrong password", RunOptions(), {"OSTREL_PASSWORD=wrong"}, 1,
-       {"Logging on...", "Finished.", "0 copied, 0 skipped, 0 failed, 0 bytes"}, "ostrel-publish: 530 ", 1},
-      {"no password at all logs on with an empty one", RunOptions(), {}, 1,
-       {"Logging on...", "Finished.", "0 copied, 0 skipped, 0 failed, 0 bytes"}, "ostrel-publish: 530 ", 1},
-      {"missing local directory", {"--local-dir", absent, "--host", server_->Host()}, {}, 1,
-       {"0 copied, 0 skipped, 0 failed, 0 bytes"}, "ostrel-publish: Cannot find local directory " + absent, 1},
-      {"unknown option", {"--local-dir", Local().string(), "--bogus"}, {}, 2, {},
-       "ostrel-publish: unknown option --bogus\nTry 'ostrel-publish --help'.", 2},
-      {"password as an option", {"--host", server_->Host(), "--password", "hunter2"}, {}, 2, {},
-       "ostrel-publish: --password is refused: a password on the command line can be read", 2},
-      {"password as an option with equals sign", {"--password=hunter2"}, {}, 2, {},
-       "ostrel-publish: --password is refused", 2},
-      {"version", {"--version"}, {}, 0, {"ostrel-publish 1.0.0.1"}, "", 0},
+      {{}, {password}, {}, 0, "Processing...\nCopying: " + Path("index.htm") + "\nCopying: " + Path("docs/guide.txt") +
+       "\nCopying: " + Path("docs/img/logo.gif") + "\nFinished.\n3 copied, 0 skipped, 0 failed, 39 bytes in ", ""},
+      {{"--dry-run", "--password-file", (work_.Path() / "password").string()}, {"OSTREL_PASSWORD=wrong"}, {}, 0,
+       "Would copy: " + Path("docs/img/logo.gif") + "\nFinished.\n3 would copy, 0 skipped, 0 failed, 39 bytes in ", ""},
+      {{"--dry-run"}, {"OSTREL_PASSWORD=wrong"}, {}, 1, "Logging on...\nFinished.\n0 would", "ostrel-publish: 530 "},
+      {{"--no-recurse"}, {password}, {"--fail-stor", "index.htm:552"}, 1, "0 copied, 0 skipped, 1 failed, 0 bytes",
+       "ostrel-publish: Cannot copy file " + Path("index.htm") + "\n552 Upload refused by the test server.\n"},
+      {{}, {password}, {"--refuse-cwd", "/"}, 1, "Logging on...\n0 copied",
+       "ostrel-publish: Cannot set remote directory to /\n"},
+      {{"--local-dir", Path("absent")}, {password}, {}, 1, "0 copied",
+       "ostrel-publish: Cannot find local directory " + Path("absent") + "\n"},
+      {{"--password-file", Path("absent")}, {}, {}, 2, "", "ostrel-publish: cannot read the password file"},
+      {{"--password", "hunter2"}, {}, {}, 2, "", "ostrel-publish: --password is refused"},
+      {{"--version"}, {}, {}, 0, "ostrel-publish 1.0.0.1\n", ""},
   };
+  // Every run that got going ends with the tally line.
+  const std::regex tally("([\\s\\S]*\n)?[0-9]+ (copied|would copy), [0-9]+ skipped, \\d+ failed, \\d+ bytes in .*\n");
   for (const auto& testCase : cases) {
-    const std::size_t commandsBefore = server_->CommandLog().size();
-    const ChildResult result = Run(testCase.options, testCase.environment);
-    EXPECT_EQ(result.exitStatus, testCase.exitStatus) << testCase.description << "\n" << result.standardError;
-    EXPECT_EQ(WithoutSeconds(result.OutputLines()), testCase.output) << testCase.description;
-    EXPECT_EQ(result.standardError.rfind(testCase.errorBeginning, 0), 0u)
-        << testCase.description << " wrote: " << result.standardError;
-    EXPECT_EQ(result.ErrorLines().size(), testCase.errorLines) << testCase.description << " wrote: " << result.standardError;
-    EXPECT_EQ(result.standardError.find("hunter2"), std::string::npos) << testCase.description;
-    if (testCase.exitStatus == 2) {
-      EXPECT_EQ(server_->CommandLog().size(), commandsBefore) << testCase.description << " reached the server";
-    }
+    test::FtpTestServer server({.password = kPassword, .root = {}, .faults = testCase.faults});
+    ChildProcess child = Start(server.Host(), testCase.options, testCase.environment);
+    EXPECT_EQ(child.Finish(), testCase.exitStatus) << child.Error();
+    const std::string output = child.Output(), error = child.Error(), where = testing::PrintToString(testCase.options);
+    EXPECT_NE(output.find(testCase.output), std::string::npos) << where << " printed\n" << output;
+    EXPECT_TRUE(testCase.error.empty() ? error.empty() : error.find(testCase.error) != std::string::npos) << error;
+    EXPECT_EQ(output.find("ostrel-publish:"), std::string::npos) << "a message on standard output: " << output;
+    EXPECT_EQ(std::regex_match(output, tally), testCase.exitStatus != 2 && output.find("1.0.0.1") == std::string::npos)
+        << where << " ended with\n" << output;
+    EXPECT_TRUE(testCase.exitStatus != 2 || server.CommandLog().empty()) << where << " reached the server";
+    for (const char* secret : {kPassword, "hunter2"}) EXPECT_EQ((output + error).find(secret), std::string::npos);
   }
-  EXPECT_EQ(Contents(Site()), (std::map<std::string, std::string>{})) << "a failed run copied something";
 }
 
-TEST_F(PublishCommandTest, SettingsComeFromTheFileOptionsOverrideThemAndNothingIsWritten) {
-  StartServer();
-  const fs::path settings = ConfigurationDirectory() / "ostrel.INI";
-  const std::string stored = "[Parameters]\nLocalDir=" + Local().string() + "\nHost=" + server_->Host() +
-                             "\nName=" + server_->User() + "\nRemoteDir=/elsewhere\nRecurse=0\nXcode=0\n";
-  WriteFile(settings, stored);
-  SetModificationTime(settings, std::time(nullptr) - 600);
-  const std::time_t storedTime = ModificationTime(settings);
-  const fs::path passwordFile = work_.Path() / "password";
-  WriteFile(passwordFile, server_->Password() + "\n");
-
-  const ChildResult result =
-      Run({"--remote-dir", "/site", "--quiet", "--password-file", passwordFile.string()}, {});
-
-  EXPECT_EQ(result.exitStatus, 0) << result.standardError;
-  // Recurse=0 from the file: only the top level; --quiet: only the tally.
-  EXPECT_EQ(WithoutSeconds(result.OutputLines()), Lines{"1 copied, 0 skipped, 0 failed, 19 bytes"});
-  EXPECT_EQ(Contents(Site()), (std::map<std::string, std::string>{{"index.htm", "<html>index</html>\n"}}));
-  EXPECT_FALSE(fs::exists(server_->Root() / "elsewhere"));
-  EXPECT_EQ(ReadFile(settings), stored);
-  EXPECT_EQ(ModificationTime(settings), storedTime);
-  EXPECT_EQ(std::distance(fs::directory_iterator(ConfigurationDirectory()), fs::directory_iterator()), 1)
-      << "another file appeared beside the settings file";
-}
-
-TEST_F(PublishCommandTest, HelpShowsTheValuesOfTheSettingsFileNamedByTheEnvironment) {
-  const fs::path settings = work_.Path() / "elsewhere" / "site-a.INI";
-  WriteFile(settings,
-            "[Parameters]\nLocalDir=/srv/from-ini\nHost=ftp.from-ini.example\nName=ini-user\nRemoteDir=/www\n"
-            "Recurse=0\nXCodeExtenstions=htm, php\nNoQMarks=0\n");
-
-  const ChildResult result = Run({"--help"}, {"OSTREL_SETTINGS_FILE=" + settings.string()});
-
-  EXPECT_EQ(result.exitStatus, 0) << result.standardError;
-  const std::string& help = result.standardOutput;
-  EXPECT_NE(help.find("Settings file: " + settings.string()), std::string::npos) << help;
-  EXPECT_EQ(ValueShownFor(help, "--local-dir DIR"), "\"/srv/from-ini\"");
-  EXPECT_EQ(ValueShownFor(help, "--host HOST"), "\"ftp.from-ini.example\"");
-  EXPECT_EQ(ValueShownFor(help, "--user NAME"), "\"ini-user\"");
-  EXPECT_EQ(ValueShownFor(help, "--remote-dir DIR"), "\"/www\"");
-  EXPECT_EQ(ValueShownFor(help, "--recurse, --no-recurse"), "off");
-  EXPECT_EQ(ValueShownFor(help, "--update-only, --no-update-only"), "on") << "the default of an absent key";
-  EXPECT_EQ(ValueShownFor(help, "--xcode-extensions LIST"), "\"htm, php\"");
-  EXPECT_EQ(ValueShownFor(help, "--no-qmarks, --qmarks"), "--qmarks");
-  for (const char* option : {"--skip-special-dirs", "--xcode,", "--password-file PATH", "--dry-run", "--quiet"})
-    EXPECT_NE(help.find(option), std::string::npos) << option;
-}
-
-TEST_F(PublishCommandTest, DryRunShowsWhatWouldBeCopiedAndLeavesTheServerAsItWas) {
-  StartServer();
-  WriteFile(Site() / "index.htm", "<html>published earlier</html>\n");
-  WriteFile(Site() / "old.txt", "only on the server\n");
-  const auto before = Snapshot(server_->Root());
-  Lines options = RunOptions();
-  options.push_back("--dry-run");
-
-  const ChildResult result = RunWithPassword(options);
-
-  EXPECT_EQ(result.exitStatus, 0) << result.standardError;
-  EXPECT_EQ(WithoutSeconds(result.OutputLines()),
-            (Lines{"Logging on...", "Processing...", "Skipping: " + LocalPath("index.htm"),
-                   "Would copy: " + LocalPath("docs/guide.txt"), "Would copy: " + LocalPath("docs/img/logo.gif"),
-                   "Finished.", "2 would copy, 1 skipped, 0 failed, 20 bytes"}));
-  EXPECT_EQ(Snapshot(server_->Root()), before);
-}
-
-TEST_F(PublishCommandTest, SigintStopsTheRunAfterTheFileBeingCopied) {
-  // Every upload waits two seconds for the server's go-ahead, so the signal
-  // lands while the first file is in progress, even on a busy machine.
-  StartServer({"--delay-reply", "STOR:2.0"});
-  for (const char* name : {"a.htm", "b.htm", "c.htm", "d.htm"}) WriteFile(Local() / name, name);
-
-  ChildProcess child(Command(RunOptions()), Environment({"OSTREL_PASSWORD=" + server_->Password()}));
-  ASSERT_TRUE(child.WaitFor("\nCopying: ", ChildProcess::Stream::Output));
-  child.Signal(SIGINT);
-  const ChildResult result = child.Finish();
-
-  EXPECT_EQ(result.exitStatus, 0) << result.standardError;
-  EXPECT_EQ(result.ErrorLines(), Lines{kStopNote});
-  const Lines lines = WithoutSeconds(result.OutputLines());
-  ASSERT_EQ(lines.size(), 5u) << testing::PrintToString(lines);
-  EXPECT_EQ(lines[0], "Logging on...");
-  EXPECT_EQ(lines[1], "Processing...");
-  EXPECT_EQ(lines[3], "Finished.");
-  const std::string copied = fs::path(lines[2].substr(lines[2].find(": ") + 2)).filename().string();
-  EXPECT_EQ(lines[4], "1 copied, 0 skipped, 0 failed, " + std::to_string(fs::file_size(Local() / copied)) + " bytes");
-  EXPECT_EQ(Contents(Site()), (std::map<std::string, std::string>{{copied, ReadFile(Local() / copied)}}));
-}
-
-TEST_F(PublishCommandTest, ASecondSignalEndsTheProgramAtOnce) {
-  StartServer({"--delay-reply", "STOR:2.0"});
-  ChildProcess child(Command(RunOptions()), Environment({"OSTREL_PASSWORD=" + server_->Password()}));
-  ASSERT_TRUE(child.WaitFor("\nCopying: ", ChildProcess::Stream::Output));
+TEST_F(PublishCommandTest, SigtermStopsTheRunAfterTheFileBeingCopied) {
+  // Each upload waits two seconds for the go-ahead, so the signal comes while the first is in progress.
+  test::FtpTestServer server({.password = kPassword, .root = {}, .faults = {"--delay-reply", "STOR:2.0"}});
+  ChildProcess child = Start(server.Host(), {}, {std::string("OSTREL_PASSWORD=") + kPassword});
+  ASSERT_TRUE(child.WaitForOutput("Copying: "));
   child.Signal(SIGTERM);
-  ASSERT_TRUE(child.WaitFor(kStopNote, ChildProcess::Stream::Error));
-  child.Signal(SIGINT);
-  const ChildResult result = child.Finish();
-
-  EXPECT_EQ(result.exitStatus, 130);
-  EXPECT_EQ(result.ErrorLines(), (Lines{kStopNote, "ostrel-publish: stopped at once"}));
-  EXPECT_EQ(result.OutputLines().back().rfind("Copying: ", 0), 0u) << result.standardOutput;
+  EXPECT_EQ(child.Finish(), 0) << child.Error();
+  EXPECT_EQ(child.Error(), "ostrel-publish: stopping after the current file; send the signal again to stop at once\n");
+  const std::regex lines("Logging on...\nProcessing...\nCopying: " + Path("index.htm") +
+                         "\nFinished.\n1 copied, 0 skipped, 0 failed, 19 bytes in .*\n");
+  EXPECT_TRUE(std::regex_match(child.Output(), lines)) << child.Output();
+  EXPECT_EQ(ReadFile(server.Root() / "index.htm"), "<html>index</html>\n");
 }
 
-TEST_F(PublishCommandTest, WithoutPasswordSourceItAsksOnTheTerminalWithoutEcho) {
-  StartServer();
-  PseudoTerminal terminal;
-  ASSERT_TRUE(terminal.EchoIsOn());
-  ChildProcess child(Command(RunOptions()), Environment(), terminal.Terminal());
-  const std::string prompt = "Password for tester at " + server_->Host() + ": ";
-  ASSERT_TRUE(child.WaitFor(prompt, ChildProcess::Stream::Error));
-  terminal.Type(server_->Password() + "\n");
-  const ChildResult result = child.Finish();
-
-  EXPECT_EQ(result.exitStatus, 0) << result.standardError;
-  EXPECT_EQ(result.standardError, prompt + "\n");
-  EXPECT_EQ(WithoutSeconds(result.OutputLines()).back(), "3 copied, 0 skipped, 0 failed, 39 bytes");
-  EXPECT_EQ(terminal.Echoed(), "");
-  EXPECT_TRUE(terminal.EchoIsOn());
-}
-
-TEST_F(PublishCommandTest, AStopAtThePasswordPromptGivesTheTerminalBackAndNeverLogsOn) {
-  StartServer();
-  PseudoTerminal terminal;
-  ChildProcess child(Command(RunOptions()), Environment(), terminal.Terminal());
-  const std::string prompt = "Password for tester at " + server_->Host() + ": ";
-  ASSERT_TRUE(child.WaitFor(prompt, ChildProcess::Stream::Error));
-  child.Signal(SIGINT);
-  const ChildResult result = child.Finish();
-
-  EXPECT_EQ(result.exitStatus, 130);
-  EXPECT_EQ(result.standardError, prompt + "\n");
-  EXPECT_EQ(result.standardOutput, "");
-  EXPECT_TRUE(terminal.EchoIsOn());
-  EXPECT_EQ(server_->CommandLog(), Lines{});
+// Every option of the settings table, with the value the settings file gives
+// it now: texts "v-" and their key, flags off and on by turns.
+TEST_F(PublishCommandTest, HelpListsEveryStoredSettingWithItsCurrentValue) {
+  const auto value = [](const SettingDefinition& setting, int index) {
+    return setting.valueName.empty() ? std::to_string(index % 2) : "v-" + std::string(setting.key);
+  };
+  std::string contents = "[Parameters]\n";
+  for (int index = 0; const SettingDefinition& setting : StoredSettings())
+    contents += std::string(setting.key) + "=" + value(setting, index++) + "\n";
+  WriteFile(SettingsFile(), contents);
+  ChildProcess child = Start("", {"--help"});
+  ASSERT_EQ(child.Finish(), 0) << child.Error();
+  for (int index = 0; const SettingDefinition& setting : StoredSettings()) {
+    const std::string on = "--" + std::string(setting.option), off = "--" + std::string(setting.negatedOption);
+    const std::string now = value(setting, index++);
+    const std::string shown = setting.valueName.empty()
+                                  ? on + ", " + off + "[ \n].*\n +now: " + (now == "1" ? on : off)
+                                  : on + " " + std::string(setting.valueName) + "[ \n].*\n +now: \"" + now + "\"";
+    EXPECT_TRUE(std::regex_search(child.Output(), std::regex("\n  " + shown + "\n"))) << shown;
+  }
 }
 
 }  // namespace
