@@ -57,9 +57,7 @@ bool Publisher::UploadFile(FtpConnection& connection, std::string localPath, std
   LocalFileStatus status;
   // A file that vanished since its directory was read has nothing left to publish.
   if (!ReadLocalFileStatus(localPath, status)) return true;
-  const bool recoded = Xcode && IsRecodedExtension(name);
-
-  if (UpdateOnly && IsUpToDate(connection, localPath, name, status, recoded)) {
+  if (UpdateOnly && IsUpToDate(connection, localPath, name, status, Xcode && IsRecodedExtension(name))) {
     ++result_.filesSkipped;
     ShowStatus(LoadString(StringId::Skipping) + localPath);
     return true;
@@ -74,6 +72,8 @@ bool Publisher::UploadFile(FtpConnection& connection, std::string localPath, std
 
   ShowStatus(LoadString(StringId::Copying) + localPath);
   std::string failure;
+  // Read after the status line: options confirmed there apply to this file.
+  const bool recoded = Xcode && IsRecodedExtension(name);
   if (!TransferFile(connection, localPath, name, status, recoded, failure)) {
     ++result_.filesFailed;
     // Without the reason the user could not act on the message.
