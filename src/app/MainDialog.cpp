@@ -141,6 +141,8 @@ void MainDialog::ShowStatusAndProcessInput(const std::string& status, const std:
   ProcessPendingEvents(*this);
 }
 
+void MainDialog::ProcessInput() { ProcessPendingEvents(*this); }
+
 void MainDialog::ShowMessage(const std::string& text) {
   MessageBox::ShowWarning(this, FromStd(app_.ApplicationName()), FromStd(text));
 }

@@ -52,6 +52,7 @@ class MainDialog : public QDialog, private PublisherUserInterface, public Publis
 
  protected:
   void ShowStatusAndProcessInput(const std::string& status, const std::string& total) override;
+  void ProcessInput() override;
   void ShowMessage(const std::string& text) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 

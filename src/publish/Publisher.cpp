@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "publish/ftp/FtpConnection.h"
 #include "recode/IsRecodedExtension.h"
 
 namespace ostrel {
@@ -25,6 +26,10 @@ void Publisher::ShowMessage(const std::string& text) {
 }
 
 void Publisher::ShowStatus(const std::string& text) {
+  // How the connection adapted (another data mode, a new logon) is said once.
+  if (runConnection_ != nullptr)
+    if (const std::string notice = runConnection_->TakeNotice(); !notice.empty())
+      userInterface_.ShowStatusAndProcessInput(notice, FormatTotal(TotalCopied));
   userInterface_.ShowStatusAndProcessInput(text, FormatTotal(TotalCopied));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -65,6 +66,8 @@ class Publisher : public RunSettings {
 
  private:
   bool RunGuarded(FtpSession& session);
+  // Between a lost connection and the next logon; false when the user stopped.
+  bool PauseBeforeNewLogon(std::chrono::milliseconds pause);
   void LoadRemoteListing(FtpConnection& connection, const std::string& remotePath);
   bool IsUpToDate(FtpConnection& connection, const std::string& localPath, const std::string& name,
                   const LocalFileStatus& status, bool recoded);
@@ -82,6 +85,8 @@ class Publisher : public RunSettings {
   PublisherUserInterface& userInterface_;
   // What the run in progress has done so far.
   RunResult result_;
+  // The run's connection while it is open, whose notices the status line shows.
+  FtpConnection* runConnection_ = nullptr;
   std::string applicationName_;
   // The remote directory the files of the current level go to; a truncated
   // copy is removed there through a fresh logon when the connection is lost.

@@ -16,6 +16,10 @@ class PublisherUserInterface {
   // a Cancel click clears Running, confirmed options change the settings.
   virtual void ShowStatusAndProcessInput(const std::string& status, const std::string& total) = 0;
 
+  // Handles every input that is waiting, without changing what is shown; a
+  // long wait calls it every 100 ms. Nothing to do where input cannot wait.
+  virtual void ProcessInput() {}
+
   // Shows a message with one OK button and returns when it has been dismissed.
   virtual void ShowMessage(const std::string& text) = 0;
 };

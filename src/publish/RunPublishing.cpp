@@ -4,6 +4,8 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <string>
+#include <thread>
 
 #include "publish/Publisher.h"
 #include "publish/ftp/FtpConnection.h"
@@ -47,16 +49,18 @@ RunResult Publisher::RunPublishing() {
   bool remoteDirectoryEntered = true;
   try {
     FtpSession session(applicationName_, Timeouts);
+    session.SetFirstDataMode(Passive ? FtpDataMode::Passive : FtpDataMode::Active);
     remoteDirectoryEntered = RunGuarded(session);
   } catch (const FtpError& error) {
     ShowMessage(error.Message());
   } catch (const std::bad_alloc&) {
     ShowMessage("Out of memory: the run was stopped. Close other programs and try again.");
   } catch (const std::exception& error) {
-    // A file error of the recoding ends the run like an FTP error does: the
+    // Whatever else goes wrong ends the run like an FTP error does: the
     // connection is closed on the way out and the dialog becomes usable again.
     ShowMessage(error.what());
   }
+  runConnection_ = nullptr;
   result_.bytesCopied = TotalCopied;
   if (remoteDirectoryEntered) {
     ShowStatus(LoadString(StringId::Finished));
@@ -70,6 +74,8 @@ RunResult Publisher::RunPublishing() {
 // connection is released on every way out, also when an error passes through.
 bool Publisher::RunGuarded(FtpSession& session) {
   std::unique_ptr<FtpConnection> connection = session.Connect(Host, Name, Password);
+  connection->SetPauseHandler([this](std::chrono::milliseconds pause) { return PauseBeforeNewLogon(pause); });
+  runConnection_ = connection.get();
 
   if (RemoteDir.empty() || (RemoteDir.front() != '/' && RemoteDir.front() != '\\')) RemoteDir = "/" + RemoteDir;
   // A directory typed with backslashes is kept as typed in the settings, but
@@ -95,6 +101,17 @@ bool Publisher::RunGuarded(FtpSession& session) {
   connection->Close();
   session.Close();
   return true;
+}
+
+bool Publisher::PauseBeforeNewLogon(std::chrono::milliseconds pause) {
+  ShowStatus("The connection to the server was lost; logging on again in " + std::to_string(pause.count() / 1000) +
+             " s...");
+  constexpr std::chrono::milliseconds kSlice{100};
+  for (std::chrono::milliseconds waited{0}; waited < pause && Running; waited += kSlice) {
+    std::this_thread::sleep_for(kSlice);
+    userInterface_.ProcessInput();
+  }
+  return Running != 0;
 }
 
 }  // namespace ostrel

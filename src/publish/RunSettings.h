@@ -19,6 +19,9 @@ struct RunSettings {
   std::int32_t NoQMarks = 1;
   std::int32_t UpdateOnly = 1;
   std::int32_t Recurse = 1;
+  // Data connections: 0 tries active first, 1 passive first; either falls
+  // back to the other when it fails.
+  std::int32_t Passive = 0;
 };
 
 }  // namespace ostrel

@@ -43,6 +43,7 @@ void Publisher::PublishDirectory(FtpConnection& connection, std::string relative
 
   std::string currentDirectory;
   if (!connection.GetCurrentDirectory(currentDirectory)) {
+    if (connection.IsBroken()) RaiseFtpError(connection);
     ShowMessage(LoadString(StringId::CannotGetCurrentRemoteDirectory));
     return;
   }
@@ -58,9 +59,8 @@ void Publisher::PublishDirectory(FtpConnection& connection, std::string relative
       if (SkipSpecialDirs && name.front() == '_') continue;
       subdirectories.push_back(name);
     } else if (std::filesystem::is_regular_file(status)) {
-      // A failure is that file's own; the level goes on unless the
-      // connection is gone, which ends the run with its reason.
-      if (!UploadFile(connection, localDirectory + name, name) && connection.IsBroken()) RaiseFtpError(connection);
+      // A failure is that file's own: the level goes on.
+      UploadFile(connection, localDirectory + name, name);
     } else {
       // Pipes, sockets, devices and dangling links hold nothing to publish;
       // reading a pipe would even wait forever.

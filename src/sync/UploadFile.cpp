@@ -77,7 +77,11 @@ bool Publisher::UploadFile(FtpConnection& connection, std::string localPath, std
   if (!TransferFile(connection, localPath, name, status, recoded, failure)) {
     ++result_.filesFailed;
     // Without the reason the user could not act on the message.
-    ShowMessage(LoadString(StringId::CannotCopyFile) + localPath + "\n" + failure);
+    const std::string message = LoadString(StringId::CannotCopyFile) + localPath + "\n" + failure;
+    // A connection that could not be made again ends the run with this one
+    // message, not one for every file left.
+    if (connection.IsBroken()) throw FtpError(connection.LastError().Code(), message);
+    ShowMessage(message);
     return false;
   }
   TotalCopied += status.size;

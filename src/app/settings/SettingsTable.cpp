@@ -12,58 +12,24 @@ namespace {
 
 using Group = SettingGroup;
 
+// One setting a line reads as the table it is.
+// clang-format off
 constexpr std::array kSettings = {
-    SettingDefinition{
-        "LocalDir", Group::Connection, &RunSettings::LocalDir, "local-dir", {}, "DIR", "local directory to publish"},
-    SettingDefinition{
-        "Host", Group::Connection, &RunSettings::Host, "host", {}, "HOST", "FTP site, as NAME or NAME:PORT"},
-    SettingDefinition{"Name", Group::Connection, &RunSettings::Name, "user", {}, "NAME", "user name for the logon"},
-    SettingDefinition{"RemoteDir",
-                      Group::Connection,
-                      &RunSettings::RemoteDir,
-                      "remote-dir",
-                      {},
-                      "DIR",
-                      "remote directory that receives the tree"},
-    SettingDefinition{"SkipSpecialDirs",
-                      Group::Option,
-                      &RunSettings::SkipSpecialDirs,
-                      "skip-special-dirs",
-                      "no-skip-special-dirs",
-                      {},
-                      "leave out directories whose name begins with _"},
-    SettingDefinition{"XCodeExtenstions",
-                      Group::Option,
-                      &RunSettings::XCodeExtenstions,
-                      "xcode-extensions",
-                      {},
-                      "LIST",
-                      "extensions of the files to recode"},
-    SettingDefinition{"Xcode",
-                      Group::Option,
-                      &RunSettings::Xcode,
-                      "xcode",
-                      "no-xcode",
-                      {},
-                      "recode listed files from Windows-1251 to KOI8-R"},
+    //               key                 group              member                          option               negated option          value   help
+    SettingDefinition{"LocalDir",         Group::Connection, &RunSettings::LocalDir,         "local-dir",         {},                     "DIR",  "local directory to publish"},
+    SettingDefinition{"Host",             Group::Connection, &RunSettings::Host,             "host",              {},                     "HOST", "FTP site, as NAME or NAME:PORT"},
+    SettingDefinition{"Name",             Group::Connection, &RunSettings::Name,             "user",              {},                     "NAME", "user name for the logon"},
+    SettingDefinition{"RemoteDir",        Group::Connection, &RunSettings::RemoteDir,        "remote-dir",        {},                     "DIR",  "remote directory that receives the tree"},
+    SettingDefinition{"SkipSpecialDirs",  Group::Option,     &RunSettings::SkipSpecialDirs,  "skip-special-dirs", "no-skip-special-dirs", {},     "leave out directories whose name begins with _"},
+    SettingDefinition{"XCodeExtenstions", Group::Option,     &RunSettings::XCodeExtenstions, "xcode-extensions",  {},                     "LIST", "extensions of the files to recode"},
+    SettingDefinition{"Xcode",            Group::Option,     &RunSettings::Xcode,            "xcode",             "no-xcode",             {},     "recode listed files from Windows-1251 to KOI8-R"},
     // The stored flag is NoQMarks, so --no-qmarks turns it on.
-    SettingDefinition{"NoQMarks",
-                      Group::Option,
-                      &RunSettings::NoQMarks,
-                      "no-qmarks",
-                      "qmarks",
-                      {},
-                      "characters KOI8-R lacks become spaces (--qmarks: \"?\")"},
-    SettingDefinition{"UpdateOnly",
-                      Group::Option,
-                      &RunSettings::UpdateOnly,
-                      "update-only",
-                      "no-update-only",
-                      {},
-                      "copy only files newer than the remote copy"},
-    SettingDefinition{
-        "Recurse", Group::Option, &RunSettings::Recurse, "recurse", "no-recurse", {}, "publish subdirectories too"},
+    SettingDefinition{"NoQMarks",         Group::Option,     &RunSettings::NoQMarks,         "no-qmarks",         "qmarks",               {},     "characters KOI8-R lacks become spaces (--qmarks: \"?\")"},
+    SettingDefinition{"UpdateOnly",       Group::Option,     &RunSettings::UpdateOnly,       "update-only",       "no-update-only",       {},     "copy only files newer than the remote copy"},
+    SettingDefinition{"Recurse",          Group::Option,     &RunSettings::Recurse,          "recurse",           "no-recurse",           {},     "publish subdirectories too"},
+    SettingDefinition{"Passive",          Group::Option,     &RunSettings::Passive,          "passive",           "active",               {},     "open data connections passive first (--active: active first)"},
 };
+// clang-format on
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <memory>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 #include "publish/ftp/FtpControlChannel.h"
@@ -69,7 +70,47 @@ std::string_view ReplyValue(const FtpReply& reply) {
 
 }  // namespace
 
-FtpConnection::FtpConnection(std::unique_ptr<FtpControlChannel> channel) : channel_(std::move(channel)) {}
+FtpConnection::FtpConnection(std::unique_ptr<FtpControlChannel> channel, FtpHostAddress address, std::string user,
+                             std::string password, const FtpTimeouts& timeouts)
+    : channel_(std::move(channel)),
+      address_(std::move(address)),
+      user_(std::move(user)),
+      password_(std::move(password)),
+      timeouts_(timeouts) {}
+
+bool FtpConnection::WithReconnection(const std::function<bool()>& operation) {
+  if (operation()) return true;
+  while (channel_->IsBroken() && !closed_ && reconnections_ < kMaximumReconnections) {
+    const std::chrono::milliseconds pause = std::chrono::seconds(1) * (1 << reconnections_);
+    ++reconnections_;
+    if (pauseHandler_ ? !pauseHandler_(pause) : (std::this_thread::sleep_for(pause), false)) return false;
+    if (!Reconnect()) return false;
+    if (operation()) return true;
+  }
+  return false;
+}
+
+bool FtpConnection::Reconnect() {
+  FtpServerFacts facts = channel_->Facts();
+  facts.binaryTypeSet = false;  // a new session starts in ASCII
+  try {
+    auto channel = std::make_unique<FtpControlChannel>(address_, timeouts_, facts.dataMode);
+    channel->LogOn(user_, password_);
+    facts.notice = "The connection to the server was lost; logged on again.";
+    channel->Facts() = std::move(facts);
+    if (!currentDirectory_.empty() && !channel->Command("CWD", currentDirectory_, 2)) {
+      lastError_ = channel->LastError();
+      return false;
+    }
+    channel_ = std::move(channel);
+    return true;
+  } catch (const FtpError& error) {
+    lastError_ = error;
+    return false;
+  }
+}
+
+std::string FtpConnection::TakeNotice() { return std::exchange(channel_->Facts().notice, {}); }
 
 FtpConnection::~FtpConnection() { Close(); }
 
@@ -79,6 +120,10 @@ bool FtpConnection::Failed() {
 }
 
 bool FtpConnection::GetCurrentDirectory(std::string& path) {
+  return WithReconnection([&] { return QueryCurrentDirectory(path); });
+}
+
+bool FtpConnection::QueryCurrentDirectory(std::string& path) {
   path.clear();
   FtpReply reply;
   if (!channel_->Command("PWD", {}, 2, &reply)) return Failed();
@@ -92,35 +137,37 @@ bool FtpConnection::GetCurrentDirectory(std::string& path) {
 }
 
 bool FtpConnection::SetCurrentDirectory(const std::string& path) {
-  return channel_->Command("CWD", path, 2) || Failed();
+  if (!WithReconnection([&] { return channel_->Command("CWD", path, 2) || Failed(); })) return false;
+  currentDirectory_ = path;
+  return true;
 }
 
-bool FtpConnection::CreateDirectory(const std::string& path) { return channel_->Command("MKD", path, 2) || Failed(); }
+bool FtpConnection::CreateDirectory(const std::string& path) {
+  return WithReconnection([&] { return channel_->Command("MKD", path, 2) || Failed(); });
+}
 
 bool FtpConnection::DeleteFile(const std::string& remoteName) {
-  return channel_->Command("DELE", remoteName, 2) || Failed();
+  return WithReconnection([&] { return channel_->Command("DELE", remoteName, 2) || Failed(); });
 }
 
 bool FtpConnection::RenameFile(const std::string& from, const std::string& to) {
   if (!channel_->AcceptsArgument(to)) return Failed();
-  return (channel_->Command("RNFR", from, 3) && channel_->Command("RNTO", to, 2)) || Failed();
+  return WithReconnection(
+      [&] { return (channel_->Command("RNFR", from, 3) && channel_->Command("RNTO", to, 2)) || Failed(); });
 }
 
 std::optional<std::int64_t> FtpConnection::FileSize(const std::string& remoteName) {
   FtpReply reply;
-  if (!EnsureBinaryType() || !channel_->Command("SIZE", remoteName, 2, &reply)) {
-    Failed();
+  if (!WithReconnection(
+          [&] { return (EnsureBinaryType() && channel_->Command("SIZE", remoteName, 2, &reply)) || Failed(); }))
     return std::nullopt;
-  }
   return ParseSize(ReplyValue(reply));
 }
 
 std::optional<std::int64_t> FtpConnection::FileModificationTime(const std::string& remoteName) {
   FtpReply reply;
-  if (!channel_->Command("MDTM", remoteName, 2, &reply)) {
-    Failed();
+  if (!WithReconnection([&] { return channel_->Command("MDTM", remoteName, 2, &reply) || Failed(); }))
     return std::nullopt;
-  }
   return ParseModifyTime(ReplyValue(reply));
 }
 
@@ -130,7 +177,8 @@ bool FtpConnection::SetFileModificationTime(const std::string& remoteName, std::
   char stamp[32];
   if (gmtime_r(&instant, &fields) == nullptr || std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M%S", &fields) == 0)
     return false;
-  return channel_->Command("MFMT", std::string(stamp) + " " + remoteName, 2) || Failed();
+  return WithReconnection(
+      [&] { return channel_->Command("MFMT", std::string(stamp) + " " + remoteName, 2) || Failed(); });
 }
 
 const FtpFeatures& FtpConnection::Features() {
@@ -151,6 +199,18 @@ bool FtpConnection::EnsureBinaryType() {
 }
 
 bool FtpConnection::PutFile(int localFile, const std::string& remoteName) {
+  const off_t start = ::lseek(localFile, 0, SEEK_CUR);
+  return WithReconnection([&] {
+    // A repeated put sends the whole file again.
+    if (start >= 0 && ::lseek(localFile, start, SEEK_SET) != start) {
+      lastError_ = FtpError(FtpError::kSystemError, "Cannot read the local file: " + SystemText(errno));
+      return false;
+    }
+    return PutOnce(localFile, remoteName);
+  });
+}
+
+bool FtpConnection::PutOnce(int localFile, const std::string& remoteName) {
   lastPutWasStarted_ = false;
   lastPutBytes_ = 0;
   // Checked before anything is sent, so a refused name costs no data port.
@@ -177,7 +237,10 @@ bool FtpConnection::PutFile(int localFile, const std::string& remoteName) {
   return transfer.Finish(lastPutBytes_) || Failed();
 }
 
-void FtpConnection::Close() { channel_->Quit(); }
+void FtpConnection::Close() {
+  closed_ = true;
+  channel_->Quit();
+}
 
 bool FtpConnection::IsBroken() const { return channel_->IsBroken(); }
 

@@ -1,24 +1,33 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "publish/ftp/FtpError.h"
 #include "publish/ftp/FtpFeatures.h"
+#include "publish/ftp/FtpHostAddress.h"
+#include "publish/ftp/FtpTimeouts.h"
 
 namespace ostrel {
 
-struct FtpTimeouts;
 class FtpControlChannel;
 
 // One logged-on control connection. Every operation returns true or false and
-// throws nothing; LastError() tells why the last one failed. After a timeout or
-// an end of connection the connection is broken and every later operation
-// fails at once, so a late reply is never taken as the answer to a new command.
+// throws nothing; LastError() tells why the last one failed. After a timeout,
+// an end of connection or a 421 the connection logs on again (at most
+// kMaximumReconnections times, after a pause of 1, 2, then 4 seconds),
+// enters its directory again and repeats the interrupted operation; a put is
+// repeated whole. When that fails too, the connection is broken and every
+// later operation fails at once, so a late reply is never taken as the answer
+// to a new command.
 class FtpConnection {
  public:
+  static constexpr int kMaximumReconnections = 3;
+
   ~FtpConnection();
   FtpConnection(const FtpConnection&) = delete;
   FtpConnection& operator=(const FtpConnection&) = delete;
@@ -44,6 +53,14 @@ class FtpConnection {
   // Sends QUIT (when the connection still answers) and closes it. Idempotent.
   void Close();
 
+  // Waits before a new logon; returns false when the user asked to stop, and
+  // then no new logon is made. Without one, the pause is slept through.
+  using PauseHandler = std::function<bool(std::chrono::milliseconds pause)>;
+  void SetPauseHandler(PauseHandler handler) { pauseHandler_ = std::move(handler); }
+  // What the user should read about how the connection adapted (another
+  // data mode, a new logon), once; empty when nothing changed.
+  std::string TakeNotice();
+
   // True when the server had accepted the last put (a 1xx reply came), so
   // bytes may have reached the remote file even though the put failed.
   bool LastPutWasStarted() const { return lastPutWasStarted_; }
@@ -55,12 +72,28 @@ class FtpConnection {
  private:
   friend class FtpSession;
   friend class FtpFind;
-  explicit FtpConnection(std::unique_ptr<FtpControlChannel> channel);
+  FtpConnection(std::unique_ptr<FtpControlChannel> channel, FtpHostAddress address, std::string user,
+                std::string password, const FtpTimeouts& timeouts);
+  // Runs the operation; when it failed because the connection was lost, logs
+  // on again and repeats it, as often as reconnections are left.
+  bool WithReconnection(const std::function<bool()>& operation);
+  bool Reconnect();
+  bool QueryCurrentDirectory(std::string& path);
+  bool PutOnce(int localFile, const std::string& remoteName);
   // Takes the channel's error as LastError() and returns false.
   bool Failed();
   bool EnsureBinaryType();
 
   std::unique_ptr<FtpControlChannel> channel_;
+  FtpHostAddress address_;
+  std::string user_;
+  std::string password_;
+  FtpTimeouts timeouts_;
+  // The last directory entered, which a new logon enters again.
+  std::string currentDirectory_;
+  int reconnections_ = 0;
+  bool closed_ = false;
+  PauseHandler pauseHandler_;
   FtpError lastError_{0, ""};
   bool lastPutWasStarted_ = false;
   std::int64_t lastPutBytes_ = 0;

@@ -4,9 +4,16 @@
 #include <Poco/Net/HostEntry.h>
 #include <Poco/Net/IPAddress.h>
 #include <Poco/Net/NetException.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <cerrno>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace ostrel {
@@ -18,11 +25,55 @@ using Clock = std::chrono::steady_clock;
 // Bounds against a server that never ends a line or a reply.
 constexpr std::size_t kMaximumLineLength = 64 * 1024;
 constexpr std::size_t kMaximumReplyLines = 10000;
+constexpr std::size_t kMaximumReplySize = 1 << 20;
+constexpr int kKeepAliveIdleSeconds = 60;
 
-std::vector<Poco::Net::IPAddress> ResolveHost(const std::string& host) {
+// The system's resolver cannot be given a time limit, so it runs on a thread
+// of its own, left to finish by itself when the wait ends first.
+std::vector<Poco::Net::IPAddress> ResolveHost(const std::string& host, std::chrono::milliseconds wait) {
   Poco::Net::IPAddress literal;
   if (Poco::Net::IPAddress::tryParse(host, literal)) return {literal};
-  return Poco::Net::DNS::hostByName(host).addresses();
+  struct Lookup {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::vector<Poco::Net::IPAddress> addresses;
+    std::string error;
+  };
+  const auto lookup = std::make_shared<Lookup>();
+  std::thread([lookup, host] {
+    std::vector<Poco::Net::IPAddress> addresses;
+    std::string error;
+    try {
+      addresses = Poco::Net::DNS::hostByName(host).addresses();
+    } catch (const Poco::Exception& exception) {
+      error = exception.displayText();
+    }
+    const std::lock_guard lock(lookup->mutex);
+    lookup->addresses = std::move(addresses);
+    lookup->error = std::move(error);
+    lookup->finished = true;
+    lookup->done.notify_one();
+  }).detach();
+  std::unique_lock lock(lookup->mutex);
+  if (!lookup->done.wait_for(lock, wait, [&] { return lookup->finished; }))
+    throw FtpError(FtpError::kTimeout,
+                   "The name " + host + " could not be looked up within " + DescribeWait(wait) + ".");
+  if (!lookup->error.empty()) throw FtpError(FtpError::kSystemError, lookup->error);
+  return lookup->addresses;
+}
+
+// 10/8, 172.16/12, 192.168/16, the carrier-grade 100.64/10 and fc00::/7.
+bool IsPrivateOrShared(const Poco::Net::IPAddress& address) {
+  const auto* bytes = static_cast<const unsigned char*>(address.addr());
+  if (address.family() == Poco::Net::AddressFamily::IPv6) return (bytes[0] & 0xFE) == 0xFC;
+  return bytes[0] == 10 || (bytes[0] == 172 && (bytes[1] & 0xF0) == 16) || (bytes[0] == 192 && bytes[1] == 168) ||
+         (bytes[0] == 100 && (bytes[1] & 0xC0) == 64);
+}
+
+bool IsPublic(const Poco::Net::IPAddress& address) {
+  return !IsPrivateOrShared(address) && !address.isLoopback() && !address.isLinkLocal() && !address.isWildcard() &&
+         !address.isMulticast() && !address.isSiteLocal();
 }
 
 // Shows a name with its control bytes spelled out, so the message stays one line.
@@ -58,29 +109,28 @@ std::string DescribeWait(std::chrono::milliseconds wait) {
   return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
 }
 
-FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts) : timeouts_(timeouts) {
+FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts, FtpDataMode dataMode)
+    : timeouts_(timeouts) {
   const std::string where = DescribeHostAddress(address);
-  std::vector<Poco::Net::IPAddress> candidates;
-  try {
-    candidates = ResolveHost(address.host);
-  } catch (const Poco::Exception& exception) {
-    throw FtpError(FtpError::kSystemError, exception.displayText());
-  }
+  // The look-up and every address it gives share one connect timeout.
+  const auto deadline = Clock::now() + timeouts_.connect;
+  std::vector<Poco::Net::IPAddress> candidates = ResolveHost(address.host, timeouts_.connect);
   if (candidates.empty()) throw FtpError(FtpError::kSystemError, "Host not found: " + address.host);
 
-  // A name may resolve to several addresses; the first that answers wins.
-  FtpError failure(FtpError::kSystemError, "");
+  FtpError failure(FtpError::kTimeout,
+                   "Cannot connect to " + where + ": no answer within " + DescribeWait(timeouts_.connect) + ".");
   bool connected = false;
   for (const auto& candidate : candidates) {
+    const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (remaining.count() <= 0) break;
     try {
       Poco::Net::StreamSocket socket(candidate.family());
-      socket.connect(Poco::Net::SocketAddress(candidate, address.port), ToTimespan(timeouts_.connect));
+      socket.connect(Poco::Net::SocketAddress(candidate, address.port), ToTimespan(remaining));
       socket_ = socket;
       connected = true;
       break;
     } catch (const Poco::TimeoutException&) {
-      failure = FtpError(FtpError::kTimeout,
-                         "Cannot connect to " + where + ": no answer within " + DescribeWait(timeouts_.connect) + ".");
+      // The next address gets what is left of the time.
     } catch (const Poco::Exception& exception) {
       failure = FtpError(FtpError::kSystemError, "Cannot connect to " + where + ": " + exception.displayText());
     }
@@ -88,21 +138,50 @@ FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTim
   if (!connected) throw failure;
 
   try {
+    peer_ = socket_.peerAddress();
     // Commands are small and each waits for its reply; Nagle would hold them back.
     socket_.setNoDelay(true);
     socket_.setSendTimeout(ToTimespan(timeouts_.reply));
+    // A long upload leaves the control connection idle; probes keep routers
+    // from forgetting it.
+    socket_.setKeepAlive(true);
+    socket_.setOption(IPPROTO_TCP, TCP_KEEPIDLE, kKeepAliveIdleSeconds);
+    socket_.setOption(IPPROTO_TCP, TCP_KEEPINTVL, kKeepAliveIdleSeconds);
+    if (IsPrivateOrShared(socket_.address().host()) && IsPublic(peer_.host())) dataMode = FtpDataMode::Passive;
   } catch (const Poco::Exception& exception) {
     throw FtpError(FtpError::kSystemError, exception.displayText());
   }
+  // Behind NAT the server can certainly not connect back: no time is spent on trying.
+  facts_.dataMode = dataMode;
 
+  // "120 ready in a few minutes" may come before the real greeting, all
+  // within one bound.
+  const auto greetingDeadline = Clock::now() + timeouts_.reply;
   FtpReply greeting;
   do {
-    if (!ReadReply(greeting)) throw lastError_;
-  } while (greeting.Class() == 1);  // "120 ready in a few minutes" comes before the real greeting
+    const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(greetingDeadline - Clock::now());
+    if (remaining.count() <= 0 || !ReadReply(greeting, remaining))
+      throw remaining.count() <= 0
+          ? FtpError(FtpError::kTimeout, "The server did not greet within " + DescribeWait(timeouts_.reply) + ".")
+          : lastError_;
+  } while (greeting.Class() == 1);
   if (greeting.Class() != 2) throw FtpError(greeting.code, greeting.Text());
 }
 
 FtpControlChannel::~FtpControlChannel() { CloseSocket(); }
+
+void FtpControlChannel::LogOn(const std::string& user, const std::string& password) {
+  if (!AcceptsArgument(user) || !AcceptsArgument(password))
+    throw FtpError(FtpError::kUnsafeName, "The user name or the password holds a line break, which FTP cannot carry.");
+  FtpReply reply;
+  if (!Send("USER", user) || !ReadReply(reply)) throw lastError_;
+  if (reply.code == 331) {
+    if (!Send("PASS", password) || !ReadReply(reply)) throw lastError_;
+  }
+  if (reply.code == 332)
+    throw FtpError(reply.code, reply.Text() + "\nThe server asks for an account, which this program cannot give.");
+  if (reply.Class() != 2) throw FtpError(reply.code, reply.Text());
+}
 
 bool FtpControlChannel::EnsureUsable() {
   if (!broken_) return true;
@@ -187,8 +266,10 @@ bool FtpControlChannel::ReadReply(FtpReply& reply, std::optional<std::chrono::mi
   const auto deadline = Clock::now() + allowed;
   FtpReplyAssembler assembler;
   std::string line;
-  for (std::size_t lines = 0; lines < kMaximumReplyLines; ++lines) {
+  std::size_t size = 0;
+  for (std::size_t lines = 0; lines < kMaximumReplyLines && size <= kMaximumReplySize; ++lines) {
     if (!ReadLine(deadline, allowed, assembler, line)) return false;
+    size += line.size();
     switch (assembler.AddLine(line)) {
       case FtpReplyAssembler::Progress::NeedsMore:
         continue;
@@ -205,7 +286,7 @@ bool FtpControlChannel::ReadReply(FtpReply& reply, std::optional<std::chrono::mi
         return true;
     }
   }
-  Break(FtpError::kProtocolError, "The server sent a reply of more than 10000 lines.");
+  Break(FtpError::kProtocolError, "The server sent a reply of more than 10000 lines or 1 MiB.");
   return false;
 }
 

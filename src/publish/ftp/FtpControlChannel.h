@@ -6,10 +6,12 @@
 #include <Poco/Timespan.h>
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "publish/ftp/FtpDataMode.h"
 #include "publish/ftp/FtpError.h"
 #include "publish/ftp/FtpFeatures.h"
 #include "publish/ftp/FtpHostAddress.h"
@@ -20,13 +22,17 @@ namespace ostrel {
 
 // What a connection learns about its server, so that each is asked only once.
 struct FtpServerFacts {
+  FtpDataMode dataMode = FtpDataMode::Active;
   bool binaryTypeSet = false;
   bool eprtRefused = false;
+  bool epsvRefused = false;
   bool listAllRefused = false;          // "LIST -a path" was refused where "LIST path" worked
   std::optional<FtpFeatures> features;  // empty until FEAT has been asked
   // How far the clock of LIST listings runs ahead of UTC, in seconds; empty
   // until learned.
   std::optional<std::int64_t> listingOffset;
+  // What the user should read about how the connection adapted; said once.
+  std::string notice;
 };
 
 // The control connection: one command in one write, replies read whole by
@@ -36,11 +42,16 @@ struct FtpServerFacts {
 class FtpControlChannel {
  public:
   // Connects within the connect timeout and reads the greeting. Throws
-  // FtpError with the system's text or the server's refusal.
-  FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts);
+  // FtpError with the system's text or the server's refusal. Data
+  // connections start in `dataMode`, or passive when we are certainly behind
+  // NAT.
+  FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts, FtpDataMode dataMode);
   ~FtpControlChannel();
   FtpControlChannel(const FtpControlChannel&) = delete;
   FtpControlChannel& operator=(const FtpControlChannel&) = delete;
+
+  // USER and PASS; throws FtpError with the server's refusal.
+  void LogOn(const std::string& user, const std::string& password);
 
   // False, with the error recorded, when the argument holds a CR, LF or NUL
   // byte: sent, it would end the command early and start another.
@@ -49,6 +60,8 @@ class FtpControlChannel {
   bool Send(std::string_view verb, std::string_view argument = {});
   // Reads one whole reply within the reply timeout, or within `wait`.
   bool ReadReply(FtpReply& reply, std::optional<std::chrono::milliseconds> wait = std::nullopt);
+  // The server's address: data connections go to it and come only from it.
+  const Poco::Net::SocketAddress& PeerAddress() const { return peer_; }
   // The control socket, for a wait that watches it beside a data socket.
   const Poco::Net::StreamSocket& Socket() const { return socket_; }
   // Sends a command and reads its reply; true when the reply is of the
@@ -79,6 +92,7 @@ class FtpControlChannel {
 
   FtpTimeouts timeouts_;
   Poco::Net::StreamSocket socket_;
+  Poco::Net::SocketAddress peer_;
   std::string inbound_;  // received bytes not yet taken as lines
   bool broken_ = false;
   std::string unusableMessage_ = "The connection to the server was lost; log on again.";

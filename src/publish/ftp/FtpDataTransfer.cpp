@@ -4,7 +4,9 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
+#include <vector>
 
 namespace ostrel {
 
@@ -27,6 +29,55 @@ std::string PortArgument(const Poco::Net::SocketAddress& address) {
   return argument + "," + std::to_string(address.port() / 256) + "," + std::to_string(address.port() % 256);
 }
 
+// "229 Entering Extended Passive Mode (|||40685|)": the port between the
+// delimiters, which the reply chooses.
+std::optional<std::uint16_t> EpsvPort(const std::string& text) {
+  const auto open = text.find('(');
+  if (open == std::string::npos || open + 4 >= text.size()) return std::nullopt;
+  const char delimiter = text[open + 1];
+  if (text.compare(open + 1, 3, std::string(3, delimiter)) != 0) return std::nullopt;
+  const auto end = text.find(delimiter, open + 4);
+  if (end == std::string::npos || end == open + 4 || end - open - 4 > 5) return std::nullopt;
+  unsigned port = 0;
+  for (std::size_t index = open + 4; index < end; ++index) {
+    if (text[index] < '0' || text[index] > '9') return std::nullopt;
+    port = port * 10 + static_cast<unsigned>(text[index] - '0');
+  }
+  if (port == 0 || port > 65535) return std::nullopt;
+  return static_cast<std::uint16_t>(port);
+}
+
+// "227 Entering Passive Mode (192,168,1,2,158,237)": the last two numbers
+// are the port. The address is not used: a server behind NAT announces its
+// private one, and a hostile one could name anybody's.
+std::optional<std::uint16_t> PasvPort(const std::string& text) {
+  std::vector<unsigned> numbers;
+  const auto open = text.find_first_of("0123456789", text.find(' '));
+  for (std::size_t index = open; index != std::string::npos && index < text.size() && numbers.size() < 6;) {
+    if (text[index] < '0' || text[index] > '9') break;
+    unsigned value = 0;
+    std::size_t digits = 0;
+    for (; index < text.size() && text[index] >= '0' && text[index] <= '9' && digits < 4; ++index, ++digits)
+      value = value * 10 + static_cast<unsigned>(text[index] - '0');
+    if (value > 255) return std::nullopt;
+    numbers.push_back(value);
+    if (index < text.size() && text[index] == ',') ++index;
+  }
+  if (numbers.size() != 6) return std::nullopt;
+  const unsigned port = numbers[4] * 256 + numbers[5];
+  if (port == 0) return std::nullopt;
+  return static_cast<std::uint16_t>(port);
+}
+
+bool IsDataConnectionFailure(const FtpReply& reply) { return reply.code == 425 || reply.code == 426; }
+
+FtpDataMode Other(FtpDataMode mode) { return mode == FtpDataMode::Active ? FtpDataMode::Passive : FtpDataMode::Active; }
+
+std::string SwitchNotice(FtpDataMode now) {
+  return now == FtpDataMode::Passive ? "Active data connections fail here; using passive mode."
+                                     : "Passive data connections fail here; using active mode.";
+}
+
 }  // namespace
 
 FtpDataTransfer::~FtpDataTransfer() {
@@ -38,72 +89,180 @@ FtpDataTransfer::~FtpDataTransfer() {
   }
 }
 
-bool FtpDataTransfer::OpenPort() {
-  const auto local = channel_.LocalAddress();
-  if (!local) return false;
+bool FtpDataTransfer::Start(std::string_view verb, std::string_view argument) {
+  if (!channel_.AcceptsArgument(argument)) return false;
+  FtpServerFacts& facts = channel_.Facts();
+  const FtpDataMode first = facts.dataMode;
+  auto attemptIn = [&](FtpDataMode mode) {
+    return mode == FtpDataMode::Active ? TryActive(verb, argument) : TryPassive(verb, argument);
+  };
+  Attempt attempt = attemptIn(first);
+  if (attempt == Attempt::DataConnectionFailed) {
+    ResetDataConnection();
+    started_ = false;
+    attempt = attemptIn(Other(first));
+    if (attempt == Attempt::Started) {
+      facts.dataMode = Other(first);
+      facts.notice = SwitchNotice(facts.dataMode);
+    }
+  } else if (attempt == Attempt::OutOfStep && first == FtpDataMode::Active) {
+    // The server may still answer the command at any time, so this
+    // connection can no longer tell whose reply is whose; the next logon
+    // goes on in passive mode.
+    facts.dataMode = FtpDataMode::Passive;
+    facts.notice = SwitchNotice(facts.dataMode);
+  }
+  if (attempt == Attempt::OutOfStep)
+    channel_.Break(FtpError::kTimeout, "The server did not open the data connection within " +
+                                           DescribeWait(channel_.Timeouts().dataConnect) + ".");
+  return attempt == Attempt::Started;
+}
+
+FtpDataTransfer::Attempt FtpDataTransfer::TryActive(std::string_view verb, std::string_view argument) {
+  const Attempt announced = OpenPort();
+  if (announced != Attempt::Started) return announced;
+  if (!channel_.Send(verb, argument)) return Attempt::Refused;
+  return AcceptFromServer();
+}
+
+FtpDataTransfer::Attempt FtpDataTransfer::TryPassive(std::string_view verb, std::string_view argument) {
+  std::uint16_t port = 0;
+  const Attempt entered = EnterPassiveMode(port);
+  if (entered != Attempt::Started) return entered;
+  const Poco::Net::SocketAddress server(channel_.PeerAddress().host(), port);
   try {
+    Poco::Net::StreamSocket socket(server.family());
+    socket.connect(server, ToTimespan(channel_.Timeouts().dataConnect));
+    data_ = socket;
+    dataOpen_ = true;
+    data_.setLinger(true, 0);
+    data_.setSendTimeout(ToTimespan(channel_.Timeouts().data));
+    data_.setReceiveTimeout(ToTimespan(channel_.Timeouts().data));
+  } catch (const Poco::Exception& exception) {
+    channel_.RecordFailure(FtpError::kSystemError,
+                           "Cannot open the data connection to " + server.toString() + ": " + exception.displayText());
+    return Attempt::DataConnectionFailed;
+  }
+  if (!channel_.Send(verb, argument)) return Attempt::Refused;
+  return ReadPreliminaryReply();
+}
+
+FtpDataTransfer::Attempt FtpDataTransfer::OpenPort() {
+  const auto local = channel_.LocalAddress();
+  if (!local) return Attempt::Refused;
+  try {
+    listener_ = Poco::Net::ServerSocket();
     listener_.bind(Poco::Net::SocketAddress(local->host(), 0), false);
     listener_.listen(1);
   } catch (const Poco::Exception& exception) {
     channel_.RecordFailure(FtpError::kSystemError, "Cannot open a data port: " + exception.displayText());
-    return false;
+    return Attempt::DataConnectionFailed;
   }
   const Poco::Net::SocketAddress port = listener_.address();
   FtpServerFacts& facts = channel_.Facts();
   const bool isIpv6 = port.family() == Poco::Net::AddressFamily::IPv6;
+  FtpReply reply;
   if (!facts.eprtRefused) {
-    FtpReply reply;
-    if (channel_.Command("EPRT", EprtArgument(port), 2, &reply)) return true;
+    if (channel_.Command("EPRT", EprtArgument(port), 2, &reply)) return Attempt::Started;
+    if (channel_.IsBroken()) return Attempt::Refused;
     // Only a server that does not know EPRT gets PORT, and then for good.
-    if (channel_.IsBroken() || reply.Class() != 5 || isIpv6) return false;
+    if (reply.Class() != 5 || isIpv6) return Attempt::DataConnectionFailed;
     facts.eprtRefused = true;
   }
-  return channel_.Command("PORT", PortArgument(port), 2);
+  if (channel_.Command("PORT", PortArgument(port), 2, &reply)) return Attempt::Started;
+  return channel_.IsBroken() ? Attempt::Refused : Attempt::DataConnectionFailed;
 }
 
-bool FtpDataTransfer::Accept() {
+FtpDataTransfer::Attempt FtpDataTransfer::EnterPassiveMode(std::uint16_t& port) {
+  FtpServerFacts& facts = channel_.Facts();
+  FtpReply reply;
+  if (!facts.epsvRefused) {
+    if (channel_.Command("EPSV", {}, 2, &reply)) {
+      if (const auto announced = EpsvPort(reply.Text())) {
+        port = *announced;
+        return Attempt::Started;
+      }
+      channel_.RecordFailure(FtpError::kProtocolError, "The server's answer names no data port: " + reply.Text());
+      return Attempt::DataConnectionFailed;
+    }
+    if (channel_.IsBroken()) return Attempt::Refused;
+    // PASV carries IPv4 only; a server that knows EPSV meant its refusal.
+    if (reply.Class() != 5 || channel_.PeerAddress().family() == Poco::Net::AddressFamily::IPv6)
+      return Attempt::DataConnectionFailed;
+    facts.epsvRefused = true;
+  }
+  if (!channel_.Command("PASV", {}, 2, &reply))
+    return channel_.IsBroken() ? Attempt::Refused : Attempt::DataConnectionFailed;
+  const auto announced = PasvPort(reply.Text());
+  if (!announced) {
+    channel_.RecordFailure(FtpError::kProtocolError, "The server's answer names no data port: " + reply.Text());
+    return Attempt::DataConnectionFailed;
+  }
+  port = *announced;
+  return Attempt::Started;
+}
+
+FtpDataTransfer::Attempt FtpDataTransfer::ReadPreliminaryReply() {
+  FtpReply reply;
+  if (!channel_.ReadReply(reply)) return Attempt::Refused;
+  if (reply.Class() == 1) {
+    started_ = true;
+    return Attempt::Started;
+  }
+  channel_.RecordReplyFailure(reply);
+  return IsDataConnectionFailure(reply) ? Attempt::DataConnectionFailed : Attempt::Refused;
+}
+
+FtpDataTransfer::Attempt FtpDataTransfer::AcceptFromServer() {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + channel_.Timeouts().dataConnect;
+  const Poco::Net::IPAddress server = channel_.PeerAddress().host();
   try {
-    // Some servers connect as soon as they get EPRT, others at the transfer
-    // command; the connection waits in the listen queue either way. A server
-    // that gives up on connecting says so on the control connection, which
-    // is watched too, so its refusal ends the wait at once.
-    Poco::Net::Socket::SocketList readable{listener_, channel_.Socket()};
-    Poco::Net::Socket::SocketList writable;
-    Poco::Net::Socket::SocketList failed;
-    if (Poco::Net::Socket::select(readable, writable, failed, ToTimespan(channel_.Timeouts().data)) == 0) {
-      FailWithFinalReply(FtpError::kTimeout, "The server did not open the data connection within " +
-                                                 DescribeWait(channel_.Timeouts().data) + ".");
-      return false;
+    for (;;) {
+      const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      // Some servers connect as soon as they get EPRT, others at the transfer
+      // command; the connection waits in the listen queue either way. A
+      // server that gives up says so on the control connection, which is
+      // watched too, so that its refusal ends the wait at once.
+      Poco::Net::Socket::SocketList readable{listener_, channel_.Socket()};
+      Poco::Net::Socket::SocketList writable;
+      Poco::Net::Socket::SocketList failed;
+      if (remaining.count() <= 0 || Poco::Net::Socket::select(readable, writable, failed, ToTimespan(remaining)) == 0)
+        return Attempt::OutOfStep;
+      if (std::find(readable.begin(), readable.end(), listener_) != readable.end()) {
+        Poco::Net::SocketAddress client;
+        Poco::Net::StreamSocket connection = listener_.acceptConnection(client);
+        // Anybody on the way may race the server to the port: only the
+        // server's own connection gets the page, or may feed us a listing.
+        if (client.host() != server) {
+          connection.close();
+          continue;
+        }
+        data_ = connection;
+        dataOpen_ = true;
+        listener_.close();
+        // Whenever the program ends before the transfer did, even killed,
+        // the server then sees a reset, not a clean end it could take for a
+        // whole file.
+        data_.setLinger(true, 0);
+        data_.setSendTimeout(ToTimespan(channel_.Timeouts().data));
+        data_.setReceiveTimeout(ToTimespan(channel_.Timeouts().data));
+        return started_ ? Attempt::Started : ReadPreliminaryReply();
+      }
+      if (started_) {
+        // After its 1xx the server has only a failure left to say.
+        FtpReply reply;
+        if (!channel_.ReadReply(reply)) return Attempt::Refused;
+        channel_.RecordReplyFailure(reply);
+        return IsDataConnectionFailure(reply) ? Attempt::DataConnectionFailed : Attempt::Refused;
+      }
+      const Attempt preliminary = ReadPreliminaryReply();
+      if (preliminary != Attempt::Started) return preliminary;
     }
-    if (std::find(readable.begin(), readable.end(), listener_) == readable.end()) {
-      FailWithFinalReply(FtpError::kConnectionClosed, "The server did not open the data connection.");
-      return false;
-    }
-    data_ = listener_.acceptConnection();
-    dataOpen_ = true;
-    // Whenever the program ends before the transfer did, even killed, the
-    // server then sees a reset, not a clean end it could take for a whole file.
-    data_.setLinger(true, 0);
-    listener_.close();
-    data_.setSendTimeout(ToTimespan(channel_.Timeouts().data));
-    data_.setReceiveTimeout(ToTimespan(channel_.Timeouts().data));
-    return true;
   } catch (const Poco::Exception& exception) {
     FailWithFinalReply(FtpError::kSystemError, "The data connection failed: " + exception.displayText());
-    return false;
+    return Attempt::Refused;
   }
-}
-
-bool FtpDataTransfer::Start(std::string_view verb, std::string_view argument) {
-  if (!channel_.AcceptsArgument(argument) || !OpenPort() || !channel_.Send(verb, argument)) return false;
-  FtpReply reply;
-  if (!channel_.ReadReply(reply)) return false;
-  if (reply.Class() != 1) {
-    channel_.RecordReplyFailure(reply);
-    return false;
-  }
-  started_ = true;
-  return Accept();
 }
 
 bool FtpDataTransfer::Send(const char* bytes, std::size_t size) {
@@ -124,17 +283,30 @@ bool FtpDataTransfer::Send(const char* bytes, std::size_t size) {
   return false;
 }
 
-bool FtpDataTransfer::ReceiveAll(std::string& received) {
+bool FtpDataTransfer::ReceiveAll(std::string& received, std::size_t maximumSize) {
+  using Clock = std::chrono::steady_clock;
+  const FtpTimeouts& timeouts = channel_.Timeouts();
+  const auto deadline = Clock::now() + timeouts.listing;
   try {
     char buffer[64 * 1024];
     for (;;) {
-      if (!data_.poll(ToTimespan(channel_.Timeouts().data), Poco::Net::Socket::SELECT_READ)) {
+      const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      if (remaining.count() <= 0) {
         FailWithFinalReply(FtpError::kTimeout,
-                           "The server sent no data for " + DescribeWait(channel_.Timeouts().data) + ".");
+                           "The server did not finish sending within " + DescribeWait(timeouts.listing) + ".");
+        return false;
+      }
+      if (!data_.poll(ToTimespan(std::min(remaining, timeouts.data)), Poco::Net::Socket::SELECT_READ)) {
+        FailWithFinalReply(FtpError::kTimeout, "The server sent no data for " + DescribeWait(timeouts.data) + ".");
         return false;
       }
       const int count = data_.receiveBytes(buffer, sizeof buffer);
       if (count == 0) return true;
+      if (received.size() + static_cast<std::size_t>(count) > maximumSize) {
+        FailWithFinalReply(FtpError::kProtocolError, "The server sent more than " + std::to_string(maximumSize >> 20) +
+                                                         " MiB for one listing; it was not read.");
+        return false;
+      }
       received.append(buffer, static_cast<std::size_t>(count));
     }
   } catch (const Poco::Exception& exception) {

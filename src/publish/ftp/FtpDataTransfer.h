@@ -13,10 +13,13 @@
 
 namespace ostrel {
 
-// One transfer over an active data connection: we listen, tell the server
-// where (EPRT, or PORT once the server has refused EPRT), send the transfer
-// command and accept the server's connection after its 1xx reply. Every wait
-// is bounded by the data timeout; failures are recorded on the channel.
+// One transfer over a data connection, in the connection's data mode:
+// active (we listen, tell the server where with EPRT, or PORT once it refused
+// EPRT, and accept its connection, from the server's address only) or passive
+// (EPSV, or PASV once it refused EPSV, and we connect to the server's address
+// at the port it names). When the data connection fails in one mode, the
+// transfer is tried once in the other, which the connection then keeps. Every
+// wait is bounded; failures are recorded on the channel.
 class FtpDataTransfer {
  public:
   explicit FtpDataTransfer(FtpControlChannel& channel) : channel_(channel) {}
@@ -24,15 +27,16 @@ class FtpDataTransfer {
   FtpDataTransfer(const FtpDataTransfer&) = delete;
   FtpDataTransfer& operator=(const FtpDataTransfer&) = delete;
 
-  // Opens the data port, sends the command and accepts the data connection.
+  // Opens the data connection and sends the command.
   bool Start(std::string_view verb, std::string_view argument);
   // True once the server has answered the transfer command with 1xx, so it
   // may have begun to write the target.
   bool WasStarted() const { return started_; }
 
   bool Send(const char* bytes, std::size_t size);
-  // Receives until the server closes the data connection.
-  bool ReceiveAll(std::string& received);
+  // Receives until the server closes the data connection, at most
+  // `maximumSize` bytes and within the listing's overall bound.
+  bool ReceiveAll(std::string& received, std::size_t maximumSize);
   // Ends our side cleanly (all bytes go out before the end of stream), reads
   // the final reply, then closes; true when the reply says it completed.
   // After an upload of `uploadedBytes` the reply is awaited for as long as
@@ -46,8 +50,18 @@ class FtpDataTransfer {
   void Abandon(int code, std::string message);
 
  private:
-  bool OpenPort();
-  bool Accept();
+  // How one try to open the data connection ended.
+  enum class Attempt { Started, Refused, DataConnectionFailed, OutOfStep };
+
+  Attempt TryActive(std::string_view verb, std::string_view argument);
+  Attempt TryPassive(std::string_view verb, std::string_view argument);
+  Attempt OpenPort();
+  Attempt EnterPassiveMode(std::uint16_t& port);
+  // Reads the reply to the transfer command: 1xx starts the transfer.
+  Attempt ReadPreliminaryReply();
+  // Waits up to the data-connect bound for the server's connection; the
+  // control connection is watched too, for a refusal.
+  Attempt AcceptFromServer();
   // After the data connection failed: the server's refusal explains it best
   // when one comes; otherwise the failure on our side is the error.
   void FailWithFinalReply(int code, std::string message);

@@ -16,6 +16,9 @@ namespace ostrel {
 
 namespace {
 
+// Far beyond any real directory; a server that sends more is not believed.
+constexpr std::size_t kMaximumListingSize = 64 << 20;
+
 // pure-ftpd cuts every listing at this many entries and still says it completed.
 constexpr std::size_t kKnownListingCut = 10000;
 
@@ -25,7 +28,8 @@ bool Fetch(FtpControlChannel& channel, std::string_view verb, const std::string&
            std::string& finalReply) {
   listing.clear();
   FtpDataTransfer transfer(channel);
-  const bool fetched = transfer.Start(verb, argument) && transfer.ReceiveAll(listing) && transfer.Finish();
+  const bool fetched =
+      transfer.Start(verb, argument) && transfer.ReceiveAll(listing, kMaximumListingSize) && transfer.Finish();
   finalReply = transfer.FinalReply().Text();
   return fetched;
 }
@@ -89,6 +93,10 @@ const FtpFindEntry kNoEntry;
 FtpFind::FtpFind(FtpConnection& connection) : connection_(connection) {}
 
 bool FtpFind::Start(const std::string& searchName) {
+  return connection_.WithReconnection([&] { return StartOnce(searchName); });
+}
+
+bool FtpFind::StartOnce(const std::string& searchName) {
   Close();
   FtpControlChannel& channel = *connection_.channel_;
   // The pattern after the last slash is always "*.*" for us: the whole

@@ -37,6 +37,8 @@ class FtpFind {
   int SecondsPerTick() const { return secondsPerTick_; }
 
  private:
+  bool StartOnce(const std::string& searchName);
+
   FtpConnection& connection_;
   std::vector<FtpFindEntry> entries_;
   std::size_t position_ = 0;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "publish/ftp/FtpConnection.h"
+#include "publish/ftp/FtpDataMode.h"
 #include "publish/ftp/FtpTimeouts.h"
 
 namespace ostrel {
@@ -22,6 +23,10 @@ class FtpSession {
 
   const std::string& AgentName() const { return agentName_; }
   const FtpTimeouts& Timeouts() const { return timeouts_; }
+  // Data connections of new connections start in this mode: active unless
+  // told otherwise.
+  void SetFirstDataMode(FtpDataMode mode) { firstDataMode_ = mode; }
+
   // Ends the session; Connect throws afterwards. Connections already made
   // stay usable until they are closed.
   void Close();
@@ -29,6 +34,7 @@ class FtpSession {
  private:
   std::string agentName_;
   FtpTimeouts timeouts_;
+  FtpDataMode firstDataMode_ = FtpDataMode::Active;
   bool closed_ = false;
 };
 

@@ -9,6 +9,13 @@ struct FtpTimeouts {
   std::chrono::milliseconds connect{std::chrono::seconds(60)};
   std::chrono::milliseconds reply{std::chrono::seconds(60)};
   std::chrono::milliseconds data{std::chrono::seconds(60)};
+  // For a data connection to come about, in either mode. Short, because the
+  // usual reason it does not is a firewall or NAT, which the other mode gets
+  // around; a server's own connect timeout would cost a minute.
+  std::chrono::milliseconds dataConnect{std::chrono::seconds(5)};
+  // For a whole listing and for the whole greeting, against a server that
+  // trickles bytes just fast enough to beat every single wait.
+  std::chrono::milliseconds listing{std::chrono::minutes(5)};
   // After the last byte of an upload: hosts that scan uploads before they
   // confirm them take minutes, so the wait is long, and longer by
   // finalReplyPerMebibyte for every MiB sent.
