@@ -1,6 +1,6 @@
 // Publishes one tree through the engine with no display: the benchmark's
 // stand-in for the dialog. Usage:
-//   publish_driver LOCAL_DIR HOST USER PASSWORD REMOTE_DIR [--update-only] [--xcode]
+//   publish_driver LOCAL_DIR HOST USER PASSWORD REMOTE_DIR [--update-only] [--xcode] [--passive]
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -19,7 +19,8 @@ class SilentUserInterface : public ostrel::PublisherUserInterface {
 
 int main(int argc, char** argv) {
   if (argc < 6) {
-    std::fprintf(stderr, "usage: %s LOCAL_DIR HOST USER PASSWORD REMOTE_DIR [--update-only] [--xcode]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s LOCAL_DIR HOST USER PASSWORD REMOTE_DIR [--update-only] [--xcode] [--passive]\n",
+                 argv[0]);
     return 2;
   }
   SilentUserInterface userInterface;
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
   for (int i = 6; i < argc; ++i) {
     if (std::strcmp(argv[i], "--update-only") == 0) publisher.UpdateOnly = 1;
     if (std::strcmp(argv[i], "--xcode") == 0) publisher.Xcode = 1;
+    if (std::strcmp(argv[i], "--passive") == 0) publisher.Passive = 1;
   }
   publisher.Running = 1;
   const ostrel::RunResult result = publisher.RunPublishing();

@@ -2,11 +2,13 @@
 """Times a real publish of a medium tree to a loopback pyftpdlib server.
 
 Generates about 2,000 files in 100 directories (mostly small Windows-1251
-pages, some images, a few files of 5 to 20 MB), then publishes it fresh and
-again with nothing changed, through Ostrel's engine and through the two
-strongest one-connection peers from Debian's packages (lftp mirror -R and
-ncftpput -R, the latter fresh only: it has no incremental mode). Prints the
-median wall time of each and the ratios.
+pages, some images, a few files of 5 to 20 MB), then publishes it fresh,
+again with nothing changed and again with 5 files touched, through Ostrel's
+engine (active and passive data connections; pages replaced whole through a
+rename, and in place on a server that cannot rename) and through the two
+strongest one-connection peers from Debian's packages (lftp mirror -R in both
+modes and ncftpput -R, the latter fresh only: it has no incremental mode).
+Prints the median wall time of each and the ratios.
 
 Usage: publish_benchmark.py PUBLISH_DRIVER [--runs N] [--cli OSTREL_PUBLISH]
 """
@@ -29,10 +31,13 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 logging.basicConfig(level=logging.ERROR)
-root, user, password = sys.argv[1:4]
+root, user, password, rename = sys.argv[1:5]
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
-handler = FTPHandler
+class NoRenameHandler(FTPHandler):
+    def ftp_RNFR(self, path):
+        self.respond("502 Command not implemented.")
+handler = FTPHandler if rename == "rename" else NoRenameHandler
 handler.authorizer = authorizer
 handler.auth_failed_timeout = 0
 server = FTPServer(("127.0.0.1", 0), handler)
@@ -93,8 +98,8 @@ def wait_for_time_wait_to_fall(limit=3000, timeout=90):
         time.sleep(2)
 
 
-def start_server(root):
-    process = subprocess.Popen(["/usr/bin/python3", "-c", SERVER_CODE, root, USER, PASSWORD],
+def start_server(root, rename="rename"):
+    process = subprocess.Popen(["/usr/bin/python3", "-c", SERVER_CODE, root, USER, PASSWORD, rename],
                                stdout=subprocess.PIPE, text=True)
     port = int(process.stdout.readline())
     return process, port
@@ -109,8 +114,15 @@ def timed(command):
     return elapsed
 
 
-def measure(name, fresh_command, rerun_command, server_root, runs):
-    fresh, rerun = [], []
+def touch(local, count, when):
+    """Gives `count` files spread over the tree the time `when`."""
+    names = sorted(os.path.join(d, n) for d, _, files in os.walk(local) for n in files)
+    for name in names[:: len(names) // count][:count]:
+        os.utime(name, (when, when))
+
+
+def measure(name, fresh_command, rerun_command, server_root, runs, local=None):
+    fresh, rerun, touched = [], [], []
     for _ in range(runs):
         shutil.rmtree(server_root)
         os.makedirs(os.path.join(server_root, "site"))
@@ -119,9 +131,13 @@ def measure(name, fresh_command, rerun_command, server_root, runs):
         if rerun_command:
             wait_for_time_wait_to_fall()
             rerun.append(timed(rerun_command))
-    result = (statistics.median(fresh), statistics.median(rerun) if rerun else None)
-    print("%-16s fresh %6.2f s   unchanged %s" % (
-        name, result[0], "%6.3f s" % result[1] if result[1] is not None else "   n/a"), flush=True)
+            touch(local, 5, time.time())
+            wait_for_time_wait_to_fall()
+            touched.append(timed(rerun_command))
+            touch(local, 5, time.time() - 3600)
+    result = tuple(statistics.median(times) if times else None for times in (fresh, rerun, touched))
+    print("%-28s fresh %6.2f s   unchanged %s   5 touched %s" % (
+        name, result[0], *("%6.3f s" % value if value is not None else "   n/a" for value in result[1:])), flush=True)
     return result
 
 
@@ -138,31 +154,47 @@ def main():
     count, size = generate_tree(local)
     print("tree: %d directories, 2000 files, %.0f MB" % (count, size / 1e6), flush=True)
     server, port = start_server(server_root)
+    in_place_root = os.path.join(work, "server-in-place")
+    os.makedirs(in_place_root)
+    in_place_server, in_place_port = start_server(in_place_root, "no-rename")
     host = "127.0.0.1:%d" % port
     try:
         results = {}
-        results["ostrel engine"] = measure(
-            "ostrel engine",
-            [args.driver, local, host, USER, PASSWORD, "/site", "--update-only"],
-            [args.driver, local, host, USER, PASSWORD, "/site", "--update-only"], server_root, args.runs)
+        engine = [args.driver, local, host, USER, PASSWORD, "/site", "--update-only"]
+        results["engine"] = measure("ostrel engine, active", engine, engine, server_root, args.runs, local)
+        results["engine passive"] = measure("ostrel engine, passive", engine + ["--passive"],
+                                            engine + ["--passive"], server_root, args.runs, local)
+        in_place = [args.driver, local, "127.0.0.1:%d" % in_place_port, USER, PASSWORD, "/site", "--update-only"]
+        results["engine in place"] = measure("ostrel engine, in place", in_place, in_place, in_place_root,
+                                             args.runs, local)
         if args.cli:
             env_command = ["env", "OSTREL_PASSWORD=" + PASSWORD, "XDG_CONFIG_HOME=" + work, args.cli,
                            "--quiet", "--local-dir", local, "--host", host, "--user", USER,
                            "--remote-dir", "/site", "--update-only", "--no-xcode"]
-            results["ostrel-publish"] = measure("ostrel-publish", env_command, env_command, server_root, args.runs)
-        lftp = ["lftp", "-u", "%s,%s" % (USER, PASSWORD), "-p", str(port), "-e",
-                "set ftp:passive-mode off; mirror -R --only-newer %s /site; quit" % local, "127.0.0.1"]
-        results["lftp"] = measure("lftp mirror -R", lftp, lftp, server_root, args.runs)
+            results["ostrel-publish"] = measure("ostrel-publish", env_command, env_command, server_root,
+                                                args.runs, local)
+        for mode in ("off", "on"):
+            lftp = ["lftp", "-u", "%s,%s" % (USER, PASSWORD), "-p", str(port), "-e",
+                    "set ftp:passive-mode %s; mirror -R --only-newer %s /site; quit" % (mode, local), "127.0.0.1"]
+            results["lftp " + mode] = measure("lftp mirror -R, passive " + mode, lftp, lftp, server_root,
+                                              args.runs, local)
         ncftp = ["ncftpput", "-R", "-u", USER, "-p", PASSWORD, "-P", str(port), "127.0.0.1", "/site", local]
         results["ncftpput"] = measure("ncftpput -R", ncftp, None, server_root, args.runs)
 
-        engine_fresh, engine_rerun = results["ostrel engine"]
-        faster_peer = min(results["lftp"][0], results["ncftpput"][0])
-        print("fresh: engine / faster peer = %.2f (goal <= 0.8)" % (engine_fresh / faster_peer))
-        print("unchanged: engine / lftp = %.2f (goal <= 0.8)" % (engine_rerun / results["lftp"][1]))
+        engine, passive, in_place = results["engine"], results["engine passive"], results["engine in place"]
+        faster_peer = min(results["lftp off"][0], results["ncftpput"][0])
+        print("fresh: engine / faster peer = %.2f (goal <= 0.8)" % (engine[0] / faster_peer))
+        print("unchanged: engine / lftp = %.2f (goal <= 0.8)" % (engine[1] / results["lftp off"][1]))
+        print("passive: engine / lftp, fresh %.2f, unchanged %.2f" % (
+            passive[0] / results["lftp on"][0], passive[1] / results["lftp on"][1]))
+        print("replaced whole / in place: fresh %.2f, unchanged %.2f, touched %.2f (goal <= 1.10)" % tuple(
+            whole / place for whole, place in zip(engine, in_place)))
+        print("passive / active: fresh %.2f, unchanged %.2f, touched %.2f (goal <= 1.05)" % tuple(
+            p / a for p, a in zip(passive, engine)))
     finally:
-        server.send_signal(signal.SIGTERM)
-        server.wait()
+        for process in (server, in_place_server):
+            process.send_signal(signal.SIGTERM)
+            process.wait()
         shutil.rmtree(work, ignore_errors=True)
 
 
