@@ -21,6 +21,7 @@
 #include "cli/PasswordSource.h"
 #include "cli/RunSummary.h"
 #include "cli/StopSignals.h"
+#include "platform/StandardDescriptors.h"
 #include "publish/Publisher.h"
 
 namespace ostrel {
@@ -107,6 +108,7 @@ int Run(const std::vector<std::string>& arguments) {
 }  // namespace ostrel
 
 int main(int argc, char* argv[]) {
+  ostrel::OpenClosedStandardDescriptors();
   try {
     return ostrel::Run(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::exception& error) {
