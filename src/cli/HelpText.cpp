@@ -1,6 +1,7 @@
 #include "cli/HelpText.h"
 
 #include "app/settings/SettingsTable.h"
+#include "platform/DisplayText.h"
 #include "publish/RunSettings.h"
 
 namespace ostrel {
@@ -31,14 +32,14 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
       "settings file is never written.\n"
       "\n"
       "Settings file: " +
-      settingsFile.string() +
+      EscapeControlCharacters(settingsFile.string()) +
       " (another one: OSTREL_SETTINGS_FILE=PATH)\n"
       "\n";
   for (const SettingDefinition& setting : StoredSettings()) {
     const std::string option(setting.option);
     if (!setting.valueName.empty()) {
       help += OptionLine("--" + option + " " + std::string(setting.valueName), std::string(setting.help),
-                         "\"" + SettingText(setting, stored) + "\"");
+                         "\"" + EscapeControlCharacters(SettingText(setting, stored)) + "\"");
     } else {
       // A flag shows the option that gives its present value.
       const std::string negated(setting.negatedOption);

@@ -21,6 +21,7 @@
 #include "cli/PasswordSource.h"
 #include "cli/RunSummary.h"
 #include "cli/StopSignals.h"
+#include "platform/DisplayText.h"
 #include "platform/StandardDescriptors.h"
 #include "publish/Publisher.h"
 
@@ -47,7 +48,8 @@ std::optional<std::string> ObtainPassword(const CommandLine& commandLine, const 
   // A run that will not log on (no host, no local directory) needs no password.
   const bool willLogOn = !publisher.Host.empty() && !publisher.LocalDir.empty();
   if (willLogOn && ::isatty(STDIN_FILENO))
-    return PromptForPassword("Password for " + publisher.Name + " at " + publisher.Host + ": ");
+    return PromptForPassword("Password for " + EscapeControlCharacters(publisher.Name) + " at " +
+                             EscapeControlCharacters(publisher.Host) + ": ");
   // As the dialog does with an empty password box.
   return std::string();
 }
@@ -84,7 +86,7 @@ int Run(const std::vector<std::string>& arguments) {
   try {
     password = ObtainPassword(commandLine, publisher);
   } catch (const std::runtime_error& error) {
-    std::fprintf(stderr, "%s%s\n", kMessagePrefix, error.what());
+    std::fprintf(stderr, "%s%s\n", kMessagePrefix, EscapeControlCharacters(error.what()).c_str());
     return kExitBadOptions;
   }
   if (!password) return 128 + StopSignalNumber();
@@ -112,7 +114,7 @@ int main(int argc, char* argv[]) {
   try {
     return ostrel::Run(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "%s%s\n", ostrel::kMessagePrefix, error.what());
+    std::fprintf(stderr, "%s%s\n", ostrel::kMessagePrefix, ostrel::EscapeControlCharacters(error.what()).c_str());
     return ostrel::kExitWithMessages;
   }
 }
