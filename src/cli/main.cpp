@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/settings/AtomicFile.h"
 #include "app/settings/SettingsStore.h"
 #include "app/settings/SettingsTable.h"
 #include "cli/CommandLine.h"
@@ -67,6 +68,13 @@ int Run(const std::vector<std::string>& arguments) {
   }
 
   const std::filesystem::path settingsFile = SettingsFile();
+  // A settings file that is there but unreadable would silently give the
+  // defaults: another site, another directory. Better to stop and say why.
+  if (const SmallFileRead settings = ReadSmallRegularFile(settingsFile); !settings.missing && !settings.contents) {
+    std::fprintf(stderr, "%scannot read the settings file %s: %s\n", kMessagePrefix,
+                 EscapeControlCharacters(settingsFile.string()).c_str(), settings.problem.c_str());
+    return kExitBadOptions;
+  }
   ConsoleUserInterface console(commandLine.quiet ? StatusLines::Hide : StatusLines::Show, kMessagePrefix);
   Publisher publisher(console, kProgramName);
   LoadSettings(SettingsStore(settingsFile), publisher);
