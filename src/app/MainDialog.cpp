@@ -44,6 +44,9 @@ MainDialog::MainDialog(PublisherApp& app, QWidget* parent)
   closeButton_ = FindControl<QPushButton>(*this, kCloseButton);
   statusLabel_ = FindControl<QLabel>(*this, kStatusLabel);
   totalLabel_ = FindControl<QLabel>(*this, kTotalLabel);
+  // The status shows names and server replies; "<b>" in one is text, not markup.
+  statusLabel_->setTextFormat(Qt::PlainText);
+  totalLabel_->setTextFormat(Qt::PlainText);
 
   connect(processButton_, &QPushButton::clicked, this, [this] { OnProcess(); });
   connect(closeButton_, &QPushButton::clicked, this, [this] { OnCancel(); });

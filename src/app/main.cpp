@@ -1,10 +1,12 @@
 #include <QApplication>
 
 #include "app/PublisherApp.h"
+#include "platform/StandardDescriptors.h"
 
 // The desktop program takes no arguments of its own; QApplication takes the
 // toolkit's (such as -platform) and the rest are ignored.
 int main(int argc, char* argv[]) {
+  ostrel::OpenClosedStandardDescriptors();
   QApplication application(argc, argv);
   QApplication::setDesktopFileName(QStringLiteral("ostrel"));
   const std::string executable = QCoreApplication::applicationFilePath().toStdString();

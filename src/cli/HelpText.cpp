@@ -1,6 +1,7 @@
 #include "cli/HelpText.h"
 
 #include "app/settings/SettingsTable.h"
+#include "platform/DisplayText.h"
 #include "publish/RunSettings.h"
 
 namespace ostrel {
@@ -31,14 +32,14 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
       "settings file is never written.\n"
       "\n"
       "Settings file: " +
-      settingsFile.string() +
+      EscapeControlCharacters(settingsFile.string()) +
       " (another one: OSTREL_SETTINGS_FILE=PATH)\n"
       "\n";
   for (const SettingDefinition& setting : StoredSettings()) {
     const std::string option(setting.option);
     if (!setting.valueName.empty()) {
       help += OptionLine("--" + option + " " + std::string(setting.valueName), std::string(setting.help),
-                         "\"" + SettingText(setting, stored) + "\"");
+                         "\"" + EscapeControlCharacters(SettingText(setting, stored)) + "\"");
     } else {
       // A flag shows the option that gives its present value.
       const std::string negated(setting.negatedOption);
@@ -67,7 +68,8 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
       "\n"
       "Exit status: 0 when the run finished without any message, 1 when it showed a\n"
       "message (a file not copied, a failed logon, a missing directory), 2 for options\n"
-      "that are not acceptable, 3 when a stop request ended the run early.\n";
+      "that are not acceptable and for a settings or password file that cannot be\n"
+      "read or is refused, 3 when a stop request ended the run early.\n";
   return help;
 }
 

@@ -7,10 +7,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <stdexcept>
 
+#include "app/settings/AtomicFile.h"
 #include "cli/StopSignals.h"
+#include "platform/DisplayText.h"
 
 namespace ostrel {
 namespace {
@@ -40,11 +41,15 @@ class EchoOff {
 }  // namespace
 
 std::string ReadPasswordFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw std::runtime_error("cannot read the password file " + path + ": " + std::strerror(errno));
-  std::string password;
-  std::getline(file, password);
-  if (file.bad()) throw std::runtime_error("cannot read the password file " + path + ": " + std::strerror(errno));
+  const SmallFileRead read = ReadSmallRegularFile(path);
+  const std::string shownPath = EscapeControlCharacters(path);
+  if (!read.contents) throw std::runtime_error("cannot read the password file " + shownPath + ": " + read.problem);
+  // As ssh does with a private key: a secret that others can read is no
+  // longer only the user's, and the user should hear of it now.
+  if ((read.permissions & 077) != 0)
+    throw std::runtime_error("the password file " + shownPath +
+                             " can be read or changed by other users; make it private with: chmod 600 " + shownPath);
+  std::string password = read.contents->substr(0, read.contents->find('\n'));
   if (!password.empty() && password.back() == '\r') password.pop_back();
   return password;
 }

@@ -10,7 +10,9 @@ namespace ostrel {
 inline constexpr const char* kPasswordVariable = "OSTREL_PASSWORD";
 
 // The first line of a password file, without its line end ("\n" or "\r\n").
-// Throws std::runtime_error naming the file and the cause when it cannot be read.
+// Throws std::runtime_error naming the file and the cause when it cannot be
+// read, is no regular file of at most 1 MiB, or other users may read or
+// change it.
 std::string ReadPasswordFile(const std::string& path);
 
 // Asks on the terminal that standard input is, with echo off, and gives back

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/settings/AtomicFile.h"
 #include "app/settings/SettingsStore.h"
 #include "app/settings/SettingsTable.h"
 #include "cli/CommandLine.h"
@@ -21,6 +22,8 @@
 #include "cli/PasswordSource.h"
 #include "cli/RunSummary.h"
 #include "cli/StopSignals.h"
+#include "platform/DisplayText.h"
+#include "platform/StandardDescriptors.h"
 #include "publish/Publisher.h"
 
 namespace ostrel {
@@ -46,7 +49,8 @@ std::optional<std::string> ObtainPassword(const CommandLine& commandLine, const 
   // A run that will not log on (no host, no local directory) needs no password.
   const bool willLogOn = !publisher.Host.empty() && !publisher.LocalDir.empty();
   if (willLogOn && ::isatty(STDIN_FILENO))
-    return PromptForPassword("Password for " + publisher.Name + " at " + publisher.Host + ": ");
+    return PromptForPassword("Password for " + EscapeControlCharacters(publisher.Name) + " at " +
+                             EscapeControlCharacters(publisher.Host) + ": ");
   // As the dialog does with an empty password box.
   return std::string();
 }
@@ -64,6 +68,13 @@ int Run(const std::vector<std::string>& arguments) {
   }
 
   const std::filesystem::path settingsFile = SettingsFile();
+  // A settings file that is there but unreadable would silently give the
+  // defaults: another site, another directory. Better to stop and say why.
+  if (const SmallFileRead settings = ReadSmallRegularFile(settingsFile); !settings.missing && !settings.contents) {
+    std::fprintf(stderr, "%scannot read the settings file %s: %s\n", kMessagePrefix,
+                 EscapeControlCharacters(settingsFile.string()).c_str(), settings.problem.c_str());
+    return kExitBadOptions;
+  }
   ConsoleUserInterface console(commandLine.quiet ? StatusLines::Hide : StatusLines::Show, kMessagePrefix);
   Publisher publisher(console, kProgramName);
   LoadSettings(SettingsStore(settingsFile), publisher);
@@ -83,7 +94,7 @@ int Run(const std::vector<std::string>& arguments) {
   try {
     password = ObtainPassword(commandLine, publisher);
   } catch (const std::runtime_error& error) {
-    std::fprintf(stderr, "%s%s\n", kMessagePrefix, error.what());
+    std::fprintf(stderr, "%s%s\n", kMessagePrefix, EscapeControlCharacters(error.what()).c_str());
     return kExitBadOptions;
   }
   if (!password) return 128 + StopSignalNumber();
@@ -107,10 +118,11 @@ int Run(const std::vector<std::string>& arguments) {
 }  // namespace ostrel
 
 int main(int argc, char* argv[]) {
+  ostrel::OpenClosedStandardDescriptors();
   try {
     return ostrel::Run(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "%s%s\n", ostrel::kMessagePrefix, error.what());
+    std::fprintf(stderr, "%s%s\n", ostrel::kMessagePrefix, ostrel::EscapeControlCharacters(error.what()).c_str());
     return ostrel::kExitWithMessages;
   }
 }

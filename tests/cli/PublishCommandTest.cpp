@@ -78,7 +78,8 @@ std::string Parsed(const Lines& arguments) {
 }
 
 TEST(CommandLineTest, EachArgumentListGivesItsParseOrNamesTheOffendingOption) {
-  const std::pair<Lines, std::string> cases[] = {  // the whole parse, or the beginning of the error
+  const std::pair<Lines, std::string> cases[] = {
+      // the whole parse, or the beginning of the error
       {{"--local-dir", "-site", "--host=ftp.example.org:21", "--user", "alice", "--remote-dir=/a=b"},
        "-site|ftp.example.org:21|alice|/a=b|7|-|7|7|7|7  publish"},
       {{"--xcode-extensions", "htm, php", "--local-dir="}, "|-|-|-|7|htm, php|7|7|7|7  publish"},
@@ -108,6 +109,8 @@ class PublishCommandTest : public testing::Test {
     WriteFile(Local() / "docs" / "img" / "logo.gif", std::string("GIF89a\0\x01\x02", 9));
     WriteFile(SettingsFile(), kSettings);  // partly overridden by options
     WriteFile(work_.Path() / "password", std::string(kPassword) + "\r\nsecond line\n");
+    std::filesystem::permissions(work_.Path() / "password",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   }
 
   std::filesystem::path Local() const { return work_.Path() / "local"; }
@@ -132,16 +135,37 @@ TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
     int exitStatus;
     std::string output, error;  // parts of standard output and standard error; no error: none at all
   } cases[] = {
-      {{}, {password}, {}, 0, "Processing...\nCopying: " + Path("index.htm") + "\nCopying: " + Path("docs/guide.txt") +
-       "\nCopying: " + Path("docs/img/logo.gif") + "\nFinished.\n3 copied, 0 skipped, 0 failed, 39 bytes in ", ""},
-      {{"--dry-run", "--password-file", (work_.Path() / "password").string()}, {"OSTREL_PASSWORD=wrong"}, {}, 0,
-       "Would copy: " + Path("docs/img/logo.gif") + "\nFinished.\n3 would copy, 0 skipped, 0 failed, 39 bytes in ", ""},
+      {{},
+       {password},
+       {},
+       0,
+       "Processing...\nCopying: " + Path("index.htm") + "\nCopying: " + Path("docs/guide.txt") +
+           "\nCopying: " + Path("docs/img/logo.gif") + "\nFinished.\n3 copied, 0 skipped, 0 failed, 39 bytes in ",
+       ""},
+      {{"--dry-run", "--password-file", (work_.Path() / "password").string()},
+       {"OSTREL_PASSWORD=wrong"},
+       {},
+       0,
+       "Would copy: " + Path("docs/img/logo.gif") + "\nFinished.\n3 would copy, 0 skipped, 0 failed, 39 bytes in ",
+       ""},
       {{"--dry-run"}, {"OSTREL_PASSWORD=wrong"}, {}, 1, "Logging on...\nFinished.\n0 would", "ostrel-publish: 530 "},
-      {{"--no-recurse"}, {password}, {"--fail-stor", "index.htm:552"}, 1, "0 copied, 0 skipped, 1 failed, 0 bytes",
+      {{"--no-recurse"},
+       {password},
+       {"--fail-stor", "index.htm:552"},
+       1,
+       "0 copied, 0 skipped, 1 failed, 0 bytes",
        "ostrel-publish: Cannot copy file " + Path("index.htm") + "\n552 Upload refused by the test server.\n"},
-      {{}, {password}, {"--refuse-cwd", "/"}, 1, "Logging on...\n0 copied",
+      {{},
+       {password},
+       {"--refuse-cwd", "/"},
+       1,
+       "Logging on...\n0 copied",
        "ostrel-publish: Cannot set remote directory to /\n"},
-      {{"--local-dir", Path("absent")}, {password}, {}, 1, "0 copied",
+      {{"--local-dir", Path("absent")},
+       {password},
+       {},
+       1,
+       "0 copied",
        "ostrel-publish: Cannot find local directory " + Path("absent") + "\n"},
       {{"--password-file", Path("absent")}, {}, {}, 2, "", "ostrel-publish: cannot read the password file"},
       {{"--password", "hunter2"}, {}, {}, 2, "", "ostrel-publish: --password is refused"},
@@ -158,7 +182,8 @@ TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
     EXPECT_TRUE(testCase.error.empty() ? error.empty() : error.find(testCase.error) != std::string::npos) << error;
     EXPECT_EQ(output.find("ostrel-publish:"), std::string::npos) << "a message on standard output: " << output;
     EXPECT_EQ(std::regex_match(output, tally), testCase.exitStatus != 2 && output.find("1.0.0.1") == std::string::npos)
-        << where << " ended with\n" << output;
+        << where << " ended with\n"
+        << output;
     EXPECT_TRUE(testCase.exitStatus != 2 || server.CommandLog().empty()) << where << " reached the server";
     for (const char* secret : {kPassword, "hunter2"}) EXPECT_EQ((output + error).find(secret), std::string::npos);
   }

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <system_error>
 #include <utility>
 
@@ -57,18 +59,51 @@ void SyncDirectory(const std::filesystem::path& directory) {
 
 }  // namespace
 
-std::optional<std::string> ReadFileIfPresent(const std::filesystem::path& file) {
-  FileDescriptor input(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!input.IsOpen()) return errno == ENOENT ? std::optional<std::string>(std::string()) : std::nullopt;
+SmallFileRead ReadSmallRegularFile(const std::filesystem::path& file) {
+  SmallFileRead result;
+  // Without O_NONBLOCK the open of a FIFO waits for a writer that may never come.
+  FileDescriptor input(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  struct stat status {};
+  if (!input.IsOpen() || ::fstat(input.Get(), &status) != 0) {
+    result.missing = errno == ENOENT;
+    result.problem = std::strerror(errno);
+    return result;
+  }
+  if (!S_ISREG(status.st_mode)) {
+    result.problem = "not a regular file";
+    return result;
+  }
+  const std::string tooLarge = "larger than " + std::to_string(kLargestReadFile >> 20) + " MiB";
+  if (static_cast<std::uintmax_t>(status.st_size) > kLargestReadFile) {
+    result.problem = tooLarge;
+    return result;
+  }
   std::string contents;
   char buffer[8192];
   for (;;) {
     const ssize_t count = ::read(input.Get(), buffer, sizeof buffer);
     if (count < 0 && errno == EINTR) continue;
-    if (count < 0) return std::nullopt;
-    if (count == 0) return contents;
+    if (count < 0) {
+      result.problem = std::strerror(errno);
+      return result;
+    }
+    if (count == 0) break;
     contents.append(buffer, static_cast<std::size_t>(count));
+    // The file may grow while it is read.
+    if (contents.size() > kLargestReadFile) {
+      result.problem = tooLarge;
+      return result;
+    }
   }
+  result.contents = std::move(contents);
+  result.permissions = status.st_mode & 07777;
+  return result;
+}
+
+std::optional<std::string> ReadFileIfPresent(const std::filesystem::path& file) {
+  SmallFileRead read = ReadSmallRegularFile(file);
+  if (read.missing) return std::string();
+  return std::move(read.contents);
 }
 
 bool ReplaceFileContents(const std::filesystem::path& file, std::string_view contents) {

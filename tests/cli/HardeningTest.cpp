@@ -1,0 +1,98 @@
+// Hostile names, replies and files must not steer the terminal, hang the program or expose the password.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/settings/AtomicFile.h"
+#include "cli/ChildProcess.h"
+#include "cli/ConsoleUserInterface.h"
+#include "platform/DisplayText.h"
+#include "support/FtpTestServer.h"
+#include "support/TempDirectory.h"
+
+namespace ostrel {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+TEST(HardeningTest, ControlCharactersAreShownEscapedAndOtherBytesAsTheyAre) {
+  const std::pair<std::string, std::string> cases[] = {{"\x1b]0;owned\x07", "\\x1b]0;owned\\x07"},
+                                                       {"a\r\nb\tc\x7f\x01\x1f", "a\\r\\nb\\tc\\x7f\\x01\\x1f"},
+                                                       {"\xc0\xff\x80 ~ \xd0\xb6", "\xc0\xff\x80 ~ \xd0\xb6"}};
+  for (const auto& [text, shown] : cases) EXPECT_EQ(EscapeControlCharacters(text), shown);
+}
+
+TEST(HardeningTest, ConsoleKeepsOnlyTheMessagesOwnLineBreaks) {
+  ConsoleUserInterface console(StatusLines::Show, "p: ");
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  console.ShowStatusAndProcessInput("Copying a\r\np: forged\x1b[2J", "");
+  console.ShowMessage("Cannot copy file x\ty\n550 no\rfake\n550 \x1b[1mend");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Copying a\\r\\np: forged\\x1b[2J\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "p: Cannot copy file x\\ty\np: 550 no\\rfake\np: 550 \\x1b[1mend\n");
+}
+
+Lines Environment(const fs::path& settings) {
+  Lines environment = {"OSTREL_SETTINGS_FILE=" + settings.string(),
+                       "OSTREL_PASSWORD=" + test::FtpTestServerOptions().password};
+  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+    if (const char* value = std::getenv(name)) environment.push_back(std::string(name) + "=" + value);
+  return environment;
+}
+
+TEST(HardeningTest, OnlySmallRegularFilesAreReadAndThePasswordFileOnlyWhenPrivate) {
+  test::TempDirectory work;
+  const fs::path settings = work.Path() / "ostrel.INI", password = work.Path() / "password";
+  const std::string settingsError = "cannot read the settings file " + settings.string() + ": ";
+  struct Case {
+    std::string settingsKind, passwordKind, shownError;
+    int exitStatus;
+  } cases[] = {{"fifo", "0600", settingsError + "not a regular file", 2},
+               {"zero", "0600", settingsError + "not a regular file", 2},
+               {"big", "0600", settingsError + "larger than 1 MiB", 2},
+               {"none", "fifo", "cannot read the password file " + password.string() + ": not a regular file", 2},
+               {"none", "0640", "by other users; make it private with: chmod 600 " + password.string() + "\n", 2},
+               {"none", "0604", "chmod 600 " + password.string(), 2},
+               {"0644", "0600", "Local directory does not specified.", 1}};
+  for (const Case& testCase : cases) {
+    for (const auto& [path, kind] : {std::pair(settings, testCase.settingsKind), {password, testCase.passwordKind}}) {
+      EXPECT_TRUE(kind != "fifo" || mkfifo(path.c_str(), 0600) == 0);
+      if (kind == "zero") fs::create_symlink("/dev/zero", path);
+      if (kind == "big") test::WriteFile(path, std::string(kLargestReadFile + 1, ';'));
+      if (kind[0] != '0') continue;
+      test::WriteFile(path, "[Parameters]\n");
+      fs::permissions(path, static_cast<fs::perms>(std::stoi(kind, nullptr, 8)));
+    }
+    test::ChildProcess child({OSTREL_PUBLISH_EXECUTABLE, "--password-file", password}, Environment(settings));
+    const test::ChildResult result = child.Finish(std::chrono::seconds(20));
+    fs::remove(settings), fs::remove(password);
+    EXPECT_EQ(result.exitStatus, testCase.exitStatus) << testCase.settingsKind << testCase.passwordKind;
+    EXPECT_NE(result.standardError.find(testCase.shownError), std::string::npos) << result.standardError;
+  }
+}
+
+// Started with standard error closed, the program must not make the FTP connection its standard error.
+TEST(HardeningTest, MessagesGoNowhereWhenStandardErrorIsClosed) {
+  test::FtpTestServer server;
+  test::TempDirectory work;
+  const test::ChildResult result = test::RunChild(
+      {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&-", OSTREL_PUBLISH_EXECUTABLE, "--local-dir", work.Path().string(),
+       "--host", server.Host(), "--user", server.User(), "--remote-dir", "/missing"},
+      Environment(work.Path() / "none.INI"));
+  EXPECT_EQ(result.exitStatus, 1);
+  const Lines commands = server.CommandLog();
+  EXPECT_NE(std::find(commands.begin(), commands.end(), "CWD /missing"), commands.end());
+  for (const std::string& command : commands) EXPECT_EQ(command.find("ostrel-publish"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ostrel
