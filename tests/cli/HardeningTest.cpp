@@ -21,7 +21,7 @@ namespace ostrel {
 namespace {
 
 namespace fs = std::filesystem;
-using Lines = std::vector<std::string>;
+using test::Lines;
 
 TEST(HardeningTest, ControlCharactersAreShownEscapedAndOtherBytesAsTheyAre) {
   const std::pair<std::string, std::string> cases[] = {{"\x1b]0;owned\x07", "\\x1b]0;owned\\x07"},
@@ -73,10 +73,9 @@ TEST(HardeningTest, OnlySmallRegularFilesAreReadAndThePasswordFileOnlyWhenPrivat
       fs::permissions(path, static_cast<fs::perms>(std::stoi(kind, nullptr, 8)));
     }
     test::ChildProcess child({OSTREL_PUBLISH_EXECUTABLE, "--password-file", password}, Environment(settings));
-    const test::ChildResult result = child.Finish(std::chrono::seconds(20));
+    EXPECT_EQ(child.Finish(), testCase.exitStatus) << testCase.settingsKind << testCase.passwordKind;
     fs::remove(settings), fs::remove(password);
-    EXPECT_EQ(result.exitStatus, testCase.exitStatus) << testCase.settingsKind << testCase.passwordKind;
-    EXPECT_NE(result.standardError.find(testCase.shownError), std::string::npos) << result.standardError;
+    EXPECT_NE(child.Error().find(testCase.shownError), std::string::npos) << child.Error();
   }
 }
 
@@ -84,11 +83,11 @@ TEST(HardeningTest, OnlySmallRegularFilesAreReadAndThePasswordFileOnlyWhenPrivat
 TEST(HardeningTest, MessagesGoNowhereWhenStandardErrorIsClosed) {
   test::FtpTestServer server;
   test::TempDirectory work;
-  const test::ChildResult result = test::RunChild(
+  test::ChildProcess child(
       {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&-", OSTREL_PUBLISH_EXECUTABLE, "--local-dir", work.Path().string(),
        "--host", server.Host(), "--user", server.User(), "--remote-dir", "/missing"},
       Environment(work.Path() / "none.INI"));
-  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(child.Finish(), 1);
   const Lines commands = server.CommandLog();
   EXPECT_NE(std::find(commands.begin(), commands.end(), "CWD /missing"), commands.end());
   for (const std::string& command : commands) EXPECT_EQ(command.find("ostrel-publish"), std::string::npos);
