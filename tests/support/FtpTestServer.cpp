@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 namespace ostrel::test {
@@ -39,7 +40,9 @@ bool HasExited(pid_t process) {
 
 }  // namespace
 
-void TestServer::Start(const std::function<std::vector<std::string>()>& arguments, const std::filesystem::path& log) {
+void TestServer::Start(const std::function<std::vector<std::string>()>& arguments) {
+  std::filesystem::create_directories(root_);
+  const auto log = directory_.Path() / "output";
   // Another process may take the free port before the server binds it; then another is tried.
   for (int attempt = 0; attempt < 5; ++attempt) {
     port_ = Probe(0, false);
@@ -49,16 +52,12 @@ void TestServer::Start(const std::function<std::vector<std::string>()>& argument
     const int output = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     processId_ = fork();
     if (processId_ == 0) {
-      // A group of its own, so that Stop reaches the sessions it forks; the
-      // test runner may block or ignore signals, the server gets the defaults.
+      // A group of its own, so that Stop reaches the sessions it forks; SIGTERM stops it even
+      // when the test runner ignores the signal.
       setpgid(0, 0);
-      sigset_t none{};
-      sigprocmask(SIG_SETMASK, &none, nullptr);
-      signal(SIGPIPE, SIG_DFL);
       signal(SIGTERM, SIG_DFL);
       dup2(open("/dev/null", O_RDONLY), 0);
-      dup2(output, 1);
-      dup2(output, 2);
+      dup2(output, 1), dup2(output, 2);
       execv(argv[0], argv.data());
       _exit(127);
     }
@@ -86,19 +85,15 @@ void TestServer::Stop() noexcept {
   processId_ = -1;
 }
 
-FtpTestServer::FtpTestServer(FtpTestServerOptions options) {
-  user_ = options.user;
-  password_ = options.password;
-  root_ = directory_.Path() / "root";
-  std::filesystem::create_directories(root_);
+FtpTestServer::FtpTestServer(FtpTestServerOptions options) : TestServer(options.user, options.password) {
   Start([&] {
     std::vector<std::string> arguments = {OSTREL_TEST_PYTHON, OSTREL_TEST_SERVERS_DIR "/ftp_server.py",
                                           "--port", std::to_string(port_), "--root", root_.string(),
-                                          "--user", user_, "--password", password_};
-    if (options.logging) arguments.insert(arguments.end(), {"--command-log", (directory_.Path() / "log").string()});
+                                          "--user", user_, "--password", password_, "--command-log",
+                                          options.logging ? (directory_.Path() / "log").string() : "/dev/null"};
     arguments.insert(arguments.end(), options.faults.begin(), options.faults.end());
     return arguments;
-  }, directory_.Path() / "output");
+  });
 }
 
 std::vector<std::string> FtpTestServer::CommandLog() const {
@@ -113,25 +108,26 @@ std::optional<std::string> VsftpdTestServer::WhyUnavailable() {
   return "vsftpd needs root (it changes root and user per session) and the system account \"ftp\"";
 }
 
-VsftpdTestServer::VsftpdTestServer() {
+VsftpdTestServer::VsftpdTestServer() : TestServer("anonymous", "tester@example.com") {
   if (auto reason = WhyUnavailable()) throw std::runtime_error(*reason);
-  user_ = "anonymous";
-  password_ = "tester@example.com";
   std::filesystem::create_directories("/var/run/vsftpd/empty");  // its sandbox; /var/run is emptied at boot
   // vsftpd refuses a root the session may write to: only pub is the server's.
-  root_ = directory_.Path() / "root";
   std::filesystem::create_directories(root_ / "pub");
   std::filesystem::permissions(directory_.Path(), std::filesystem::perms(0711));
   HandOver(root_ / "pub");
-  std::ifstream in(OSTREL_TEST_SERVERS_DIR "/vsftpd.conf.in");
-  const std::string pattern(std::istreambuf_iterator<char>(in), {});
+  // Anonymous writers need no account of the test's; UTC listings stated; containers lack the sandbox.
+  std::ofstream(directory_.Path() / "empty.conf");
   Start([&] {
-    std::string configuration = pattern;
-    configuration.replace(configuration.find("@PORT@"), 6, std::to_string(port_));
-    configuration.replace(configuration.find("@ROOT@"), 6, root_.string());
-    std::ofstream(directory_.Path() / "vsftpd.conf", std::ios::trunc) << configuration;
-    return std::vector<std::string>{"/usr/sbin/vsftpd", (directory_.Path() / "vsftpd.conf").string()};
-  }, directory_.Path() / "output");
+    std::vector<std::string> arguments = {"/usr/sbin/vsftpd", (directory_.Path() / "empty.conf").string(),
+                                          "-olisten_port=" + std::to_string(port_), "-oanon_root=" + root_.string()};
+    for (const char* setting : {"listen=YES", "listen_address=127.0.0.1", "write_enable=YES", "anon_upload_enable=YES",
+                                "anon_mkdir_write_enable=YES", "anon_other_write_enable=YES", "anon_umask=022",
+                                "anon_world_readable_only=NO", "allow_writeable_chroot=YES", "delay_failed_login=0",
+                                "use_localtime=NO", "seccomp_sandbox=NO", "isolate=NO", "isolate_network=NO",
+                                "secure_chroot_dir=/var/run/vsftpd/empty"})
+      arguments.push_back(std::string("-o") + setting);
+    return arguments;
+  });
 }
 
 void VsftpdTestServer::HandOver(const std::filesystem::path& path) const {

@@ -13,13 +13,11 @@
 
 namespace ostrel::test {
 
-// One FTP server for one test on 127.0.0.1 and a free port of its own, started
-// by the constructor (std::runtime_error when it cannot), stopped with the
-// sessions it forked by the destructor.
+// One FTP server for one test on 127.0.0.1 and a free port of its own, started by the constructor
+// (std::runtime_error when it cannot), stopped with the sessions it forked by the destructor.
 class TestServer {
  public:
   virtual ~TestServer() { Stop(); }
-  // "127.0.0.1:PORT", as the user types a host.
   std::string Host() const { return "127.0.0.1:" + std::to_string(port_); }
   const std::string& User() const { return user_; }
   const std::string& Password() const { return password_; }
@@ -30,24 +28,23 @@ class TestServer {
   virtual void HandOver(const std::filesystem::path&) const {}
 
  protected:
-  // Runs the program `arguments` gives for port_ until it accepts connections there; output goes to log.
-  void Start(const std::function<std::vector<std::string>()>& arguments, const std::filesystem::path& log);
+  TestServer(std::string user, std::string password) : user_(std::move(user)), password_(std::move(password)) {}
+  // Runs the program `arguments` gives for port_ until it accepts connections there.
+  void Start(const std::function<std::vector<std::string>()>& arguments);
   void Stop() noexcept;
 
   TempDirectory directory_;
   std::string user_, password_;
-  std::filesystem::path root_ = directory_.Path();
+  std::filesystem::path root_ = directory_.Path() / "root";
   std::uint16_t port_ = 0;
   pid_t processId_ = -1;
 };
 
 struct FtpTestServerOptions {
-  std::string user = "tester";
-  std::string password = "secret";
+  std::string user = "tester", password = "secret";
   // Arguments of tests/servers/ftp_server.py that make it misbehave, e.g. {"--fail-stor", "a.htm:550"}.
   std::vector<std::string> faults;
-  // False leaves the command log out, for benchmarks.
-  bool logging = true;
+  bool logging = true;  // false sends the command log nowhere, for benchmarks
 };
 
 // pyftpdlib: MLSD with exact seconds, a command log and injected faults.

@@ -13,23 +13,18 @@ class EnforcePermissionChecks {
  public:
   EnforcePermissionChecks() {
     if (!Capabilities(SYS_capget)) return;
-    saved_[0] = data_[0];
+    saved_ = data_[0];
     data_[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
     lowered_ = Capabilities(SYS_capset);
   }
-  ~EnforcePermissionChecks() {
-    data_[0] = saved_[0];
-    if (lowered_) Capabilities(SYS_capset);
-  }
-  EnforcePermissionChecks(const EnforcePermissionChecks&) = delete;
-  EnforcePermissionChecks& operator=(const EnforcePermissionChecks&) = delete;
+  ~EnforcePermissionChecks() { data_[0] = saved_, lowered_ && Capabilities(SYS_capset); }
 
  private:
   bool Capabilities(long call) {
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     return syscall(call, &header, data_) == 0;
   }
-  __user_cap_data_struct data_[2] = {}, saved_[1] = {};
+  __user_cap_data_struct data_[2] = {}, saved_ = {};
   bool lowered_ = false;
 };
 

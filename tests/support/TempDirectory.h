@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -23,8 +22,7 @@ class TempDirectory {
     namespace fs = std::filesystem;
     std::error_code ignored;
     // Tests make some entries read-only or unreadable; give them back first.
-    for (fs::recursive_directory_iterator it(path_, fs::directory_options::skip_permission_denied, ignored), end;
-         it != end; it.increment(ignored))
+    for (fs::recursive_directory_iterator it(path_, ignored), end; it != end; it.increment(ignored))
       if (!it->is_symlink(ignored)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
     fs::remove_all(path_, ignored);
   }
@@ -36,13 +34,12 @@ class TempDirectory {
   std::filesystem::path path_;
 };
 
-// Writes bytes to a file, creating parent directories as needed.
+// Writes bytes to a file, creating parent directories as needed; reading fails the test when it cannot.
 inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
   std::filesystem::create_directories(path.parent_path());
   if (!(std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes)) throw std::runtime_error("cannot write " + path.string());
 }
 
-// Reads a whole file; fails the current test when it cannot be read.
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   EXPECT_TRUE(in.good()) << "cannot read " << path;
