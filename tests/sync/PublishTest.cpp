@@ -91,7 +91,7 @@ TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
   publisher_.RemoteDir = server_->WritablePath() + "site";
   publisher_.Xcode = 0;
   row.setup(*this);
-  for (const auto& entry : fs::recursive_directory_iterator(local_.Path()))
+  for (const auto& entry : fs::recursive_directory_iterator(local_.Path(), fs::directory_options::skip_permission_denied))
     if (entry.is_regular_file()) SetTime(entry.path(), kLocalTime);
 
   const auto started = std::chrono::steady_clock::now();
@@ -235,7 +235,27 @@ INSTANTIATE_TEST_SUITE_P(Rows, PublishTest, testing::Values(
         // Status lines: logging on, processing, a, b.
         t.recorder_.onStatus = [&t](int number, const std::string&) { if (number == 4) t.publisher_.Running = 0; };
       },
-      {"Copying: a", "Copying: b"}, {{"a", "a"}, {"b", "b"}}, {.filesCopied = 2, .bytesCopied = 2}}),
+      {"Copying: a", "Copying: b"}, {{"a", "a"}, {"b", "b"}}, {.filesCopied = 2, .bytesCopied = 2}},
+    PublishCase{"LinksAreFollowedAndALinkCycleIsWalkedOnce", false, {}, [](PublishTest& t) {
+        t.Local("d/a.htm", "a");
+        fs::create_directory_symlink(t.local_.Path(), t.local_.Path() / "d" / "loop");
+        fs::create_symlink(t.local_.Path() / "d" / "a.htm", t.local_.Path() / "alias.htm");
+      },
+      {"Copying: alias.htm", "Copying: d/a.htm"}, {{"alias.htm", "a"}, {"d/", ""}, {"d/a.htm", "a"}},
+      {.filesCopied = 2, .bytesCopied = 2}},
+    PublishCase{"UnreadableLocalDirectoryIsLeftOutSilently", false, {}, [](PublishTest& t) {
+        t.Local("closed/secret.htm", "s");
+        t.Local("open/page.htm", "p");
+        ::chmod((t.local_.Path() / "closed").c_str(), 0);
+        t.permissionChecks_.emplace();
+      },
+      {"Copying: open/page.htm"}, {{"closed/", ""}, {"open/", ""}, {"open/page.htm", "p"}},
+      {.filesCopied = 1, .bytesCopied = 1}},
+    PublishCase{"RefusedLogonShowsTheServersReply", false, {}, [](PublishTest& t) {
+        t.publisher_.Password = "wrong";
+        t.Local("a.htm", "a");
+      },
+      {"box: 530 Authentication failed."}, {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
