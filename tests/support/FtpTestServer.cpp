@@ -1,144 +1,141 @@
 #include "support/FtpTestServer.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
-#include <poll.h>
+#include <pwd.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
-#include <stdexcept>
 #include <thread>
 
-extern char** environ;
-
 namespace ostrel::test {
-
 namespace {
 
-// Python starts slowly on a loaded machine (two cores, parallel tests).
-constexpr int kStartTimeoutMilliseconds = 30000;
+using Clock = std::chrono::steady_clock;
+
+// With connect: whether something listens on port. Without: a port nobody
+// listens on now, picked by the kernel for a bind to port 0.
+std::uint16_t Probe(std::uint16_t port, bool connect) {
+  const int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+  socklen_t length = sizeof address;
+  auto* raw = reinterpret_cast<sockaddr*>(&address);
+  const bool ok = connect ? ::connect(probe, raw, length) == 0
+                          : bind(probe, raw, length) == 0 && getsockname(probe, raw, &length) == 0;
+  close(probe);
+  return ok ? ntohs(address.sin_port) : 0;
+}
+
+// WNOWAIT leaves an ended leader unreaped, so its group id cannot be reused before Stop.
+bool HasExited(pid_t process) {
+  siginfo_t information{};
+  return waitid(P_PID, static_cast<id_t>(process), &information, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+         information.si_pid == process;
+}
 
 }  // namespace
 
-ServerProcess::ServerProcess(const std::vector<std::string>& arguments, int standardOutput, int standardError) {
-  std::vector<char*> argv;
-  for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  if (standardOutput >= 0) posix_spawn_file_actions_adddup2(&actions, standardOutput, 1);
-  if (standardError >= 0) posix_spawn_file_actions_adddup2(&actions, standardError, 2);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  // Its own process group, so that Stop also reaches the children a server forks.
-  posix_spawnattr_setpgroup(&attributes, 0);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGTERM);
-  sigaddset(&defaults, SIGPIPE);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  sigset_t noneBlocked;
-  sigemptyset(&noneBlocked);
-  posix_spawnattr_setsigmask(&attributes, &noneBlocked);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-  const int result = posix_spawn(&processId_, argv[0], &actions, &attributes, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  if (result != 0) {
-    processId_ = -1;
-    throw std::runtime_error("cannot start " + arguments[0] + ": error " + std::to_string(result));
+void TestServer::Start(const std::function<std::vector<std::string>()>& arguments) {
+  std::filesystem::create_directories(root_);
+  const auto log = directory_.Path() / "output";
+  // Another process may take the free port before the server binds it; then another is tried.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    port_ = Probe(0, false);
+    std::vector<std::string> strings = arguments();
+    std::vector<char*> argv(strings.size() + 1, nullptr);
+    std::transform(strings.begin(), strings.end(), argv.begin(), [](std::string& text) { return text.data(); });
+    const int output = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    processId_ = fork();
+    if (processId_ == 0) {
+      // A group of its own, so that Stop reaches the sessions it forks; SIGTERM stops it even
+      // when the test runner ignores the signal.
+      setpgid(0, 0);
+      signal(SIGTERM, SIG_DFL);
+      dup2(open("/dev/null", O_RDONLY), 0);
+      dup2(output, 1), dup2(output, 2);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(output);
+    if (processId_ < 0) throw std::runtime_error("cannot start " + strings[0]);
+    setpgid(processId_, processId_);  // also here, so that Stop cannot come before the child's own call
+    for (const auto deadline = Clock::now() + std::chrono::seconds(30); Clock::now() < deadline;) {
+      if (Probe(port_, true) != 0) return;
+      if (HasExited(processId_)) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    Stop();
   }
+  std::ifstream in(log);
+  throw std::runtime_error("the test server did not start; it said: " + std::string(std::istreambuf_iterator<char>(in), {}));
 }
 
-bool ServerProcess::HasExited() {
-  if (processId_ < 0) return true;
-  // WNOWAIT leaves the ended leader unreaped: its process id, and with it the
-  // group's, cannot be taken by another process before Stop has used it.
-  siginfo_t information{};
-  if (waitid(P_PID, static_cast<id_t>(processId_), &information, WEXITED | WNOHANG | WNOWAIT) != 0) return true;
-  return information.si_pid == processId_;
-}
-
-void ServerProcess::Stop() noexcept {
-  if (processId_ < 0) return;
+void TestServer::Stop() noexcept {
+  if (processId_ <= 0) return;
   kill(-processId_, SIGTERM);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!HasExited() && std::chrono::steady_clock::now() < deadline)
+  for (const auto deadline = Clock::now() + std::chrono::seconds(5); !HasExited(processId_) && Clock::now() < deadline;)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  // Also ends the sessions a server forked, which outlive their parent.
   kill(-processId_, SIGKILL);
-  int status = 0;
-  waitpid(processId_, &status, 0);
+  waitpid(processId_, nullptr, 0);
   processId_ = -1;
 }
 
-FtpTestServer::FtpTestServer(FtpTestServerOptions options) : options_(std::move(options)) {
-  if (options_.root.empty()) {
-    ownRoot_ = std::make_unique<TempDirectory>();
-    options_.root = ownRoot_->Path();
-  }
-  std::vector<std::string> arguments = {OSTREL_TEST_PYTHON, std::string(OSTREL_TEST_SERVERS_DIR) + "/ftp_server.py",
-                                        "--root",           options_.root.string(),
-                                        "--user",           options_.user,
-                                        "--password",       options_.password};
-  if (options_.logging) {
-    arguments.push_back("--command-log");
-    arguments.push_back((logDirectory_.Path() / "commands.log").string());
-  } else {
-    arguments.push_back("--quiet");
-  }
-  arguments.insert(arguments.end(), options_.faults.begin(), options_.faults.end());
-
-  int pipeEnds[2];
-  if (pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("cannot make a pipe for the FTP test server");
-  try {
-    process_ = std::make_unique<ServerProcess>(arguments, pipeEnds[1], -1);
-  } catch (...) {
-    close(pipeEnds[0]);
-    close(pipeEnds[1]);
-    throw;
-  }
-  close(pipeEnds[1]);
-
-  // The server prints its port once it listens.
-  std::string output;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartTimeoutMilliseconds);
-  while (output.find('\n') == std::string::npos) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    pollfd waiting{pipeEnds[0], POLLIN, 0};
-    if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0) break;
-    char buffer[64];
-    const ssize_t count = read(pipeEnds[0], buffer, sizeof buffer);
-    if (count <= 0) break;
-    output.append(buffer, static_cast<std::size_t>(count));
-  }
-  close(pipeEnds[0]);
-  try {
-    const int port = std::stoi(output);
-    if (port <= 0 || port > 65535) throw std::out_of_range("port");
-    port_ = static_cast<std::uint16_t>(port);
-  } catch (const std::logic_error&) {
-    process_.reset();
-    throw std::runtime_error("the FTP test server did not report its port (its error output shows why); it printed: " +
-                             output);
-  }
+FtpTestServer::FtpTestServer(FtpTestServerOptions options) : TestServer(options.user, options.password) {
+  Start([&] {
+    std::vector<std::string> arguments = {OSTREL_TEST_PYTHON, OSTREL_TEST_SERVERS_DIR "/ftp_server.py",
+                                          "--port", std::to_string(port_), "--root", root_.string(),
+                                          "--user", user_, "--password", password_, "--command-log",
+                                          options.logging ? (directory_.Path() / "log").string() : "/dev/null"};
+    arguments.insert(arguments.end(), options.faults.begin(), options.faults.end());
+    return arguments;
+  });
 }
-
-FtpTestServer::~FtpTestServer() { process_.reset(); }
-
-std::string FtpTestServer::Host() const { return "127.0.0.1:" + std::to_string(port_); }
 
 std::vector<std::string> FtpTestServer::CommandLog() const {
   std::vector<std::string> commands;
-  std::ifstream log(logDirectory_.Path() / "commands.log", std::ios::binary);
+  std::ifstream log(directory_.Path() / "log", std::ios::binary);
   for (std::string line; std::getline(log, line);) commands.push_back(line);
   return commands;
+}
+
+std::optional<std::string> VsftpdTestServer::WhyUnavailable() {
+  if (geteuid() == 0 && getpwnam("ftp") != nullptr) return std::nullopt;
+  return "vsftpd needs root (it changes root and user per session) and the system account \"ftp\"";
+}
+
+VsftpdTestServer::VsftpdTestServer() : TestServer("anonymous", "tester@example.com") {
+  if (auto reason = WhyUnavailable()) throw std::runtime_error(*reason);
+  std::filesystem::create_directories("/var/run/vsftpd/empty");  // its sandbox; /var/run is emptied at boot
+  // vsftpd refuses a root the session may write to: only pub is the server's.
+  std::filesystem::create_directories(root_ / "pub");
+  std::filesystem::permissions(directory_.Path(), std::filesystem::perms(0711));
+  HandOver(root_ / "pub");
+  // Anonymous writers need no account of the test's; UTC listings stated; containers lack the sandbox.
+  std::ofstream(directory_.Path() / "empty.conf");
+  Start([&] {
+    std::vector<std::string> arguments = {"/usr/sbin/vsftpd", (directory_.Path() / "empty.conf").string(),
+                                          "-olisten_port=" + std::to_string(port_), "-oanon_root=" + root_.string()};
+    for (const char* setting : {"listen=YES", "listen_address=127.0.0.1", "write_enable=YES", "anon_upload_enable=YES",
+                                "anon_mkdir_write_enable=YES", "anon_other_write_enable=YES", "anon_umask=022",
+                                "anon_world_readable_only=NO", "allow_writeable_chroot=YES", "delay_failed_login=0",
+                                "use_localtime=NO", "seccomp_sandbox=NO", "isolate=NO", "isolate_network=NO",
+                                "secure_chroot_dir=/var/run/vsftpd/empty"})
+      arguments.push_back(std::string("-o") + setting);
+    return arguments;
+  });
+}
+
+void VsftpdTestServer::HandOver(const std::filesystem::path& path) const {
+  const passwd* account = getpwnam("ftp");
+  if (lchown(path.c_str(), account->pw_uid, account->pw_gid) != 0)
+    throw std::runtime_error("cannot give " + path.string() + " to the ftp account");
+  if (std::filesystem::is_directory(std::filesystem::symlink_status(path)))
+    for (const auto& entry : std::filesystem::directory_iterator(path)) HandOver(entry.path());
 }
 
 }  // namespace ostrel::test

@@ -4,7 +4,8 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <memory>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,77 +13,57 @@
 
 namespace ostrel::test {
 
-// A server program started in its own process group and stopped with it:
-// SIGTERM to the group, SIGKILL after five seconds, then reaped. Used by the
-// test server classes below.
-class ServerProcess {
+// One FTP server for one test on 127.0.0.1 and a free port of its own, started by the constructor
+// (std::runtime_error when it cannot), stopped with the sessions it forked by the destructor.
+class TestServer {
  public:
-  // arguments[0] is the program's path. standardOutput and standardError are
-  // descriptors the child writes to; -1 keeps the test's own.
-  ServerProcess(const std::vector<std::string>& arguments, int standardOutput, int standardError);
-  ~ServerProcess() { Stop(); }
-  ServerProcess(const ServerProcess&) = delete;
-  ServerProcess& operator=(const ServerProcess&) = delete;
+  virtual ~TestServer() { Stop(); }
+  std::string Host() const { return "127.0.0.1:" + std::to_string(port_); }
+  const std::string& User() const { return user_; }
+  const std::string& Password() const { return password_; }
+  // The folder the server shows as "/", and the remote directory a test may write into.
+  const std::filesystem::path& Root() const { return root_; }
+  virtual std::string WritablePath() const { return "/"; }
+  // Lets the server replace what the test itself wrote below Root().
+  virtual void HandOver(const std::filesystem::path&) const {}
 
-  // True once the program has ended.
-  bool HasExited();
+ protected:
+  TestServer(std::string user, std::string password) : user_(std::move(user)), password_(std::move(password)) {}
+  // Runs the program `arguments` gives for port_ until it accepts connections there.
+  void Start(const std::function<std::vector<std::string>()>& arguments);
   void Stop() noexcept;
 
- private:
+  TempDirectory directory_;
+  std::string user_, password_;
+  std::filesystem::path root_ = directory_.Path() / "root";
+  std::uint16_t port_ = 0;
   pid_t processId_ = -1;
 };
 
 struct FtpTestServerOptions {
-  std::string user = "tester";
-  std::string password = "secret";
-  // The folder the user sees as "/"; empty for a fresh temporary one.
-  std::filesystem::path root;
-  // Further arguments of tests/servers/ftp_server.py that make the server
-  // misbehave, e.g. {"--fail-stor", "a.htm:552"} or {"--silent-on", "PWD"};
-  // "/usr/bin/python3 tests/servers/ftp_server.py --help" lists them all.
+  std::string user = "tester", password = "secret";
+  // Arguments of tests/servers/ftp_server.py that make it misbehave, e.g. {"--fail-stor", "a.htm:550"}.
   std::vector<std::string> faults;
-  // False turns the command log and the server's own log off, for benchmarks.
-  bool logging = true;
+  bool logging = true;  // false sends the command log nowhere, for benchmarks
 };
 
-// A pyftpdlib FTP server for one test on 127.0.0.1 and a port of its own,
-// started by the constructor (which throws std::runtime_error when it cannot
-// start) and stopped by the destructor. Tests may run in parallel: every
-// instance has its own port, root and command log.
-//
-//   FtpTestServer server;                                  // user "tester", password "secret"
-//   WriteFile(server.Root() / "site" / "a.htm", "<p>");    // what the server serves
-//   session.Connect(server.Host(), server.User(), server.Password());
-//   EXPECT_EQ(server.CommandLog().back(), "QUIT");
-class FtpTestServer {
+// pyftpdlib: MLSD with exact seconds, a command log and injected faults.
+class FtpTestServer : public TestServer {
  public:
   explicit FtpTestServer(FtpTestServerOptions options = {});
-  ~FtpTestServer();
-  FtpTestServer(const FtpTestServer&) = delete;
-  FtpTestServer& operator=(const FtpTestServer&) = delete;
-
-  // "127.0.0.1:PORT", as the user types a host.
-  std::string Host() const;
-  std::uint16_t Port() const { return port_; }
-  const std::string& User() const { return options_.user; }
-  const std::string& Password() const { return options_.password; }
-  const std::filesystem::path& Root() const { return options_.root; }
-  // The remote directory tests may write into; the user's root here.
-  std::string WritablePath() const { return "/"; }
-  // Nothing to do: the server runs as the test's own user and may change
-  // whatever the test wrote. VsftpdTestServer needs it.
-  void HandOver(const std::filesystem::path&) const {}
-
-  // Every command received so far, one per entry, in arrival order, the
-  // PASS argument masked ("PASS ******"). Empty with logging off.
+  // Every command received so far in arrival order, "PASS ******" masked.
   std::vector<std::string> CommandLog() const;
+};
 
- private:
-  FtpTestServerOptions options_;
-  std::unique_ptr<TempDirectory> ownRoot_;
-  TempDirectory logDirectory_;
-  std::uint16_t port_ = 0;
-  std::unique_ptr<ServerProcess> process_;
+// vsftpd: LIST only, times in UTC to the minute, dot files only with "LIST -a".
+// Anonymous logon, writing below /pub/ as the system account "ftp". Runs only
+// as root: if (auto reason = VsftpdTestServer::WhyUnavailable()) GTEST_SKIP() << *reason;
+class VsftpdTestServer : public TestServer {
+ public:
+  static std::optional<std::string> WhyUnavailable();
+  VsftpdTestServer();
+  std::string WritablePath() const override { return "/pub/"; }
+  void HandOver(const std::filesystem::path& path) const override;
 };
 
 }  // namespace ostrel::test
