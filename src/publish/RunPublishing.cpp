@@ -104,8 +104,7 @@ bool Publisher::RunGuarded(FtpSession& session) {
 }
 
 bool Publisher::PauseBeforeNewLogon(std::chrono::milliseconds pause) {
-  ShowStatus("The connection to the server was lost; logging on again in " + std::to_string(pause.count() / 1000) +
-             " s...");
+  ShowStatus("The connection to the server was lost; logging on again in " + DescribeWait(pause) + "...");
   constexpr std::chrono::milliseconds kSlice{100};
   for (std::chrono::milliseconds waited{0}; waited < pause && Running; waited += kSlice) {
     std::this_thread::sleep_for(kSlice);

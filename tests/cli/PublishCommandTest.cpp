@@ -110,13 +110,14 @@ TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
       {{"--dry-run"}, {"OSTREL_PASSWORD=wrong"}, {}, 1, "Logging on...\nFinished.\n0 would", "ostrel-publish: 530 "},
       {{"--no-recurse"},
        {password},
-       {"--fail-stor", "index.htm:552"},
+       {"--answer", "STOR .index.htm.ostrel-upload=552 Upload refused by the test server."},
        1,
        "0 copied, 0 skipped, 1 failed, 0 bytes",
-       "ostrel-publish: Cannot copy file " + Path("index.htm") + "\n552 Upload refused by the test server.\n"},
+       "ostrel-publish: Cannot copy file " + Path("index.htm") +
+           "\nostrel-publish: 552 Upload refused by the test server.\n"},
       {{},
        {password},
-       {"--refuse-cwd", "/"},
+       {"--answer", "CWD /=550 No such directory."},
        1,
        "Logging on...\n0 copied",
        "ostrel-publish: Cannot set remote directory to /\n"},
@@ -133,7 +134,7 @@ TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
   // Every run that got going ends with the tally line.
   const std::regex tally("([\\s\\S]*\n)?[0-9]+ (copied|would copy), [0-9]+ skipped, \\d+ failed, \\d+ bytes in .*\n");
   for (const auto& testCase : cases) {
-    test::FtpTestServer server({.password = kPassword, .root = {}, .faults = testCase.faults});
+    test::FtpTestServer server({.password = kPassword, .faults = testCase.faults});
     ChildProcess child = Start(server.Host(), testCase.options, testCase.environment);
     EXPECT_EQ(child.Finish(), testCase.exitStatus) << child.Error();
     const std::string output = child.Output(), error = child.Error(), where = testing::PrintToString(testCase.options);
@@ -148,18 +149,28 @@ TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
   }
 }
 
-TEST_F(PublishCommandTest, SigtermStopsTheRunAfterTheFileBeingCopied) {
-  // Each upload waits two seconds for the go-ahead, so the signal comes while the first is in progress.
-  test::FtpTestServer server({.password = kPassword, .root = {}, .faults = {"--delay-reply", "STOR:2.0"}});
-  ChildProcess child = Start(server.Host(), {}, {std::string("OSTREL_PASSWORD=") + kPassword});
-  ASSERT_TRUE(child.WaitForOutput("Copying: "));
-  child.Signal(SIGTERM);
-  EXPECT_EQ(child.Finish(), 3) << child.Error();  // a partial publish, told apart from a complete one
-  EXPECT_EQ(child.Error(), "ostrel-publish: stopping after the current file; send the signal again to stop at once\n");
-  const std::regex lines("Logging on...\nProcessing...\nCopying: " + Path("index.htm") +
-                         "\nFinished.\n1 copied, 0 skipped, 0 failed, 19 bytes in .*\n");
-  EXPECT_TRUE(std::regex_match(child.Output(), lines)) << child.Output();
-  EXPECT_EQ(ReadFile(server.Root() / "index.htm"), "<html>index</html>\n");
+// One stop signal lets the file being copied finish; a second ends the
+// program at once and leaves the published page as it was. Both exit 3.
+TEST_F(PublishCommandTest, StopSignalsEndTheRunAfterTheFileBeingCopiedOrAtOnce) {
+  for (const int signals : {1, 2}) {
+    // Each upload waits two seconds for the go-ahead, so the signals come while the first is in progress.
+    test::FtpTestServer server({.password = kPassword, .faults = {"--delay-reply", "STOR:2.0"}});
+    WriteFile(server.Root() / "index.htm", "published before");
+    ChildProcess child = Start(server.Host(), {}, {std::string("OSTREL_PASSWORD=") + kPassword});
+    ASSERT_TRUE(child.WaitForOutput("Copying: "));
+    for (int signal = 0; signal < signals; ++signal) {
+      child.Signal(SIGTERM);
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));  // two signals at once would merge into one
+    }
+    EXPECT_EQ(child.Finish(), 3) << child.Error();  // a partial publish, told apart from a complete one
+    const std::string stopping =
+        "ostrel-publish: stopping after the current file; send the signal again to stop at once\n";
+    EXPECT_EQ(child.Error(), signals == 1 ? stopping : stopping + "ostrel-publish: stopped at once\n");
+    const std::regex lines("Logging on...\nProcessing...\nCopying: " + Path("index.htm") +
+                           (signals == 1 ? "\nFinished.\n1 copied, 0 skipped, 0 failed, 19 bytes in .*\n" : "\n"));
+    EXPECT_TRUE(std::regex_match(child.Output(), lines)) << child.Output();
+    EXPECT_EQ(ReadFile(server.Root() / "index.htm"), signals == 1 ? "<html>index</html>\n" : "published before");
+  }
 }
 
 // Every option of the settings table, with the value the settings file gives

@@ -32,7 +32,11 @@ TEST(FtpReplyAssembler, OnlyTheOpeningCodeAndASpaceEndAMultiLineReply) {
       {{"220-Hi", "230 not the end", "220-still inside", "220second", "", "220 Ready"}, "NNNNNC", 220},
       {{"250-first", "250"}, "NC", 250},
       {{"150 Opening.", "226-Transfer", "226 complete."}, "CNC", 226},
-      {{"hello"}, "M", 0}, {{"600 Nope"}, "M", 0}, {{"022 x"}, "M", 0}, {{"2201 x"}, "M", 0}, {{"22"}, "M", 0}};
+      {{"hello"}, "M", 0},
+      {{"600 Nope"}, "M", 0},
+      {{"022 x"}, "M", 0},
+      {{"2201 x"}, "M", 0},
+      {{"22"}, "M", 0}};
   for (const auto& [lines, expectedProgress, code] : cases) {
     SCOPED_TRACE(lines.front());
     FtpReplyAssembler assembler;
@@ -51,10 +55,12 @@ TEST(FtpReplyAssembler, OnlyTheOpeningCodeAndASpaceEndAMultiLineReply) {
 }
 
 TEST(FtpHostAddress, NamePortAndIpv6FormsAndNothingElse) {
-  const std::pair<const char*, FtpHostAddress> valid[] = {
-      {"ftp.example.com", {"ftp.example.com", 21}}, {"ftp.example.com:2121", {"ftp.example.com", 2121}},
-      {"127.0.0.1:65535", {"127.0.0.1", 65535}},    {"[::1]:2121", {"::1", 2121}},
-      {"[fe80::1]", {"fe80::1", 21}},               {"2001:db8::7", {"2001:db8::7", 21}}};
+  const std::pair<const char*, FtpHostAddress> valid[] = {{"ftp.example.com", {"ftp.example.com", 21}},
+                                                          {"ftp.example.com:2121", {"ftp.example.com", 2121}},
+                                                          {"127.0.0.1:65535", {"127.0.0.1", 65535}},
+                                                          {"[::1]:2121", {"::1", 2121}},
+                                                          {"[fe80::1]", {"fe80::1", 21}},
+                                                          {"2001:db8::7", {"2001:db8::7", 21}}};
   for (const auto& [text, address] : valid) EXPECT_EQ(ParseFtpHost(text), address) << text;
   for (const char* text : {"", ":21", "host:", "host:0", "host:65536", "host:21x", "host:-1", "[::1", "[::1]x",
                            "[::1]:", "[]:21", "[example.com]:21", "my host", "user@host", "ftp://host"})
@@ -112,20 +118,19 @@ TEST(FtpListParser, ReadsUnixAndDosLines) {
 
 TEST(FtpMlsdParser, ReadsFactsExactSecondsAndTheNameAfterTheFirstSpace) {
   const std::int64_t at = Utc(2025y / 12 / 6, 18h + 25min);
-  const Entry cases[] = {
-      {"type=file;size=156;modify=20071029155301;unique=8012; music.mp3", "music.mp3", false,
-       Utc(2007y / 10 / 29, 15h + 53min + 1s)},
-      {"type=dir;size=4096;perm=elradfmwMT;modify=20251206182500; docs", "docs", true, at},
-      {"Type=DIR;Modify=20251206182500; Docs", "Docs", true, at},
-      {"type=cdir;sizd=4096;modify=20251206182500;UNIX.mode=0755; .", ".", true, at, true},
-      {"type=pdir;modify=20251206182500; ..", "..", true, at, true},
-      {"type=cdir;modify=20251206182500; /pub/site", "/pub/site", true, at, true},
-      {"type=file;modify=20251206182500.987;  two  spaces ", " two  spaces ", false, at},
-      {"type=OS.unix=slink:/srv/docs;modify=20251206182500; \xcf\xf0", "\xcf\xf0", false, at},
-      {"type=file;size=1; x", "x", false, std::nullopt},
-      {"type=file;modify=2025120618; x", "x", false, std::nullopt},
-      {"type=file;modify=2025120618250x; x", "x", false, std::nullopt},
-      {"type=file;modify=20250230182500; x", "x", false, std::nullopt}};
+  const Entry cases[] = {{"type=file;size=156;modify=20071029155301;unique=8012; music.mp3", "music.mp3", false,
+                          Utc(2007y / 10 / 29, 15h + 53min + 1s)},
+                         {"type=dir;size=4096;perm=elradfmwMT;modify=20251206182500; docs", "docs", true, at},
+                         {"Type=DIR;Modify=20251206182500; Docs", "Docs", true, at},
+                         {"type=cdir;sizd=4096;modify=20251206182500;UNIX.mode=0755; .", ".", true, at, true},
+                         {"type=pdir;modify=20251206182500; ..", "..", true, at, true},
+                         {"type=cdir;modify=20251206182500; /pub/site", "/pub/site", true, at, true},
+                         {"type=file;modify=20251206182500.987;  two  spaces ", " two  spaces ", false, at},
+                         {"type=OS.unix=slink:/srv/docs;modify=20251206182500; \xcf\xf0", "\xcf\xf0", false, at},
+                         {"type=file;size=1; x", "x", false, std::nullopt},
+                         {"type=file;modify=2025120618; x", "x", false, std::nullopt},
+                         {"type=file;modify=2025120618250x; x", "x", false, std::nullopt},
+                         {"type=file;modify=20250230182500; x", "x", false, std::nullopt}};
   for (const Entry& c : cases) ExpectEntry(ParseMlsdLine(c.line), c);
   for (const char* line : {"type=file;size=1", "type=file;size=1; ", "just a name"})
     EXPECT_EQ(ParseMlsdLine(line), std::nullopt) << line;

@@ -24,11 +24,15 @@ class FtpListingTest : public testing::TestWithParam<bool> {};  // true: vsftpd
 TEST_P(FtpListingTest, ListsNamesDotFilesDirectoriesAndUtcTimesWithoutChangingDirectory) {
   if (GetParam() && test::VsftpdTestServer::WhyUnavailable()) GTEST_SKIP() << *test::VsftpdTestServer::WhyUnavailable();
   std::unique_ptr<test::TestServer> server;
-  if (GetParam()) server = std::make_unique<test::VsftpdTestServer>(); else server = std::make_unique<test::FtpTestServer>();
+  if (GetParam())
+    server = std::make_unique<test::VsftpdTestServer>();
+  else
+    server = std::make_unique<test::FtpTestServer>();
   const auto site = server->Root() / server->WritablePath().substr(1) / "my site";
   const std::int64_t recent = std::time(nullptr) - 3 * 86400 - 17, old = 1583298367;  // 2020-03-04 05:06:07 UTC
   const std::string cyrillic = "\xcf\xf0\xe8\xe2\xe5\xf2.htm";
-  for (const std::string name : {".htaccess", "with  spaces.htm", cyrillic.c_str(), "old.htm"}) test::WriteFile(site / name, name);
+  for (const std::string name : {".htaccess", "with  spaces.htm", cyrillic.c_str(), "old.htm"})
+    test::WriteFile(site / name, name);
   std::filesystem::create_directories(site / "sub dir");
   std::filesystem::create_directories(server->Root() / server->WritablePath().substr(1) / "elsewhere");
   for (const auto& entry : std::filesystem::directory_iterator(site)) {
@@ -43,15 +47,17 @@ TEST_P(FtpListingTest, ListsNamesDotFilesDirectoriesAndUtcTimesWithoutChangingDi
   Listing listed;
   FtpFind find(*connection);
   if (find.Start(server->WritablePath() + "my site/*.*")) do
-    listed[find.Current().name] = {find.Current().isDirectory, find.Current().lastWriteUtc};
-  while (find.Next());
+      listed[find.Current().name] = {find.Current().isDirectory, find.Current().lastWriteUtc};
+    while (find.Next());
   find.Close();
 
   // LIST shows minutes for recent files and only the day for old ones.
   const std::int64_t listedRecent = GetParam() ? recent - recent % 60 : recent;
   const std::int64_t listedOld = GetParam() ? old - old % 86400 : old;
-  Listing expected = {{".htaccess", {false, listedRecent}}, {"with  spaces.htm", {false, listedRecent}},
-                      {cyrillic, {false, listedRecent}},    {"old.htm", {false, listedOld}},
+  Listing expected = {{".htaccess", {false, listedRecent}},
+                      {"with  spaces.htm", {false, listedRecent}},
+                      {cyrillic, {false, listedRecent}},
+                      {"old.htm", {false, listedOld}},
                       {"sub dir", {true, listedRecent}}};
   for (const char* dot : {".", ".."}) {  // "LIST -a" adds the directory itself and its parent
     EXPECT_EQ(listed[dot].first, GetParam()) << dot;
@@ -64,7 +70,7 @@ TEST_P(FtpListingTest, ListsNamesDotFilesDirectoriesAndUtcTimesWithoutChangingDi
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, FtpListingTest, testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "vsftpd" : "pyftpdlib"; });
+                         [](const auto& parameter) { return parameter.param ? "vsftpd" : "pyftpdlib"; });
 
 }  // namespace
 }  // namespace ostrel

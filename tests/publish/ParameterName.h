@@ -10,8 +10,7 @@ namespace ostrel::test {
 // description's letters and digits, so a failing case reads as what it checks.
 inline std::string ParameterName(std::size_t index, std::string_view description) {
   std::string name = std::to_string(index) + "_";
-  for (char character : description)
-    name += std::isalnum(static_cast<unsigned char>(character)) ? character : '_';
+  for (char character : description) name += std::isalnum(static_cast<unsigned char>(character)) ? character : '_';
   return name;
 }
 

@@ -25,10 +25,10 @@ namespace fs = std::filesystem;
 using namespace std::string_literals;
 
 // On purpose unlike the system: KOI8 look-alikes for characters KOI8-R lacks, "?" for the copyright sign.
-const std::map<int, int> kExceptions = {
-    {0x83, 0xA6}, {0x8F, 0xAC}, {0x95, 0x86}, {0x96, '-'},  {0x97, '-'},  {0xA0, ' '},  {0xA9, '?'},  {0xAD, '-'},
-    {0xB0, 0xB3}, {0xB1, 0xB8}, {0xB2, 0xAA}, {0xB3, 0xBA}, {0xB4, 0xAF}, {0xB5, 0xBF}, {0xB6, 0xA1}, {0xB7, 0xA2},
-    {0xBA, 0xB7}, {0xBC, 0xB9}, {0xBD, 0xA4}, {0xBF, 0xA0}};
+const std::map<int, int> kExceptions = {{0x83, 0xA6}, {0x8F, 0xAC}, {0x95, 0x86}, {0x96, '-'},  {0x97, '-'},
+                                        {0xA0, ' '},  {0xA9, '?'},  {0xAD, '-'},  {0xB0, 0xB3}, {0xB1, 0xB8},
+                                        {0xB2, 0xAA}, {0xB3, 0xBA}, {0xB4, 0xAF}, {0xB5, 0xBF}, {0xB6, 0xA1},
+                                        {0xB7, 0xA2}, {0xBA, 0xB7}, {0xBC, 0xB9}, {0xBD, 0xA4}, {0xBF, 0xA0}};
 
 TEST(Win1251ToKoi8, EveryEntryIsTheSystemConversionOrAWrittenOutException) {
   const iconv_t converter = iconv_open("KOI8-R", "CP1251");
@@ -54,7 +54,7 @@ TEST(TranslateToKoi8, EveryByteAtEveryAlignmentInBothModes) {
       std::string text = std::string(shift, 'a') + allBytes, expected = text;
       for (char& c : expected)
         c = static_cast<char>(noQuestionMarks && Win1251ToKoi8[c & 0xFF] == '?' && c != '?' ? ' '
-                                                                                         : Win1251ToKoi8[c & 0xFF]);
+                                                                                            : Win1251ToKoi8[c & 0xFF]);
       TranslateToKoi8(text.data(), text.size(), noQuestionMarks);
       EXPECT_EQ(text, expected) << "shift " << shift << ", no question marks " << noQuestionMarks;
     }
@@ -67,7 +67,8 @@ TEST(RemoveCharsetMeta, RemovesEveryDeclarationAndKeepsTheRestByteForByte) {
   const std::pair<std::string, std::string> cases[] = {
       {"<html>\r\n" + decl + "\r\n<b>\xCF\xF0</b>", "<html>\r\n\r\n<b>\xCF\xF0</b>"},
       {"<html><MeTa CONTENT='text/html; CharSet=koi8-r' HTTP-Equiv=content-type>x"
-       R"(<meta http-equiv="Refresh" content="0; url=charset.htm">!)", "<html>x!"},
+       R"(<meta http-equiv="Refresh" content="0; url=charset.htm">!)",
+       "<html>x!"},
       {"<html>" + decl + "<p>" + decl + decl + kept + "\n" + decl + "\n", "<html><p>" + kept + "\n\n"},
       {"1234" + decl, same},  // a "<" before position 5 is never examined
       {"12345" + decl + "6", "123456"},
@@ -152,7 +153,8 @@ TEST_F(Koi8RecoderTest, TheRecodedTextComesThroughADescriptorOnlyWithTheSourcesT
     text.resize(expected.size());
     EXPECT_TRUE(text == expected);
     EXPECT_EQ(Koi8Recoder(source_.string()).RecodedSize(), static_cast<std::int64_t>(expected.size()));
-    struct stat recodedStatus {}, sourceStatus {};
+    struct stat recodedStatus {
+    }, sourceStatus{};
     ::fstat(recoded.Get(), &recodedStatus), ::stat(source_.c_str(), &sourceStatus);
     EXPECT_EQ(recodedStatus.st_mtim.tv_sec, sourceStatus.st_mtim.tv_sec);
     EXPECT_EQ(recodedStatus.st_mode & 0777, 0600u);

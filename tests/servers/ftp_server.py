@@ -3,21 +3,38 @@
 import argparse, logging, posixpath
 
 from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import FTPServer
 
 parser = argparse.ArgumentParser()
 for name in ("--port", "--root", "--user", "--password", "--command-log"):
     parser.add_argument(name, required=True)
-parser.add_argument("--fail-stor", action="append", default=[], help="NAME:CODE, refuse STOR NAME at once")
+parser.add_argument("--answer", action="append", default=[],
+                    help="'VERB[ ARG]=REPLY[|REPLY...]': answer so at once; ARG may be the argument or its base name")
+parser.add_argument("--truncate-refused-stor", action="store_true", help="empty the target of an answered STOR first")
 parser.add_argument("--cut-data-during-stor", type=int, help="BYTES, then close the data connection alone")
-parser.add_argument("--close-control-during-stor", type=int, help="BYTES, then close the control connection")
+parser.add_argument("--close-control-during-stor", type=int, help="BYTES, then close the control connection, once")
 parser.add_argument("--silent-on", default="", help="COMMAND, from which on nothing is answered")
 parser.add_argument("--delay-reply", action="append", default=[], help="COMMAND:SECONDS")
+parser.add_argument("--late-final-reply", type=float, help="SECONDS between an upload's last byte and its 226")
+parser.add_argument("--never-connect-back", type=float, help="SECONDS: take EPRT/PORT, then answer 425 that late")
+parser.add_argument("--masquerade", help="ADDRESS that PASV replies name")
+parser.add_argument("--close-after", type=int, help="COMMANDS, then 421 and close, once")
+parser.add_argument("--logons", type=int, help="how many logons succeed; later ones get 530")
+parser.add_argument("--local-times", action="store_true", help="no MLSD; LIST in the server's zone (TZ)")
+parser.add_argument("--list-limit", type=int, help="ENTRIES a listing is cut to, saying so")
 options = parser.parse_args()
 command_log = open(options.command_log, "ab", buffering=0)
-failed_stors = dict(entry.rsplit(":", 1) for entry in options.fail_stor)
+answers = dict(entry.split("=", 1) for entry in options.answer)
 delays = {command: float(seconds) for command, seconds in (entry.rsplit(":", 1) for entry in options.delay_reply)}
+counts = {"commands": 0, "logons": 0, "control closed": False}
+
+
+class LimitedFS(AbstractedFS):
+    def listdir(self, path):
+        names = sorted(AbstractedFS.listdir(self, path))
+        return names[: options.list_limit] if options.list_limit else names
 
 
 class FaultyDTPHandler(DTPHandler):
@@ -28,30 +45,74 @@ class FaultyDTPHandler(DTPHandler):
         if options.cut_data_during_stor is not None and received >= options.cut_data_during_stor:
             self._resp = ("426 Data connection cut by the test server; transfer aborted.", logging.info)
             self.close()
-        elif options.close_control_during_stor is not None and received >= options.close_control_during_stor:
+        elif (options.close_control_during_stor is not None and received >= options.close_control_during_stor
+              and not counts["control closed"]):
+            counts["control closed"] = True
             self.cmd_channel.close()
+
+    def close(self):
+        reply = self._resp
+        if reply and options.list_limit and self.cmd in ("LIST", "MLSD"):
+            self._resp = ("226 Output truncated to %d matches" % options.list_limit, reply[1])
+        if reply and self.receive and options.late_final_reply and not self._closed:
+            self._resp = None
+            self.cmd_channel.ioloop.call_later(options.late_final_reply, self.cmd_channel.respond, reply[0])
+        DTPHandler.close(self)
 
 
 class TestHandler(FTPHandler):
     dtp_handler = FaultyDTPHandler
+    abstracted_fs = LimitedFS
     auth_failed_timeout = 0
+    masquerade_address = options.masquerade
+    use_gmt_times = not options.local_times
     # Names are bytes on the wire; surrogateescape carries Windows-1251 ones unchanged.
     unicode_errors = "surrogateescape"
     silenced = False
+    fake_active = False
 
     def pre_process_command(self, line, cmd, arg):
         command_log.write(("PASS ******" if cmd == "PASS" else line).encode("utf-8", "surrogateescape") + b"\n")
+        counts["commands"] += 1
+        counts["logons"] += cmd == "USER"
         self.silenced = self.silenced or cmd == options.silent_on
+        answer = answers.get("%s %s" % (cmd, arg), answers.get("%s %s" % (cmd, posixpath.basename(arg or "")),
+                                                                  answers.get(cmd)))
         if self.silenced:
             pass
-        elif cmd == "STOR" and posixpath.basename(arg) in failed_stors:
-            self.respond("%s Upload refused by the test server." % failed_stors[posixpath.basename(arg)])
+        elif counts["commands"] == options.close_after:
+            self.respond("421 Closing the connection, as the test server was told.")
+            self.close_when_done()
+        elif cmd == "USER" and options.logons is not None and counts["logons"] > options.logons:
+            self.respond("530 No more logons.")
+        elif answer is not None:
+            if cmd == "STOR" and options.truncate_refused_stor:
+                open(self.fs.ftp2fs(self.fs.ftpnorm(arg)), "wb").close()
+            for reply in answer.split("|"):
+                self.respond(reply)
+        elif cmd in ("EPRT", "PORT") and options.never_connect_back is not None:
+            self.fake_active = True
+            self.respond("200 Active data connection will be made.")
+        elif cmd in ("STOR", "LIST", "MLSD", "RETR") and self.fake_active:
+            self.fake_active = False
+            self.ioloop.call_later(options.never_connect_back, self.respond, "425 Can't open data connection.")
         elif cmd in delays:
             self.ioloop.call_later(delays[cmd], super().pre_process_command, line, cmd, arg)
         else:
             super().pre_process_command(line, cmd, arg)
 
+    def ftp_MDTM(self, path):
+        # UTC by the protocol, whatever the listing does.
+        self.use_gmt_times = True
+        try:
+            return super().ftp_MDTM(path)
+        finally:
+            self.use_gmt_times = not options.local_times
 
+
+if options.local_times:
+    TestHandler.proto_cmds = {name: value for name, value in FTPHandler.proto_cmds.items()
+                              if name not in ("MLSD", "MLST")}
 TestHandler.authorizer = DummyAuthorizer()
 TestHandler.authorizer.add_user(options.user, options.password, options.root, perm="elradfmwMT")
 FTPServer(("127.0.0.1", int(options.port)), TestHandler).serve_forever()

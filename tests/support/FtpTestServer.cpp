@@ -72,7 +72,8 @@ void TestServer::Start(const std::function<std::vector<std::string>()>& argument
     Stop();
   }
   std::ifstream in(log);
-  throw std::runtime_error("the test server did not start; it said: " + std::string(std::istreambuf_iterator<char>(in), {}));
+  throw std::runtime_error("the test server did not start; it said: " +
+                           std::string(std::istreambuf_iterator<char>(in), {}));
 }
 
 void TestServer::Stop() noexcept {
@@ -87,10 +88,13 @@ void TestServer::Stop() noexcept {
 
 FtpTestServer::FtpTestServer(FtpTestServerOptions options) : TestServer(options.user, options.password) {
   Start([&] {
-    std::vector<std::string> arguments = {OSTREL_TEST_PYTHON, OSTREL_TEST_SERVERS_DIR "/ftp_server.py",
-                                          "--port", std::to_string(port_), "--root", root_.string(),
-                                          "--user", user_, "--password", password_, "--command-log",
-                                          options.logging ? (directory_.Path() / "log").string() : "/dev/null"};
+    std::vector<std::string> arguments = {
+        OSTREL_TEST_PYTHON, OSTREL_TEST_SERVERS_DIR "/ftp_server.py",
+        "--port",           std::to_string(port_),
+        "--root",           root_.string(),
+        "--user",           user_,
+        "--password",       password_,
+        "--command-log",    options.logging ? (directory_.Path() / "log").string() : "/dev/null"};
     arguments.insert(arguments.end(), options.faults.begin(), options.faults.end());
     return arguments;
   });
@@ -108,7 +112,8 @@ std::optional<std::string> VsftpdTestServer::WhyUnavailable() {
   return "vsftpd needs root (it changes root and user per session) and the system account \"ftp\"";
 }
 
-VsftpdTestServer::VsftpdTestServer() : TestServer("anonymous", "tester@example.com") {
+VsftpdTestServer::VsftpdTestServer(const std::vector<std::string>& settings)
+    : TestServer("anonymous", "tester@example.com") {
   if (auto reason = WhyUnavailable()) throw std::runtime_error(*reason);
   std::filesystem::create_directories("/var/run/vsftpd/empty");  // its sandbox; /var/run is emptied at boot
   // vsftpd refuses a root the session may write to: only pub is the server's.
@@ -120,12 +125,13 @@ VsftpdTestServer::VsftpdTestServer() : TestServer("anonymous", "tester@example.c
   Start([&] {
     std::vector<std::string> arguments = {"/usr/sbin/vsftpd", (directory_.Path() / "empty.conf").string(),
                                           "-olisten_port=" + std::to_string(port_), "-oanon_root=" + root_.string()};
-    for (const char* setting : {"listen=YES", "listen_address=127.0.0.1", "write_enable=YES", "anon_upload_enable=YES",
-                                "anon_mkdir_write_enable=YES", "anon_other_write_enable=YES", "anon_umask=022",
-                                "anon_world_readable_only=NO", "allow_writeable_chroot=YES", "delay_failed_login=0",
-                                "use_localtime=NO", "seccomp_sandbox=NO", "isolate=NO", "isolate_network=NO",
-                                "secure_chroot_dir=/var/run/vsftpd/empty"})
+    for (const char* setting :
+         {"listen=YES", "listen_address=127.0.0.1", "write_enable=YES", "anon_upload_enable=YES",
+          "anon_mkdir_write_enable=YES", "anon_other_write_enable=YES", "anon_umask=022", "anon_world_readable_only=NO",
+          "allow_writeable_chroot=YES", "delay_failed_login=0", "use_localtime=NO", "seccomp_sandbox=NO", "isolate=NO",
+          "isolate_network=NO", "secure_chroot_dir=/var/run/vsftpd/empty"})
       arguments.push_back(std::string("-o") + setting);
+    for (const std::string& setting : settings) arguments.push_back("-o" + setting);
     return arguments;
   });
 }

@@ -61,7 +61,8 @@ class FtpTestServer : public TestServer {
 class VsftpdTestServer : public TestServer {
  public:
   static std::optional<std::string> WhyUnavailable();
-  VsftpdTestServer();
+  // Settings beside the tests' own, e.g. {"pasv_enable=NO"}.
+  explicit VsftpdTestServer(const std::vector<std::string>& settings = {});
   std::string WritablePath() const override { return "/pub/"; }
   void HandOver(const std::filesystem::path& path) const override;
 };

@@ -37,7 +37,8 @@ class TempDirectory {
 // Writes bytes to a file, creating parent directories as needed; reading fails the test when it cannot.
 inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
   std::filesystem::create_directories(path.parent_path());
-  if (!(std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes)) throw std::runtime_error("cannot write " + path.string());
+  if (!(std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes))
+    throw std::runtime_error("cannot write " + path.string());
 }
 
 inline std::string ReadFile(const std::filesystem::path& path) {

@@ -30,6 +30,7 @@ class TestPublisher : public Publisher {
  public:
   explicit TestPublisher(RecordingUserInterface& recorder) : Publisher(recorder, "ostrel") {
     Timeouts.connect = Timeouts.reply = Timeouts.data = std::chrono::seconds(10);
+    Timeouts.reconnectPause = std::chrono::milliseconds(50);
   }
   RunResult Run() {
     Running = 1;

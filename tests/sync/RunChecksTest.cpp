@@ -8,9 +8,14 @@ namespace ostrel {
 namespace {
 
 TEST(FormatTotal, GivesBytesUpTo1024ThenWholeKilobytesPastThe32BitRange) {
-  const std::pair<std::int64_t, const char*> cases[] = {{0, "0"},        {1024, "1024"},       {1025, "1K"},
-                                                        {2047, "1K"},    {2048, "2K"},         {1048576, "1024K"},
-                                                        {2147483648LL, "2097152K"}, {5LL * 1024 * 1024 * 1024 + 1023, "5242880K"}};
+  const std::pair<std::int64_t, const char*> cases[] = {{0, "0"},
+                                                        {1024, "1024"},
+                                                        {1025, "1K"},
+                                                        {2047, "1K"},
+                                                        {2048, "2K"},
+                                                        {1048576, "1024K"},
+                                                        {2147483648LL, "2097152K"},
+                                                        {5LL * 1024 * 1024 * 1024 + 1023, "5242880K"}};
   for (const auto& [total, text] : cases) EXPECT_EQ(FormatTotal(total), text) << total;
 }
 

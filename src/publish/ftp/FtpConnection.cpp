@@ -81,9 +81,12 @@ FtpConnection::FtpConnection(std::unique_ptr<FtpControlChannel> channel, FtpHost
 bool FtpConnection::WithReconnection(const std::function<bool()>& operation) {
   if (operation()) return true;
   while (channel_->IsBroken() && !closed_ && reconnections_ < kMaximumReconnections) {
-    const std::chrono::milliseconds pause = std::chrono::seconds(1) * (1 << reconnections_);
+    const std::chrono::milliseconds pause = timeouts_.reconnectPause * (1 << reconnections_);
     ++reconnections_;
-    if (pauseHandler_ ? !pauseHandler_(pause) : (std::this_thread::sleep_for(pause), false)) return false;
+    if (!pauseHandler_)
+      std::this_thread::sleep_for(pause);
+    else if (!pauseHandler_(pause))
+      return false;
     if (!Reconnect()) return false;
     if (operation()) return true;
   }

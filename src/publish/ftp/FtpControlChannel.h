@@ -100,8 +100,6 @@ class FtpControlChannel {
   FtpServerFacts facts_;
 };
 
-// A wait as the user reads it: "60 seconds", "300 ms".
-std::string DescribeWait(std::chrono::milliseconds wait);
 Poco::Timespan ToTimespan(std::chrono::milliseconds wait);
 // True for a send or receive that ran out of its socket timeout: POCO reports
 // a receive as TimeoutException but a send as an I/O error with EAGAIN.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <string>
 
 namespace ostrel {
 
@@ -16,11 +17,17 @@ struct FtpTimeouts {
   // For a whole listing and for the whole greeting, against a server that
   // trickles bytes just fast enough to beat every single wait.
   std::chrono::milliseconds listing{std::chrono::minutes(5)};
+  // Before the first new logon after a lost connection; each further one
+  // waits twice as long as the one before.
+  std::chrono::milliseconds reconnectPause{std::chrono::seconds(1)};
   // After the last byte of an upload: hosts that scan uploads before they
   // confirm them take minutes, so the wait is long, and longer by
   // finalReplyPerMebibyte for every MiB sent.
   std::chrono::milliseconds finalReply{std::chrono::minutes(5)};
   std::chrono::milliseconds finalReplyPerMebibyte{std::chrono::seconds(1)};
 };
+
+// A wait as the user reads it: "60 seconds", "300 ms".
+std::string DescribeWait(std::chrono::milliseconds wait);
 
 }  // namespace ostrel

@@ -79,10 +79,17 @@ class GuiTest : public ::testing::Test {
 // engine's refusal shows with the program's name. `prepare` runs after loading, with the file gone.
 TEST_F(GuiTest, TheMainDialogStoresTheConnectionValuesButNeverThePassword) {
   const std::string missing = (directory_.Path() / "missing").string();
-  struct Row { int button; std::function<void()> prepare; std::string file; std::vector<std::string> messages; };
+  struct Row {
+    int button;
+    std::function<void()> prepare;
+    std::string file;
+    std::vector<std::string> messages;
+  };
   for (const Row& row : std::vector<Row>{
            {kCloseButton, {}, "LocalDir=/srv/loaded\nHost=loaded.example\nName=loader\nRemoteDir=www\n", {}},
-           {kProcessButton, {}, "LocalDir=" + missing + "\nHost=127.0.0.1:1\nName=typed user\nRemoteDir=typed/dir\n",
+           {kProcessButton,
+            {},
+            "LocalDir=" + missing + "\nHost=127.0.0.1:1\nName=typed user\nRemoteDir=typed/dir\n",
             {"ostrel: Cannot find local directory " + missing}}}) {
     SCOPED_TRACE(row.button);
     WriteFile(File(), "[Parameters]\nLocalDir=/srv/loaded\nHost=loaded.example\nName=loader\nRemoteDir=www\n");
@@ -91,8 +98,11 @@ TEST_F(GuiTest, TheMainDialogStoresTheConnectionValuesButNeverThePassword) {
     EXPECT_EQ(Get<QLineEdit>(dialog, kHostEdit).text(), "loaded.example");
     std::filesystem::remove(File());
     if (row.prepare) row.prepare();
-    Type(dialog, {{kLocalDirEdit, missing}, {kHostEdit, "127.0.0.1:1"}, {kNameEdit, "typed user"},
-                  {kPasswordEdit, "secret-typed"}, {kRemoteDirEdit, "typed/dir"}});
+    Type(dialog, {{kLocalDirEdit, missing},
+                  {kHostEdit, "127.0.0.1:1"},
+                  {kNameEdit, "typed user"},
+                  {kPasswordEdit, "secret-typed"},
+                  {kRemoteDirEdit, "typed/dir"}});
     Click(dialog, row.button);
     EXPECT_EQ(ReadFile(File()), "[Parameters]\n" + row.file);
     EXPECT_EQ(std::exchange(messages_, {}), row.messages);
@@ -103,9 +113,12 @@ TEST_F(GuiTest, TheMainDialogStoresTheConnectionValuesButNeverThePassword) {
 // others on; only that box opens unchecked. Clicking every box inverts them:
 // OK must store that flag as the only 1, and the extensions as edited.
 TEST_F(GuiTest, TheOptionsDialogReadsAndWritesItsSixKeys) {
-  const std::vector<std::pair<int, std::string>> boxes = {  // Recurse, which disables a box, comes last
-      {kSkipSpecialDirsCheck, "SkipSpecialDirs"}, {kXcodeCheck, "Xcode"}, {kNoQMarksCheck, "NoQMarks"},
-      {kUpdateOnlyCheck, "UpdateOnly"}, {kRecurseCheck, "Recurse"}};
+  const std::vector<std::pair<int, std::string>> boxes = {// Recurse, which disables a box, comes last
+                                                          {kSkipSpecialDirsCheck, "SkipSpecialDirs"},
+                                                          {kXcodeCheck, "Xcode"},
+                                                          {kNoQMarksCheck, "NoQMarks"},
+                                                          {kUpdateOnlyCheck, "UpdateOnly"},
+                                                          {kRecurseCheck, "Recurse"}};
   for (const auto& [rowId, rowKey] : boxes) {
     SCOPED_TRACE(rowKey);
     std::string stored = "[Parameters]\n", expected = stored;
@@ -123,7 +136,7 @@ TEST_F(GuiTest, TheOptionsDialogReadsAndWritesItsSixKeys) {
     EXPECT_EQ(Get<QLineEdit>(dialog, kExtensionsEdit).text(), "php");
     Get<QLineEdit>(dialog, kExtensionsEdit).setText("shtml");
     Click(dialog, kOkButton);
-    EXPECT_EQ(ReadFile(File()), expected + "XCodeExtenstions=shtml\n");
+    EXPECT_EQ(ReadFile(File()), expected + "XCodeExtenstions=shtml\nPassive=0\n");
   }
 }
 
@@ -166,8 +179,11 @@ class RunTest : public GuiTest {
   std::filesystem::path Publish() {
     std::filesystem::create_directories(server_.Root() / "www");
     dialog_.show();
-    Type(dialog_, {{kLocalDirEdit, site_.string()}, {kHostEdit, server_.Host()}, {kNameEdit, server_.User()},
-                   {kPasswordEdit, server_.Password()}, {kRemoteDirEdit, "www"}});
+    Type(dialog_, {{kLocalDirEdit, site_.string()},
+                   {kHostEdit, server_.Host()},
+                   {kNameEdit, server_.User()},
+                   {kPasswordEdit, server_.Password()},
+                   {kRemoteDirEdit, "www"}});
     Click(dialog_, kProcessButton);
     return server_.Root() / "www";
   }
@@ -192,15 +208,17 @@ TEST_F(RunTest, CancelClickedInThePumpStopsAfterTheCurrentFileAndTheButtonsComeB
 // A whole publish. Options confirmed while the second file waits its turn apply
 // to it and every later one: those pages arrive as they are, not recoded.
 TEST_F(RunTest, APublishWithOptionsConfirmedDuringTheRunAppliesThemFromTheNextFile) {
-  const std::string page = "<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
-                           "charset=windows-1251\"></HEAD><BODY>\xCF\xF0\xE8\xE2\xE5\xF2</BODY></HTML>\n";
+  const std::string page =
+      "<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+      "charset=windows-1251\"></HEAD><BODY>\xCF\xF0\xE8\xE2\xE5\xF2</BODY></HTML>\n";
   for (int file = 1; file <= 4; ++file) WriteFile(site_ / ("p" + std::to_string(file) + ".htm"), page);
   dialog_.beforeCopy = [&](std::size_t file) {
-    if (file == 2) QTimer::singleShot(0, &dialog_, [&] {
-      EXPECT_EQ(ModalOpenedBy([&] { Click(dialog_, kOptionsButton); },
-                              [](QDialog& options) { Click(options, kXcodeCheck), Click(options, kOkButton); }),
-                "Options");
-    });
+    if (file == 2)
+      QTimer::singleShot(0, &dialog_, [&] {
+        EXPECT_EQ(ModalOpenedBy([&] { Click(dialog_, kOptionsButton); },
+                                [](QDialog& options) { Click(options, kXcodeCheck), Click(options, kOkButton); }),
+                  "Options");
+      });
   };
   const std::filesystem::path published = Publish();
   for (std::size_t index = 0; index < dialog_.copied.size(); ++index) {

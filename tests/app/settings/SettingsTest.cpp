@@ -25,9 +25,17 @@ namespace fs = std::filesystem;
 // Member by member, named here rather than through the table, so that a
 // table row that feeds the wrong member shows.
 Values ValuesOf(const RunSettings& s) {
-  return {s.LocalDir, s.Host, s.Password, s.Name, s.RemoteDir, std::to_string(s.SkipSpecialDirs),
-          s.XCodeExtenstions, std::to_string(s.Xcode), std::to_string(s.NoQMarks),
-          std::to_string(s.UpdateOnly), std::to_string(s.Recurse)};
+  return {s.LocalDir,
+          s.Host,
+          s.Password,
+          s.Name,
+          s.RemoteDir,
+          std::to_string(s.SkipSpecialDirs),
+          s.XCodeExtenstions,
+          std::to_string(s.Xcode),
+          std::to_string(s.NoQMarks),
+          std::to_string(s.UpdateOnly),
+          std::to_string(s.Recurse)};
 }
 
 const RunSettings kChanged{"/site/", "ftp.example.org", "hunter2", "user", "/www/", 2, "php", 3, 4, 5, 6};
@@ -76,7 +84,8 @@ TEST_F(SettingsTest, LoadReadsEachKeyOrItsDefault) {
 TEST_F(SettingsTest, SaveWritesOneGroupInTableOrderAndKeepsEveryOtherLine) {
   using enum SettingGroup;
   const std::string connection = "LocalDir=/site/\nHost=ftp.example.org\nName=user\nRemoteDir=/www/\n";
-  const std::string options = "SkipSpecialDirs=2\nXCodeExtenstions=php\nXcode=3\nNoQMarks=4\nUpdateOnly=5\nRecurse=6\n";
+  const std::string options =
+      "SkipSpecialDirs=2\nXCodeExtenstions=php\nXcode=3\nNoQMarks=4\nUpdateOnly=5\nRecurse=6\nPassive=0\n";
   const struct {
     std::string before;
     SettingGroup group;
@@ -126,8 +135,7 @@ TEST_F(SettingsTest, FailedSaveLeavesTheOldFileByteForByte) {
       {"read-only directory", setPermissions(directory_.Path(), fs::perms::owner_read | fs::perms::owner_exec),
        setPermissions(directory_.Path(), fs::perms::owner_all)},
       // A full disk (a file size limit binds root too) with room for the first key only.
-      {"disk full after the first key", [&] { setFileLimit(old.size() + 20); },
-       [&] { setFileLimit(saved.rlim_cur); }},
+      {"disk full after the first key", [&] { setFileLimit(old.size() + 20); }, [&] { setFileLimit(saved.rlim_cur); }},
   };
   const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
   for (const auto& testCase : cases) {
