@@ -1,6 +1,6 @@
 # A pyftpdlib FTP server for one test on 127.0.0.1: logs every command (PASS masked) and injects
 # faults, so that tests see how the client copes with a refusing, dropping, slow or silent server.
-import argparse, logging, posixpath
+import argparse, logging, posixpath, socket
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
@@ -24,6 +24,8 @@ parser.add_argument("--close-after", type=int, help="COMMANDS, then 421 and clos
 parser.add_argument("--logons", type=int, help="how many logons succeed; later ones get 530")
 parser.add_argument("--local-times", action="store_true", help="no MLSD; LIST in the server's zone (TZ)")
 parser.add_argument("--list-limit", type=int, help="ENTRIES a listing is cut to, saying so")
+parser.add_argument("--intruder", action="store_true",
+                    help="race the server to every active data port from 127.0.0.2, offering a forged listing")
 options = parser.parse_args()
 command_log = open(options.command_log, "ab", buffering=0)
 answers = dict(entry.split("=", 1) for entry in options.answer)
@@ -90,6 +92,13 @@ class TestHandler(FTPHandler):
                 open(self.fs.ftp2fs(self.fs.ftpnorm(arg)), "wb").close()
             for reply in answer.split("|"):
                 self.respond(reply)
+        elif cmd in ("EPRT", "PORT") and options.intruder:
+            fields = arg.split("|") if cmd == "EPRT" else arg.split(",")
+            port = int(fields[3]) if cmd == "EPRT" else int(fields[4]) * 256 + int(fields[5])
+            intruder = socket.create_connection(("127.0.0.1", port), source_address=("127.0.0.2", 0))
+            intruder.sendall(b"type=file;size=1;modify=29991231000000; a.htm\r\n")
+            intruder.close()
+            super().pre_process_command(line, cmd, arg)
         elif cmd in ("EPRT", "PORT") and options.never_connect_back is not None:
             self.fake_active = True
             self.respond("200 Active data connection will be made.")

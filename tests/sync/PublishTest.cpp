@@ -158,424 +158,281 @@ std::string Recoded(char lacking) {
 
 const std::string kCutReply = "426 Data connection cut by the test server; transfer aborted.";
 
-INSTANTIATE_TEST_SUITE_P(Rows, PublishTest,
-                         testing::Values(PublishCase{"EntriesGoInByteOrderAndOnlyUnderscoreDirectoriesAreLeftOut",
-                                                     false,
-                                                     {},
-                                                     [](PublishTest& fixture) {
-                                                       for (const char* name :
-                                                            {"a", "B", "_x.htm", "d/e.bin", "Z/z", "_c/y.htm"})
-                                                         fixture.Local(name, name);
-                                                       fixture.Local("d/e.bin", AllBytes());
-                                                     },
-                                                     {"Copying: B", "Copying: _x.htm", "Copying: a", "Copying: Z/z",
-                                                      "Copying: d/e.bin"},
-                                                     {{"B", "B"},
-                                                      {"Z/", ""},
-                                                      {"Z/z", "Z/z"},
-                                                      {"_x.htm", "_x.htm"},
-                                                      {"a", "a"},
-                                                      {"d/", ""},
-                                                      {"d/e.bin", AllBytes()}},
-                                                     {.filesCopied = 5, .bytesCopied = 1 + 3 + 6 + 1 + 512}},
-                                         PublishCase{"WithoutRecurseOnlyTheTopLevelGoes",
-                                                     false,
-                                                     {},
-                                                     [](PublishTest& fixture) {
-                                                       fixture.publisher_.Recurse = 0;
-                                                       fixture.Local("a.htm", "a");
-                                                       fixture.Local("d/b.htm", "b");
-                                                     },
-                                                     {"Copying: a.htm"},
-                                                     {{"a.htm", "a"}},
-                                                     {.filesCopied = 1, .bytesCopied = 1}},
-                                         PublishCase{"EqualRemoteTimeSkipsAndOlderCopiesOverMlsd",
-                                                     false,
-                                                     {},
-                                                     [](PublishTest& fixture) {
-                                                       for (const char* name :
-                                                            {"fresh.htm", "older.htm", "same.htm", "sized.htm"})
-                                                         fixture.Local(name, "new");
-                                                       fixture.Remote("older.htm", "old", kLocalTime - 1);
-                                                       fixture.Remote("same.htm", "old", kLocalTime);
-                                                       fixture.Remote(
-                                                           "sized.htm", "older",
-                                                           kLocalTime);  // not older, but not what would be sent
-                                                       fixture.Remote(".gone.htm.ostrel-upload", "left by a killed run",
-                                                                      kLocalTime);
-                                                     },
-                                                     {"Copying: fresh.htm", "Copying: older.htm", "Skipping: same.htm",
-                                                      "Copying: sized.htm"},
-                                                     {{"fresh.htm", "new"},
-                                                      {"older.htm", "new"},
-                                                      {"same.htm", "old"},
-                                                      {"sized.htm", "new"}},
-                                                     {.filesCopied = 3, .filesSkipped = 1, .bytesCopied = 9},
-                                                     true},
-                                         PublishCase{"EqualRemoteTimeSkipsAndOlderCopiesOverListWithDotFiles",
-                                                     true,
-                                                     {},
-                                                     [](PublishTest& fixture) {
-                                                       for (const char* name :
-                                                            {".htaccess", "older.htm", "same.htm", "d/e.htm"})
-                                                         fixture.Local(name, "new");
-                                                       fixture.Remote(".htaccess", "old", kLocalTime);
-                                                       fixture.Remote("older.htm", "old", kLocalTime - 60);
-                                                       fixture.Remote("same.htm", "old", kLocalTime);
-                                                     },
-                                                     {"Skipping: .htaccess", "Copying: older.htm", "Skipping: same.htm",
-                                                      "Copying: d/e.htm"},
-                                                     {{".htaccess", "old"},
-                                                      {"older.htm", "new"},
-                                                      {"same.htm", "old"},
-                                                      {"d/", ""},
-                                                      {"d/e.htm", "new"}},
-                                                     {.filesCopied = 2, .filesSkipped = 2, .bytesCopied = 6}},
-                                         PublishCase{"DryRunChangesNothingAndCountsWhatItWouldCopy",
-                                                     false,
-                                                     {},
-                                                     [](PublishTest& fixture) {
-                                                       fixture.publisher_.Mode = PublishMode::DryRun;
-                                                       fixture.Local("a.htm", "aaa");
-                                                       fixture.Local("d/b.htm", "bb");
-                                                       fixture.Local("same.htm", "new");
-                                                       fixture.Remote("same.htm", "old", kLocalTime);
-                                                     },
-                                                     {"Would copy: a.htm", "Skipping: same.htm", "Would copy: d/b.htm"},
-                                                     {{"same.htm", "old"}},
-                                                     {.filesCopied = 2, .filesSkipped = 1, .bytesWouldCopy = 5}},
-                                         PublishCase{"RecodedPageLosesItsDeclarationAndLackingBytesBecomeSpaces",
-                                                     false,
-                                                     {},
-                                                     [](PublishTest& fixture) {
-                                                       fixture.publisher_.Xcode = 1;
-                                                       fixture.Local("page.htm", Page());
-                                                       fixture.Local("raw.gif", kCp1251);
-                                                     },
-                                                     {"Copying: page.htm", "Copying: raw.gif"},
-                                                     {{"page.htm", Recoded(' ')}, {"raw.gif", kCp1251}},
-                                                     {.filesCopied = 2,
-                                                      .bytesCopied = static_cast<std::int64_t>(Page().size() +
-                                                                                               kCp1251.size())}},
-                                         PublishCase{"WithQuestionMarksLackingBytesBecomeQuestionMarks",
-                                                     false,
-                                                     {},
-                                                     [](PublishTest& fixture) {
-                                                       fixture.publisher_.Xcode = 1;
-                                                       fixture.publisher_.NoQMarks = 0;
-                                                       fixture.Local("page.htm", Page());
-                                                     },
-                                                     {"Copying: page.htm"},
-                                                     {{"page.htm", Recoded('?')}},
-                                                     {.filesCopied = 1,
-                                                      .bytesCopied = static_cast<std::int64_t>(Page().size())}},
-                                         PublishCase{
-                                             "RefusedPutShowsTheReplyAndLeavesThePageAsItWas",
-                                             false,
-                                             {"--answer",
-                                              "STOR .b.htm.ostrel-upload=553 Upload refused by the test server."},
-                                             [](PublishTest& fixture) {
-                                               fixture.publisher_.Xcode = 1;
-                                               fixture.Local("docs/b.htm", "new b");
-                                               fixture.Local("docs/c.htm", "c");
-                                               fixture.Local("more/y.htm", "y");
-                                               fixture.Remote("docs/b.htm", "published before", kLocalTime - 100);
-                                             },
-                                             {"Copying: docs/b.htm",
-                                              "box: Cannot copy file docs/b.htm\n553 Upload refused by the test "
-                                              "server.",
-                                              "Copying: docs/c.htm", "Copying: more/y.htm"},
-                                             {{"docs/", ""},
-                                              {"docs/b.htm", "published before"},
-                                              {"docs/c.htm", "c"},
-                                              {"more/", ""},
-                                              {"more/y.htm", "y"}},
-                                             {.filesCopied = 2, .filesFailed = 1, .bytesCopied = 2},
-                                             true},
-                                         PublishCase{
-                                             "UnreadableRecodedFileFailsAloneWithTheFileError",
-                                             false,
-                                             {},
-                                             [](PublishTest& fixture) {
-                                               fixture.publisher_.Xcode = 1;
-                                               fixture.Local("a/locked.htm", "l");
-                                               fixture.Local("a/ok.htm", "ok");
-                                               fixture.Local("a/sub/x.htm", "x");
-                                               ::chmod((fixture.local_.Path() / "a" / "locked.htm").c_str(), 0);
-                                               fixture.permissionChecks_.emplace();
-                                             },
-                                             {"Copying: a/locked.htm",
-                                              "box: Cannot copy file a/locked.htm\nAccess to a/locked.htm was denied.",
-                                              "Copying: a/ok.htm", "Copying: a/sub/x.htm"},
-                                             {{"a/", ""}, {"a/ok.htm", "ok"}, {"a/sub/", ""}, {"a/sub/x.htm", "x"}},
-                                             {.filesCopied = 2, .filesFailed = 1, .bytesCopied = 3}},
-                                         PublishCase{
-                                             "DataCutMidPutRemovesTheCopyOnTheSameConnection",
-                                             false,
-                                             {"--cut-data-during-stor", "65536"},
-                                             [](PublishTest& fixture) {
-                                               fixture.Local("big.bin", std::string(1 << 20, 'b'));
-                                             },
-                                             {"Copying: big.bin", "box: Cannot copy file big.bin\n" + kCutReply},
-                                             {},
-                                             {.filesFailed = 1},
-                                             true},
-                                         PublishCase{"ConnectionResetMidPutIsMadeAgainAndThePutRepeatedWhole",
-                                                     false,
-                                                     {"--close-control-during-stor", "65536"},
-                                                     [](PublishTest& fixture) {
-                                                       fixture.Local("big.bin", std::string(1 << 20, 'b'));
-                                                     },
-                                                     {"Copying: big.bin"},
-                                                     {{"big.bin", std::string(1 << 20, 'b')}},
-                                                     {.filesCopied = 1, .bytesCopied = 1 << 20},
-                                                     false,
-                                                     {{"USER", 2}}},
-                                         PublishCase{"SilentServerIsTriedOnThreeNewLogonsThenTheRunEndsWithOneMessage",
-                                                     false,
-                                                     {"--silent-on", "STOR"},
-                                                     [](PublishTest& fixture) {
-                                                       fixture.publisher_.Timeouts.reply =
-                                                           fixture.publisher_.Timeouts.data =
-                                                               std::chrono::milliseconds(500);
-                                                       fixture.Local("docs/b.htm", "b");
-                                                     },
-                                                     {"Copying: docs/b.htm",
-                                                      "box: Cannot copy file docs/b.htm\nThe server did not answer "
-                                                      "within 500 ms."},
-                                                     {{"docs/", ""}},
-                                                     {.filesFailed = 1},
-                                                     false,
-                                                     {{"USER", 4}}},  // three new logons, then one message
-                                         PublishCase{"BackslashesInTheRemoteDirectoryAreSentAsSlashes",
-                                                     false,
-                                                     {},
-                                                     [](PublishTest& fixture) {
-                                                       fixture.publisher_.RemoteDir = "\\site\\";
-                                                       fixture.Local("docs/a.htm", "a");
-                                                     },
-                                                     {"Copying: docs/a.htm"},
-                                                     {{"docs/", ""}, {"docs/a.htm", "a"}},
-                                                     {.filesCopied = 1, .bytesCopied = 1}},
-                                         PublishCase{"StopRequestFinishesTheCurrentFileAndCopiesNothingAfterIt",
-                                                     false,
-                                                     {},
-                                                     [](PublishTest& fixture) {
-                                                       for (const char* name : {"a", "b", "c", "d/e"})
-                                                         fixture.Local(name, name);
-                                                       // Status lines: logging on, processing, a, b.
-                                                       fixture.recorder_.onStatus = [&fixture](int number,
-                                                                                               const std::string&) {
-                                                         if (number == 4) fixture.publisher_.Running = 0;
-                                                       };
-                                                     },
-                                                     {"Copying: a", "Copying: b"},
-                                                     {{"a", "a"}, {"b", "b"}},
-                                                     {.filesCopied = 2, .bytesCopied = 2}},
-                                         PublishCase{"LinksAreFollowedAndALinkCycleIsWalkedOnce",
-                                                     false,
-                                                     {},
-                                                     [](PublishTest& fixture) {
-                                                       fixture.Local("d/a.htm", "a");
-                                                       fs::create_directory_symlink(
-                                                           fixture.local_.Path(), fixture.local_.Path() / "d" / "loop");
-                                                       fs::create_symlink(fixture.local_.Path() / "d" / "a.htm",
-                                                                          fixture.local_.Path() / "alias.htm");
-                                                     },
-                                                     {"Copying: alias.htm", "Copying: d/a.htm"},
-                                                     {{"alias.htm", "a"}, {"d/", ""}, {"d/a.htm", "a"}},
-                                                     {.filesCopied = 2, .bytesCopied = 2}},
-                                         PublishCase{"UnreadableLocalDirectoryIsLeftOutSilently",
-                                                     false,
-                                                     {},
-                                                     [](PublishTest& fixture) {
-                                                       fixture.Local("closed/secret.htm", "s");
-                                                       fixture.Local("open/page.htm", "p");
-                                                       ::chmod((fixture.local_.Path() / "closed").c_str(), 0);
-                                                       fixture.permissionChecks_.emplace();
-                                                     },
-                                                     {"Copying: open/page.htm"},
-                                                     {{"closed/", ""}, {"open/", ""}, {"open/page.htm", "p"}},
-                                                     {.filesCopied = 1, .bytesCopied = 1}},
-                                         PublishCase{"RefusedLogonShowsTheServersReply",
-                                                     false,
-                                                     {},
-                                                     [](PublishTest& fixture) {
-                                                       fixture.publisher_.Password = "wrong";
-                                                       fixture.Local("a.htm", "a");
-                                                     },
-                                                     {"box: 530 Authentication failed."},
-                                                     {},
-                                                     {}},
-                                         PublishCase{
-                                             "WithoutRenameUploadsGoInPlaceAndACutCopyIsDeleted",
-                                             false,
-                                             {"--answer", "RNFR=502 Not implemented.", "--answer",
-                                              "STOR b.htm=425 Can't open data connection.", "--truncate-refused-stor"},
-                                             [](PublishTest& fixture) {
-                                               fixture.Local("a.htm", "a");
-                                               fixture.Local("b.htm", "new b");
-                                               fixture.Remote("b.htm", "published", kLocalTime - 100);
-                                             },
-                                             {"Copying: a.htm", "Copying: b.htm",
-                                              "box: Cannot copy file b.htm\n425 Can't open data connection."},
-                                             {{"a.htm", "a"}},
-                                             {.filesCopied = 1, .filesFailed = 1, .bytesCopied = 1},
-                                             true},
-                                         PublishCase{
-                                             "OneFiftyThen425FailsAtOnceAndLeavesThePage",
-                                             false,
-                                             {"--answer",
-                                              "STOR .b.htm.ostrel-upload=150 Opening.|425 Can't open data connection."},
-                                             [](PublishTest& fixture) {
-                                               fixture.Local("b.htm", "new b");
-                                               fixture.Remote("b.htm", "published", kLocalTime - 100);
-                                             },
-                                             {"Copying: b.htm",
-                                              "box: Cannot copy file b.htm\n425 Can't open data connection."},
-                                             {{"b.htm", "published"}},
-                                             {.filesFailed = 1},
-                                             true,
-                                             {{"EPRT", 2}}},  // the listing, the upload
-                                         PublishCase{"LateConfirmationIsAwaitedAndThePageReplaced",
-                                                     false,
-                                                     {"--late-final-reply", "1.0"},
-                                                     [](PublishTest& fixture) {
-                                                       fixture.publisher_.Timeouts.reply =
-                                                           std::chrono::milliseconds(300);
-                                                       fixture.publisher_.Timeouts.finalReply = std::chrono::seconds(3);
-                                                       fixture.Local("a.htm", "a");
-                                                     },
-                                                     {"Copying: a.htm"},
-                                                     {{"a.htm", "a"}},
-                                                     {.filesCopied = 1, .bytesCopied = 1}},
-                                         PublishCase{"FileRemovedBeforeItsUploadIsPassedOverSilently",
-                                                     false,
-                                                     {},
-                                                     [](PublishTest& fixture) {
-                                                       for (const char* name : {"a", "b", "c"})
-                                                         fixture.Local(name, name);
-                                                       fixture.recorder_.onStatus =
-                                                           [&fixture](int, const std::string& status) {
-                                                             if (status.ends_with("/a"))
-                                                               fs::remove(fixture.local_.Path() / "b");
-                                                           };
-                                                     },
-                                                     {"Copying: a", "Copying: c"},
-                                                     {{"a", "a"}, {"c", "c"}},
-                                                     {.filesCopied = 2, .bytesCopied = 2}},
-                                         PublishCase{"ListingInTheServersLocalTimeIsReadThroughItsOffset",
-                                                     false,
-                                                     {"--local-times"},
-                                                     [](PublishTest& fixture) {
-                                                       for (const char* name : {"older.htm", "same.htm"})
-                                                         fixture.Local(name, "new");
-                                                       fixture.Remote("older.htm", "old", kLocalTime - 60);
-                                                       fixture.Remote("same.htm", "old", kLocalTime);
-                                                     },
-                                                     {"Copying: older.htm", "Skipping: same.htm"},
-                                                     {{"older.htm", "new"}, {"same.htm", "old"}},
-                                                     {.filesCopied = 1, .filesSkipped = 1, .bytesCopied = 3}},
-                                         PublishCase{"FilesMissingFromAListingCutShortAreAskedFor",
-                                                     false,
-                                                     {"--list-limit", "1"},
-                                                     [](PublishTest& fixture) {
-                                                       for (const char* name : {"a.htm", "b.htm"}) {
-                                                         fixture.Local(name, "new");
-                                                         fixture.Remote(name, "old", kLocalTime);
-                                                       }
-                                                     },
-                                                     {"Skipping: a.htm", "Skipping: b.htm"},
-                                                     {{"a.htm", "old"}, {"b.htm", "old"}},
-                                                     {.filesSkipped = 2}},
-                                         PublishCase{
-                                             "RefusedActiveModeSwitchesToPassiveOncePerRun",
-                                             false,
-                                             {"--answer", "EPRT=500 No.", "--answer", "PORT=500 No."},
-                                             [](PublishTest& fixture) {
-                                               for (const char* name : {"a", "d/b", "d/e/c"}) fixture.Local(name, name);
-                                             },
-                                             {"Copying: a", "Copying: d/b", "Copying: d/e/c"},
-                                             {{"a", "a"}, {"d/", ""}, {"d/b", "d/b"}, {"d/e/", ""}, {"d/e/c", "d/e/c"}},
-                                             {.filesCopied = 3, .bytesCopied = 9},
-                                             false,
-                                             {{"EPRT", 1}, {"PORT", 1}}},
-                                         PublishCase{"ServerThatCannotConnectBackCostsOneBoundedWaitPerRun",
-                                                     false,
-                                                     {"--never-connect-back", "2"},
-                                                     [](PublishTest& fixture) {
-                                                       fixture.publisher_.Timeouts.dataConnect =
-                                                           std::chrono::milliseconds(300);
-                                                       for (const char* name : {"a", "b", "c", "d/e"})
-                                                         fixture.Local(name, name);
-                                                     },
-                                                     {"Copying: a", "Copying: b", "Copying: c", "Copying: d/e"},
-                                                     {{"a", "a"}, {"b", "b"}, {"c", "c"}, {"d/", ""}, {"d/e", "d/e"}},
-                                                     {.filesCopied = 4, .bytesCopied = 6},
-                                                     false,
-                                                     {{"EPRT", 1}, {"USER", 2}}},
-                                         PublishCase{"RefusedPassiveModeSwitchesToActive",
-                                                     false,
-                                                     {"--answer", "EPSV=500 No.", "--answer", "PASV=500 No."},
-                                                     [](PublishTest& fixture) {
-                                                       fixture.publisher_.Passive = 1;
-                                                       for (const char* name : {"a", "d/b"}) fixture.Local(name, name);
-                                                     },
-                                                     {"Copying: a", "Copying: d/b"},
-                                                     {{"a", "a"}, {"d/", ""}, {"d/b", "d/b"}},
-                                                     {.filesCopied = 2, .bytesCopied = 4},
-                                                     false,
-                                                     {{"EPSV", 1}, {"PASV", 1}}},
-                                         PublishCase{"PasvReplyNamingAnotherAddressIsIgnored",
-                                                     false,
-                                                     {"--answer", "EPSV=500 No.", "--masquerade", "127.0.0.2"},
-                                                     [](PublishTest& fixture) {
-                                                       fixture.publisher_.Passive = 1;
-                                                       fixture.Local("a", "a");
-                                                     },
-                                                     {"Copying: a"},
-                                                     {{"a", "a"}},
-                                                     {.filesCopied = 1, .bytesCopied = 1},
-                                                     false,
-                                                     {{"EPRT", 0}, {"PASV", 2}}},
-                                         PublishCase{"VsftpdWithoutActiveModeIsPublishedPassive",
-                                                     true,
-                                                     {"port_enable=NO"},
-                                                     [](PublishTest& fixture) { fixture.Local("d/a", "a"); },
-                                                     {"Copying: d/a"},
-                                                     {{"d/", ""}, {"d/a", "a"}},
-                                                     {.filesCopied = 1, .bytesCopied = 1}},
-                                         PublishCase{"VsftpdWithoutPassiveModeIsPublishedActive",
-                                                     true,
-                                                     {"pasv_enable=NO"},
-                                                     [](PublishTest& fixture) {
-                                                       fixture.publisher_.Passive = 1;
-                                                       fixture.Local("d/a", "a");
-                                                     },
-                                                     {"Copying: d/a"},
-                                                     {{"d/", ""}, {"d/a", "a"}},
-                                                     {.filesCopied = 1, .bytesCopied = 1}},
-                                         PublishCase{"ServerClosingWith421IsLoggedOnAgain",
-                                                     false,
-                                                     {"--close-after", "11"},  // the STOR
-                                                     [](PublishTest& fixture) { fixture.Local("a.htm", "a"); },
-                                                     {"Copying: a.htm"},
-                                                     {{"a.htm", "a"}},
-                                                     {.filesCopied = 1, .bytesCopied = 1},
-                                                     false,
-                                                     {{"USER", 2}}},
-                                         PublishCase{
-                                             "LogonRefusedAfterA421EndsTheRunWithOneMessage",
-                                             false,
-                                             {"--close-after", "11", "--logons", "1"},
-                                             [](PublishTest& fixture) {
-                                               fixture.Local("a.htm", "a"), fixture.Local("b.htm", "b");
-                                             },
-                                             {"Copying: a.htm", "box: Cannot copy file a.htm\n530 No more logons."},
-                                             {},
-                                             {.filesFailed = 1},
-                                             false,
-                                             {{"USER", 2}}}),
+// One row a case, compact, so that the table reads as one.
+// clang-format off
+const PublishCase kRows[] = {
+    {"EntriesGoInByteOrderAndOnlyUnderscoreDirectoriesAreLeftOut", false, {},
+     [](PublishTest& fixture) {
+       for (const char* name : {"a", "B", "_x.htm", "d/e.bin", "Z/z", "_c/y.htm"}) fixture.Local(name, name);
+       fixture.Local("d/e.bin", AllBytes());
+     },
+     {"Copying: B", "Copying: _x.htm", "Copying: a", "Copying: Z/z", "Copying: d/e.bin"},
+     {{"B", "B"}, {"Z/", ""}, {"Z/z", "Z/z"}, {"_x.htm", "_x.htm"}, {"a", "a"}, {"d/", ""}, {"d/e.bin", AllBytes()}},
+     {.filesCopied = 5, .bytesCopied = 1 + 3 + 6 + 1 + 512}},
+    {"WithoutRecurseOnlyTheTopLevelGoes", false, {},
+     [](PublishTest& fixture) {
+       fixture.publisher_.Recurse = 0;
+       fixture.Local("a.htm", "a");
+       fixture.Local("d/b.htm", "b");
+     },
+     {"Copying: a.htm"},
+     {{"a.htm", "a"}},
+     {.filesCopied = 1, .bytesCopied = 1}},
+    {"EqualRemoteTimeSkipsAndOlderCopiesOverMlsd", false, {},
+     [](PublishTest& fixture) {
+       for (const char* name : {"fresh.htm", "older.htm", "same.htm", "sized.htm"}) fixture.Local(name, "new");
+       fixture.Remote("older.htm", "old", kLocalTime - 1);
+       fixture.Remote("same.htm", "old", kLocalTime);
+       fixture.Remote("sized.htm", "older", kLocalTime);  // not older, but not what would be sent
+       fixture.Remote(".gone.htm.ostrel-upload", "left by a killed run", kLocalTime);
+     },
+     {"Copying: fresh.htm", "Copying: older.htm", "Skipping: same.htm", "Copying: sized.htm"},
+     {{"fresh.htm", "new"}, {"older.htm", "new"}, {"same.htm", "old"}, {"sized.htm", "new"}},
+     {.filesCopied = 3, .filesSkipped = 1, .bytesCopied = 9}, true},
+    {"EqualRemoteTimeSkipsAndOlderCopiesOverListWithDotFiles", true, {},
+     [](PublishTest& fixture) {
+       for (const char* name : {".htaccess", "older.htm", "same.htm", "d/e.htm"}) fixture.Local(name, "new");
+       fixture.Remote(".htaccess", "old", kLocalTime);
+       fixture.Remote("older.htm", "old", kLocalTime - 60);
+       fixture.Remote("same.htm", "old", kLocalTime);
+     },
+     {"Skipping: .htaccess", "Copying: older.htm", "Skipping: same.htm", "Copying: d/e.htm"},
+     {{".htaccess", "old"}, {"older.htm", "new"}, {"same.htm", "old"}, {"d/", ""}, {"d/e.htm", "new"}},
+     {.filesCopied = 2, .filesSkipped = 2, .bytesCopied = 6}},
+    {"DryRunChangesNothingAndCountsWhatItWouldCopy", false, {},
+     [](PublishTest& fixture) {
+       fixture.publisher_.Mode = PublishMode::DryRun;
+       fixture.Local("a.htm", "aaa");
+       fixture.Local("d/b.htm", "bb");
+       fixture.Local("same.htm", "new");
+       fixture.Remote("same.htm", "old", kLocalTime);
+     },
+     {"Would copy: a.htm", "Skipping: same.htm", "Would copy: d/b.htm"},
+     {{"same.htm", "old"}},
+     {.filesCopied = 2, .filesSkipped = 1, .bytesWouldCopy = 5}},
+    {"RecodedPageLosesItsDeclarationAndLackingBytesBecomeSpaces", false, {},
+     [](PublishTest& fixture) {
+       fixture.publisher_.Xcode = 1;
+       fixture.Local("page.htm", Page());
+       fixture.Local("raw.gif", kCp1251);
+     },
+     {"Copying: page.htm", "Copying: raw.gif"},
+     {{"page.htm", Recoded(' ')}, {"raw.gif", kCp1251}},
+     {.filesCopied = 2, .bytesCopied = static_cast<std::int64_t>(Page().size() + kCp1251.size())}},
+    {"WithQuestionMarksLackingBytesBecomeQuestionMarks", false, {},
+     [](PublishTest& fixture) {
+       fixture.publisher_.Xcode = 1;
+       fixture.publisher_.NoQMarks = 0;
+       fixture.Local("page.htm", Page());
+     },
+     {"Copying: page.htm"},
+     {{"page.htm", Recoded('?')}},
+     {.filesCopied = 1, .bytesCopied = static_cast<std::int64_t>(Page().size())}},
+    {"RefusedPutShowsTheReplyAndLeavesThePageAsItWas", false, {"--answer", "STOR .b.htm.ostrel-upload=553 Upload refused by the test server."},
+     [](PublishTest& fixture) {
+       fixture.publisher_.Xcode = 1;
+       fixture.Local("docs/b.htm", "new b");
+       fixture.Local("docs/c.htm", "c");
+       fixture.Local("more/y.htm", "y");
+       fixture.Remote("docs/b.htm", "published before", kLocalTime - 100);
+     },
+     {"Copying: docs/b.htm", "box: Cannot copy file docs/b.htm\n553 Upload refused by the test server.", "Copying: docs/c.htm", "Copying: more/y.htm"},
+     {{"docs/", ""}, {"docs/b.htm", "published before"}, {"docs/c.htm", "c"}, {"more/", ""}, {"more/y.htm", "y"}},
+     {.filesCopied = 2, .filesFailed = 1, .bytesCopied = 2}, true},
+    {"UnreadableRecodedFileFailsAloneWithTheFileError", false, {},
+     [](PublishTest& fixture) {
+       fixture.publisher_.Xcode = 1;
+       fixture.Local("a/locked.htm", "l");
+       fixture.Local("a/ok.htm", "ok");
+       fixture.Local("a/sub/x.htm", "x");
+       ::chmod((fixture.local_.Path() / "a" / "locked.htm").c_str(), 0);
+       fixture.permissionChecks_.emplace();
+     },
+     {"Copying: a/locked.htm", "box: Cannot copy file a/locked.htm\nAccess to a/locked.htm was denied.", "Copying: a/ok.htm", "Copying: a/sub/x.htm"},
+     {{"a/", ""}, {"a/ok.htm", "ok"}, {"a/sub/", ""}, {"a/sub/x.htm", "x"}},
+     {.filesCopied = 2, .filesFailed = 1, .bytesCopied = 3}},
+    {"DataCutMidPutRemovesTheCopyOnTheSameConnection", false, {"--cut-data-during-stor", "65536"},
+     [](PublishTest& fixture) { fixture.Local("big.bin", std::string(1 << 20, 'b')); },
+     {"Copying: big.bin", "box: Cannot copy file big.bin\n" + kCutReply},
+     {},
+     {.filesFailed = 1}, true},
+    {"ConnectionResetMidPutIsMadeAgainAndThePutRepeatedWhole", false, {"--close-control-during-stor", "65536"},
+     [](PublishTest& fixture) { fixture.Local("big.bin", std::string(1 << 20, 'b')); },
+     {"Copying: big.bin"},
+     {{"big.bin", std::string(1 << 20, 'b')}},
+     {.filesCopied = 1, .bytesCopied = 1 << 20}, false, {{"USER", 2}}},
+    {"SilentServerIsTriedOnThreeNewLogonsThenTheRunEndsWithOneMessage", false, {"--silent-on", "STOR"},
+     [](PublishTest& fixture) {
+       fixture.publisher_.Timeouts.reply = fixture.publisher_.Timeouts.data = std::chrono::milliseconds(500);
+       fixture.Local("docs/b.htm", "b");
+     },
+     {"Copying: docs/b.htm", "box: Cannot copy file docs/b.htm\nThe server did not answer within 500 ms."},
+     {{"docs/", ""}},
+     {.filesFailed = 1}, false, {{"USER", 4}}},  // three new logons, then one message
+    {"BackslashesInTheRemoteDirectoryAreSentAsSlashes", false, {},
+     [](PublishTest& fixture) {
+       fixture.publisher_.RemoteDir = "\\site\\";
+       fixture.Local("docs/a.htm", "a");
+     },
+     {"Copying: docs/a.htm"},
+     {{"docs/", ""}, {"docs/a.htm", "a"}},
+     {.filesCopied = 1, .bytesCopied = 1}},
+    {"StopRequestFinishesTheCurrentFileAndCopiesNothingAfterIt", false, {},
+     [](PublishTest& fixture) {
+       for (const char* name : {"a", "b", "c", "d/e"}) fixture.Local(name, name);
+       // Status lines: logging on, processing, a, b.
+       fixture.recorder_.onStatus = [&fixture](int number, const std::string&) {
+         if (number == 4) fixture.publisher_.Running = 0;
+       };
+     },
+     {"Copying: a", "Copying: b"},
+     {{"a", "a"}, {"b", "b"}},
+     {.filesCopied = 2, .bytesCopied = 2}},
+    {"LinksAreFollowedAndALinkCycleIsWalkedOnce", false, {},
+     [](PublishTest& fixture) {
+       fixture.Local("d/a.htm", "a");
+       fs::create_directory_symlink(fixture.local_.Path(), fixture.local_.Path() / "d" / "loop");
+       fs::create_symlink(fixture.local_.Path() / "d" / "a.htm", fixture.local_.Path() / "alias.htm");
+     },
+     {"Copying: alias.htm", "Copying: d/a.htm"},
+     {{"alias.htm", "a"}, {"d/", ""}, {"d/a.htm", "a"}},
+     {.filesCopied = 2, .bytesCopied = 2}},
+    {"UnreadableLocalDirectoryIsLeftOutSilently", false, {},
+     [](PublishTest& fixture) {
+       fixture.Local("closed/secret.htm", "s");
+       fixture.Local("open/page.htm", "p");
+       ::chmod((fixture.local_.Path() / "closed").c_str(), 0);
+       fixture.permissionChecks_.emplace();
+     },
+     {"Copying: open/page.htm"},
+     {{"closed/", ""}, {"open/", ""}, {"open/page.htm", "p"}},
+     {.filesCopied = 1, .bytesCopied = 1}},
+    {"RefusedLogonShowsTheServersReply", false, {},
+     [](PublishTest& fixture) {
+       fixture.publisher_.Password = "wrong";
+       fixture.Local("a.htm", "a");
+     },
+     {"box: 530 Authentication failed."},
+     {},
+     {}},
+    {"WithoutRenameUploadsGoInPlaceAndACutCopyIsDeleted", false, {"--answer", "RNFR=502 Not implemented.", "--answer", "STOR b.htm=425 Can't open data connection.", "--truncate-refused-stor"},
+     [](PublishTest& fixture) {
+       fixture.Local("a.htm", "a");
+       fixture.Local("b.htm", "new b");
+       fixture.Remote("b.htm", "published", kLocalTime - 100);
+     },
+     {"Copying: a.htm", "Copying: b.htm", "box: Cannot copy file b.htm\n425 Can't open data connection."},
+     {{"a.htm", "a"}},
+     {.filesCopied = 1, .filesFailed = 1, .bytesCopied = 1}, true},
+    {"OneFiftyThen425FailsAtOnceAndLeavesThePage", false, {"--answer", "STOR .b.htm.ostrel-upload=150 Opening.|425 Can't open data connection."},
+     [](PublishTest& fixture) {
+       fixture.Local("b.htm", "new b");
+       fixture.Remote("b.htm", "published", kLocalTime - 100);
+     },
+     {"Copying: b.htm", "box: Cannot copy file b.htm\n425 Can't open data connection."},
+     {{"b.htm", "published"}},
+     {.filesFailed = 1}, true, {{"EPRT", 2}}},  // the listing, the upload
+    {"LateConfirmationIsAwaitedAndThePageReplaced", false, {"--late-final-reply", "1.0"},
+     [](PublishTest& fixture) {
+       fixture.publisher_.Timeouts.reply = std::chrono::milliseconds(300);
+       fixture.publisher_.Timeouts.finalReply = std::chrono::seconds(3);
+       fixture.Local("a.htm", "a");
+     },
+     {"Copying: a.htm"},
+     {{"a.htm", "a"}},
+     {.filesCopied = 1, .bytesCopied = 1}},
+    {"FileRemovedBeforeItsUploadIsPassedOverSilently", false, {},
+     [](PublishTest& fixture) {
+       for (const char* name : {"a", "b", "c"}) fixture.Local(name, name);
+       fixture.recorder_.onStatus = [&fixture](int, const std::string& status) {
+         if (status.ends_with("/a")) fs::remove(fixture.local_.Path() / "b");
+       };
+     },
+     {"Copying: a", "Copying: c"},
+     {{"a", "a"}, {"c", "c"}},
+     {.filesCopied = 2, .bytesCopied = 2}},
+    {"ListingInTheServersLocalTimeIsReadThroughItsOffset", false, {"--local-times"},
+     [](PublishTest& fixture) {
+       for (const char* name : {"older.htm", "same.htm"}) fixture.Local(name, "new");
+       fixture.Remote("older.htm", "old", kLocalTime - 60);
+       fixture.Remote("same.htm", "old", kLocalTime);
+     },
+     {"Copying: older.htm", "Skipping: same.htm"},
+     {{"older.htm", "new"}, {"same.htm", "old"}},
+     {.filesCopied = 1, .filesSkipped = 1, .bytesCopied = 3}},
+    {"FilesMissingFromAListingCutShortAreAskedFor", false, {"--list-limit", "1"},
+     [](PublishTest& fixture) {
+       for (const char* name : {"a.htm", "b.htm"}) {
+         fixture.Local(name, "new");
+         fixture.Remote(name, "old", kLocalTime);
+       }
+     },
+     {"Skipping: a.htm", "Skipping: b.htm"},
+     {{"a.htm", "old"}, {"b.htm", "old"}},
+     {.filesSkipped = 2}},
+    {"RefusedActiveModeSwitchesToPassiveOncePerRun", false, {"--answer", "EPRT=500 No.", "--answer", "PORT=500 No."},
+     [](PublishTest& fixture) {
+       for (const char* name : {"a", "d/b", "d/e/c"}) fixture.Local(name, name);
+     },
+     {"Copying: a", "Copying: d/b", "Copying: d/e/c"},
+     {{"a", "a"}, {"d/", ""}, {"d/b", "d/b"}, {"d/e/", ""}, {"d/e/c", "d/e/c"}},
+     {.filesCopied = 3, .bytesCopied = 9}, false, {{"EPRT", 1}, {"PORT", 1}}},
+    {"ServerThatCannotConnectBackCostsOneBoundedWaitPerRun", false, {"--never-connect-back", "2"},
+     [](PublishTest& fixture) {
+       fixture.publisher_.Timeouts.dataConnect = std::chrono::milliseconds(300);
+       for (const char* name : {"a", "b", "c", "d/e"}) fixture.Local(name, name);
+     },
+     {"Copying: a", "Copying: b", "Copying: c", "Copying: d/e"},
+     {{"a", "a"}, {"b", "b"}, {"c", "c"}, {"d/", ""}, {"d/e", "d/e"}},
+     {.filesCopied = 4, .bytesCopied = 6}, false, {{"EPRT", 1}, {"USER", 2}}},
+    {"RefusedPassiveModeSwitchesToActive", false, {"--answer", "EPSV=500 No.", "--answer", "PASV=500 No."},
+     [](PublishTest& fixture) {
+       fixture.publisher_.Passive = 1;
+       for (const char* name : {"a", "d/b"}) fixture.Local(name, name);
+     },
+     {"Copying: a", "Copying: d/b"},
+     {{"a", "a"}, {"d/", ""}, {"d/b", "d/b"}},
+     {.filesCopied = 2, .bytesCopied = 4}, false, {{"EPSV", 1}, {"PASV", 1}}},
+    {"PasvReplyNamingAnotherAddressIsIgnored", false, {"--answer", "EPSV=500 No.", "--masquerade", "127.0.0.2"},
+     [](PublishTest& fixture) {
+       fixture.publisher_.Passive = 1;
+       fixture.Local("a", "a");
+     },
+     {"Copying: a"},
+     {{"a", "a"}},
+     {.filesCopied = 1, .bytesCopied = 1}, false, {{"EPRT", 0}, {"PASV", 2}}},
+    {"VsftpdWithoutActiveModeIsPublishedPassive", true, {"port_enable=NO"},
+     [](PublishTest& fixture) { fixture.Local("d/a", "a"); },
+     {"Copying: d/a"},
+     {{"d/", ""}, {"d/a", "a"}},
+     {.filesCopied = 1, .bytesCopied = 1}},
+    {"VsftpdWithoutPassiveModeIsPublishedActive", true, {"pasv_enable=NO"},
+     [](PublishTest& fixture) {
+       fixture.publisher_.Passive = 1;
+       fixture.Local("d/a", "a");
+     },
+     {"Copying: d/a"},
+     {{"d/", ""}, {"d/a", "a"}},
+     {.filesCopied = 1, .bytesCopied = 1}},
+    {"ServerClosingWith421IsLoggedOnAgain", false, {"--close-after", "11"},  // the 11th command is the STOR
+     [](PublishTest& fixture) { fixture.Local("a.htm", "a"); },
+     {"Copying: a.htm"},
+     {{"a.htm", "a"}},
+     {.filesCopied = 1, .bytesCopied = 1}, false, {{"USER", 2}}},
+    {"LogonRefusedAfterA421EndsTheRunWithOneMessage", false, {"--close-after", "11", "--logons", "1"},
+     [](PublishTest& fixture) { fixture.Local("a.htm", "a"), fixture.Local("b.htm", "b"); },
+     {"Copying: a.htm", "box: Cannot copy file a.htm\n530 No more logons."},
+     {},
+     {.filesFailed = 1}, false, {{"USER", 2}}},
+    {"OnlyTheServersOwnDataConnectionIsAccepted", false, {"--intruder"},
+     [](PublishTest& fixture) { fixture.Local("a.htm", "a"); },
+     {"Copying: a.htm"},  // not skipped for the intruder's forged listing, nor sent to it
+     {{"a.htm", "a"}},
+     {.filesCopied = 1, .bytesCopied = 1}},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Rows, PublishTest, testing::ValuesIn(kRows),
                          [](const auto& parameter) { return std::string(parameter.param.name); });
 
 }  // namespace
