@@ -48,11 +48,18 @@ RunResult Publisher::RunPublishing() {
   replaceWhole_ = true;
   bool remoteDirectoryEntered = true;
   try {
-    FtpSession session(applicationName_, Timeouts);
+    FtpTimeouts timeouts = Timeouts;
+    // Every wait of the FTP layer takes input and ends at a stop request.
+    timeouts.stopRequested = [this] {
+      userInterface_.ProcessInput();
+      return Running == 0;
+    };
+    FtpSession session(applicationName_, timeouts);
     session.SetFirstDataMode(Passive ? FtpDataMode::Passive : FtpDataMode::Active);
     remoteDirectoryEntered = RunGuarded(session);
   } catch (const FtpError& error) {
-    ShowMessage(error.Message());
+    // The user who asked to stop needs no message about it.
+    if (error.Code() != FtpError::kStopped) ShowMessage(error.Message());
   } catch (const std::bad_alloc&) {
     ShowMessage("Out of memory: the run was stopped. Close other programs and try again.");
   } catch (const std::exception& error) {
@@ -62,6 +69,7 @@ RunResult Publisher::RunPublishing() {
   }
   runConnection_ = nullptr;
   result_.bytesCopied = TotalCopied;
+  result_.stopped = Running == 0;
   if (remoteDirectoryEntered) {
     ShowStatus(LoadString(StringId::Finished));
     result_.finished = true;
@@ -97,7 +105,6 @@ bool Publisher::RunGuarded(FtpSession& session) {
   TotalCopied = 0;
   ShowStatus(LoadString(StringId::Processing));
   PublishDirectory(*connection, "");
-  result_.stopped = Running == 0;
   connection->Close();
   session.Close();
   return true;

@@ -55,18 +55,16 @@ void Publisher::PublishDirectory(FtpConnection& connection, std::string relative
   const std::string localDirectory = LocalDir + relativePath;
   std::vector<std::string> subdirectories;
   for (const auto& [name, status] : ReadLocalDirectory(localDirectory)) {
+    if (!Running) break;
     if (std::filesystem::is_directory(status)) {
       if (SkipSpecialDirs && name.front() == '_') continue;
       subdirectories.push_back(name);
     } else if (std::filesystem::is_regular_file(status)) {
       // A failure is that file's own: the level goes on.
       UploadFile(connection, localDirectory + name, name);
-    } else {
-      // Pipes, sockets, devices and dangling links hold nothing to publish;
-      // reading a pipe would even wait forever.
-      continue;
     }
-    if (!Running) break;
+    // Pipes, sockets, devices and dangling links hold nothing to publish;
+    // reading a pipe would even wait forever.
   }
 
   if (Recurse && Running) {

@@ -93,5 +93,18 @@ TEST(HardeningTest, MessagesGoNowhereWhenStandardErrorIsClosed) {
   for (const std::string& command : commands) EXPECT_EQ(command.find("ostrel-publish"), std::string::npos);
 }
 
+// A server that only ever says "120 ready soon" holds a run; one stop signal ends it within a second.
+TEST(HardeningTest, OneStopSignalEndsAWaitOnAHostileServerPromptly) {
+  test::FtpTestServer server({.faults = {"--hostile", "greeting"}});
+  test::TempDirectory work;
+  test::ChildProcess child({OSTREL_PUBLISH_EXECUTABLE, "--local-dir", work.Path().string(), "--host", server.Host()},
+                           Environment(work.Path() / "none.INI"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  child.Signal(SIGTERM);
+  const auto signalled = std::chrono::steady_clock::now();
+  EXPECT_EQ(child.Finish(), 3) << child.Error();
+  EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1));
+}
+
 }  // namespace
 }  // namespace ostrel

@@ -106,6 +106,36 @@ TEST_F(FtpFaultTest, LateReplyIsNeverTakenForTheAnswerToTheNextCommand) {
   EXPECT_EQ(CommandsAfterLogon(), expected);
 }
 
+// What a hostile server sends is bounded: each case ends with a clear message
+// in little more than its bound (and its repetitions on new logons), memory
+// stays bounded, and nothing hangs.
+TEST(HostileServerTest, EndsWithAClearMessageWithinItsBound) {
+  const std::pair<const char*, std::string> cases[] = {
+      {"greeting", "The server did not greet within 1 second."},
+      {"endless-listing", "The server sent more than 64 MiB for one listing; it was not read."},
+      {"trickling-listing", "The server did not finish sending within 1500 ms."},
+      {"huge-reply", "The server sent a reply of more than 10000 lines or 1 MiB."}};
+  for (const auto& [hostile, message] : cases) {
+    SCOPED_TRACE(hostile);
+    test::FtpTestServer server({.faults = {"--hostile", hostile}});
+    FtpTimeouts timeouts;
+    timeouts.reply = timeouts.data = std::chrono::seconds(1);
+    timeouts.listing = std::chrono::milliseconds(1500);
+    timeouts.reconnectPause = std::chrono::milliseconds(20);
+    FtpSession session("OstrelTest", timeouts);
+    const auto started = std::chrono::steady_clock::now();
+    try {
+      const auto connection = session.Connect(server.Host(), server.User(), server.Password());
+      FtpFind find(*connection);
+      EXPECT_FALSE(find.Start("/*.*"));
+      EXPECT_EQ(connection->LastError().Message(), message);
+    } catch (const FtpError& error) {
+      EXPECT_EQ(error.Message(), message);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  }
+}
+
 struct UnsafeCall {
   const char* description;
   std::function<bool(FtpConnection&, int file)> call;

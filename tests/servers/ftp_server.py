@@ -1,6 +1,6 @@
 # A pyftpdlib FTP server for one test on 127.0.0.1: logs every command (PASS masked) and injects
 # faults, so that tests see how the client copes with a refusing, dropping, slow or silent server.
-import argparse, logging, posixpath, socket
+import argparse, logging, posixpath, socket, time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
@@ -24,6 +24,8 @@ parser.add_argument("--close-after", type=int, help="COMMANDS, then 421 and clos
 parser.add_argument("--logons", type=int, help="how many logons succeed; later ones get 530")
 parser.add_argument("--local-times", action="store_true", help="no MLSD; LIST in the server's zone (TZ)")
 parser.add_argument("--list-limit", type=int, help="ENTRIES a listing is cut to, saying so")
+parser.add_argument("--hostile", choices=("greeting", "endless-listing", "trickling-listing", "huge-reply"),
+                    help="a 120 greeting forever, a listing without end or a byte at a time, a FEAT of 1.2 MB")
 parser.add_argument("--intruder", action="store_true",
                     help="race the server to every active data port from 127.0.0.2, offering a forged listing")
 options = parser.parse_args()
@@ -60,6 +62,14 @@ class FaultyDTPHandler(DTPHandler):
             self._resp = None
             self.cmd_channel.ioloop.call_later(options.late_final_reply, self.cmd_channel.respond, reply[0])
         DTPHandler.close(self)
+
+
+class EndlessListing:
+    def more(self):
+        if options.hostile == "trickling-listing":
+            time.sleep(0.2)  # the whole server waits; it has but one client
+            return b"x"
+        return b"type=file;size=1;modify=20200101000000; x\r\n" * 1000
 
 
 class TestHandler(FTPHandler):
@@ -109,6 +119,22 @@ class TestHandler(FTPHandler):
             self.ioloop.call_later(delays[cmd], super().pre_process_command, line, cmd, arg)
         else:
             super().pre_process_command(line, cmd, arg)
+
+    def handle(self):
+        if options.hostile == "greeting":
+            self.ioloop.call_every(0.2, self.respond, "120 Ready in a moment.")
+        else:
+            super().handle()
+
+    def ftp_FEAT(self, line):
+        if options.hostile != "huge-reply":
+            return super().ftp_FEAT(line)
+        self.push("211-Features:\r\n" + (" " + "y" * 60000 + "\r\n") * 20 + "211 End\r\n")
+
+    def ftp_MLSD(self, path):
+        if options.hostile not in ("endless-listing", "trickling-listing"):
+            return super().ftp_MLSD(path)
+        self.push_dtp_data(EndlessListing(), isproducer=True, cmd="MLSD")
 
     def ftp_MDTM(self, path):
         # UTC by the protocol, whatever the listing does.

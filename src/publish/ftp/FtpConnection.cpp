@@ -80,7 +80,9 @@ FtpConnection::FtpConnection(std::unique_ptr<FtpControlChannel> channel, FtpHost
 
 bool FtpConnection::WithReconnection(const std::function<bool()>& operation) {
   if (operation()) return true;
-  while (channel_->IsBroken() && !closed_ && reconnections_ < kMaximumReconnections) {
+  // A stop request is no lost connection: nothing is tried again.
+  while (channel_->IsBroken() && !closed_ && reconnections_ < kMaximumReconnections &&
+         channel_->LastError().Code() != FtpError::kStopped) {
     const std::chrono::milliseconds pause = timeouts_.reconnectPause * (1 << reconnections_);
     ++reconnections_;
     if (!pauseHandler_)
@@ -214,6 +216,10 @@ bool FtpConnection::PutFile(int localFile, const std::string& remoteName) {
 }
 
 bool FtpConnection::PutOnce(int localFile, const std::string& remoteName) {
+  // The file being copied completes even when the user asks to stop.
+  channel_->SetUploading(true);
+  const std::unique_ptr<FtpControlChannel, void (*)(FtpControlChannel*)> uploading(
+      channel_.get(), [](FtpControlChannel* channel) { channel->SetUploading(false); });
   lastPutWasStarted_ = false;
   lastPutBytes_ = 0;
   // Checked before anything is sent, so a refused name costs no data port.

@@ -30,7 +30,8 @@ constexpr int kKeepAliveIdleSeconds = 60;
 
 // The system's resolver cannot be given a time limit, so it runs on a thread
 // of its own, left to finish by itself when the wait ends first.
-std::vector<Poco::Net::IPAddress> ResolveHost(const std::string& host, std::chrono::milliseconds wait) {
+std::vector<Poco::Net::IPAddress> ResolveHost(const std::string& host, std::chrono::milliseconds wait,
+                                              const std::function<bool()>& stopRequested) {
   Poco::Net::IPAddress literal;
   if (Poco::Net::IPAddress::tryParse(host, literal)) return {literal};
   struct Lookup {
@@ -56,9 +57,13 @@ std::vector<Poco::Net::IPAddress> ResolveHost(const std::string& host, std::chro
     lookup->done.notify_one();
   }).detach();
   std::unique_lock lock(lookup->mutex);
-  if (!lookup->done.wait_for(lock, wait, [&] { return lookup->finished; }))
-    throw FtpError(FtpError::kTimeout,
-                   "The name " + host + " could not be looked up within " + DescribeWait(wait) + ".");
+  const auto deadline = Clock::now() + wait;
+  while (!lookup->done.wait_for(lock, kStopCheckInterval, [&] { return lookup->finished; })) {
+    if (stopRequested && stopRequested()) throw FtpError(FtpError::kStopped, "Stopped while looking up " + host + ".");
+    if (Clock::now() >= deadline)
+      throw FtpError(FtpError::kTimeout,
+                     "The name " + host + " could not be looked up within " + DescribeWait(wait) + ".");
+  }
   if (!lookup->error.empty()) throw FtpError(FtpError::kSystemError, lookup->error);
   return lookup->addresses;
 }
@@ -114,7 +119,7 @@ FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTim
   const std::string where = DescribeHostAddress(address);
   // The look-up and every address it gives share one connect timeout.
   const auto deadline = Clock::now() + timeouts_.connect;
-  std::vector<Poco::Net::IPAddress> candidates = ResolveHost(address.host, timeouts_.connect);
+  std::vector<Poco::Net::IPAddress> candidates = ResolveHost(address.host, timeouts_.connect, timeouts_.stopRequested);
   if (candidates.empty()) throw FtpError(FtpError::kSystemError, "Host not found: " + address.host);
 
   FtpError failure(FtpError::kTimeout,
@@ -160,15 +165,21 @@ FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTim
   FtpReply greeting;
   do {
     const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(greetingDeadline - Clock::now());
-    if (remaining.count() <= 0 || !ReadReply(greeting, remaining))
-      throw remaining.count() <= 0
-          ? FtpError(FtpError::kTimeout, "The server did not greet within " + DescribeWait(timeouts_.reply) + ".")
-          : lastError_;
+    if (remaining.count() > 0 && ReadReply(greeting, remaining)) continue;
+    if (remaining.count() > 0 && lastError_.Code() != FtpError::kTimeout) throw lastError_;
+    throw FtpError(FtpError::kTimeout, "The server did not greet within " + DescribeWait(timeouts_.reply) + ".");
   } while (greeting.Class() == 1);
   if (greeting.Class() != 2) throw FtpError(greeting.code, greeting.Text());
 }
 
 FtpControlChannel::~FtpControlChannel() { CloseSocket(); }
+
+bool FtpControlChannel::ContinueWaiting() {
+  // Asked during an upload too, since the question is also when input is handled.
+  if (!timeouts_.stopRequested || !timeouts_.stopRequested() || uploading_) return true;
+  Break(FtpError::kStopped, "Stopped before the server answered.");
+  return false;
+}
 
 void FtpControlChannel::LogOn(const std::string& user, const std::string& password) {
   if (!AcceptsArgument(user) || !AcceptsArgument(password))
@@ -236,9 +247,13 @@ bool FtpControlChannel::ReadLine(Clock::time_point deadline, std::chrono::millis
     }
     const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     try {
-      if (remaining.count() <= 0 || !socket_.poll(ToTimespan(remaining), Poco::Net::Socket::SELECT_READ)) {
+      if (remaining.count() <= 0) {
         Break(FtpError::kTimeout, "The server did not answer within " + DescribeWait(wait) + ".");
         return false;
+      }
+      if (!socket_.poll(ToTimespan(std::min(remaining, kStopCheckInterval)), Poco::Net::Socket::SELECT_READ)) {
+        if (!ContinueWaiting()) return false;
+        continue;
       }
       char buffer[4096];
       const int received = socket_.receiveBytes(buffer, sizeof buffer);

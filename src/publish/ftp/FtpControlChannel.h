@@ -78,6 +78,11 @@ class FtpControlChannel {
   void Quit() noexcept;
 
   bool IsBroken() const { return broken_; }
+  // Breaks the connection when the user asked to stop; false then. An
+  // upload in progress is never stopped so: the file being copied completes.
+  // Called at least every kStopCheckInterval of every wait.
+  bool ContinueWaiting();
+  void SetUploading(bool uploading) { uploading_ = uploading; }
   const FtpError& LastError() const { return lastError_; }
   const FtpTimeouts& Timeouts() const { return timeouts_; }
   FtpServerFacts& Facts() { return facts_; }
@@ -95,6 +100,7 @@ class FtpControlChannel {
   Poco::Net::SocketAddress peer_;
   std::string inbound_;  // received bytes not yet taken as lines
   bool broken_ = false;
+  bool uploading_ = false;
   std::string unusableMessage_ = "The connection to the server was lost; log on again.";
   FtpError lastError_{0, ""};
   FtpServerFacts facts_;

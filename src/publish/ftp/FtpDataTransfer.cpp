@@ -287,24 +287,28 @@ bool FtpDataTransfer::ReceiveAll(std::string& received, std::size_t maximumSize)
   using Clock = std::chrono::steady_clock;
   const FtpTimeouts& timeouts = channel_.Timeouts();
   const auto deadline = Clock::now() + timeouts.listing;
+  auto lastData = Clock::now();
   try {
     char buffer[64 * 1024];
     for (;;) {
       const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
       if (remaining.count() <= 0) {
-        FailWithFinalReply(FtpError::kTimeout,
-                           "The server did not finish sending within " + DescribeWait(timeouts.listing) + ".");
+        // Our bound, not whatever the server then says about the cut, is the reason.
+        Abandon(FtpError::kTimeout, "The server did not finish sending within " + DescribeWait(timeouts.listing) + ".");
         return false;
       }
-      if (!data_.poll(ToTimespan(std::min(remaining, timeouts.data)), Poco::Net::Socket::SELECT_READ)) {
+      if (!data_.poll(ToTimespan(std::min(remaining, kStopCheckInterval)), Poco::Net::Socket::SELECT_READ)) {
+        if (!channel_.ContinueWaiting()) return false;
+        if (Clock::now() - lastData < timeouts.data) continue;
         FailWithFinalReply(FtpError::kTimeout, "The server sent no data for " + DescribeWait(timeouts.data) + ".");
         return false;
       }
+      lastData = Clock::now();
       const int count = data_.receiveBytes(buffer, sizeof buffer);
       if (count == 0) return true;
       if (received.size() + static_cast<std::size_t>(count) > maximumSize) {
-        FailWithFinalReply(FtpError::kProtocolError, "The server sent more than " + std::to_string(maximumSize >> 20) +
-                                                         " MiB for one listing; it was not read.");
+        Abandon(FtpError::kProtocolError, "The server sent more than " + std::to_string(maximumSize >> 20) +
+                                              " MiB for one listing; it was not read.");
         return false;
       }
       received.append(buffer, static_cast<std::size_t>(count));

@@ -18,6 +18,7 @@ class FtpError : public std::exception {
   static constexpr int kConnectionBroken = 4;
   static constexpr int kUnsafeName = 5;
   static constexpr int kProtocolError = 6;
+  static constexpr int kStopped = 7;  // the user asked to stop during a wait
 
   FtpError(int code, std::string message);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 namespace ostrel {
@@ -20,12 +21,17 @@ struct FtpTimeouts {
   // Before the first new logon after a lost connection; each further one
   // waits twice as long as the one before.
   std::chrono::milliseconds reconnectPause{std::chrono::seconds(1)};
+  // Asked at least every kStopCheckInterval during every wait but an
+  // upload's: true ends the wait at once, as a stopped operation.
+  std::function<bool()> stopRequested;
   // After the last byte of an upload: hosts that scan uploads before they
   // confirm them take minutes, so the wait is long, and longer by
   // finalReplyPerMebibyte for every MiB sent.
   std::chrono::milliseconds finalReply{std::chrono::minutes(5)};
   std::chrono::milliseconds finalReplyPerMebibyte{std::chrono::seconds(1)};
 };
+
+inline constexpr std::chrono::milliseconds kStopCheckInterval{100};
 
 // A wait as the user reads it: "60 seconds", "300 ms".
 std::string DescribeWait(std::chrono::milliseconds wait);
