@@ -1,5 +1,7 @@
 #include "publish/ftp/FtpHostAddress.h"
 
+#include <Poco/Net/IPAddress.h>
+
 #include <algorithm>
 
 namespace ostrel {
@@ -17,6 +19,13 @@ std::optional<std::uint16_t> ParsePort(std::string_view text) {
   return static_cast<std::uint16_t>(value);
 }
 
+// Inside brackets, or with more than one colon, only an IPv6 address will do:
+// "host:21:22" is a mistake, not an address.
+bool IsIpv6Address(const std::string& text) {
+  Poco::Net::IPAddress address;
+  return Poco::Net::IPAddress::tryParse(text, address) && address.family() == Poco::Net::AddressFamily::IPv6;
+}
+
 bool IsUsableHostName(std::string_view host) {
   return !host.empty() && std::none_of(host.begin(), host.end(), [](char character) {
     return character == ' ' || character == '\t' || character == '[' || character == ']' || character == '/' ||
@@ -32,7 +41,7 @@ std::optional<FtpHostAddress> ParseFtpHost(std::string_view text) {
     const auto close = text.find(']');
     if (close == std::string_view::npos) return std::nullopt;
     address.host = std::string(text.substr(1, close - 1));
-    if (address.host.find(':') == std::string::npos || !IsUsableHostName(address.host)) return std::nullopt;
+    if (!IsIpv6Address(address.host)) return std::nullopt;
     const auto rest = text.substr(close + 1);
     if (rest.empty()) return address;
     if (!rest.starts_with(':')) return std::nullopt;
@@ -46,7 +55,7 @@ std::optional<FtpHostAddress> ParseFtpHost(std::string_view text) {
     // More than one colon without brackets can only be an IPv6 address,
     // which then cannot carry a port.
     address.host = std::string(text);
-    if (!IsUsableHostName(address.host)) return std::nullopt;
+    if (!IsIpv6Address(address.host)) return std::nullopt;
     return address;
   }
   address.host = std::string(text.substr(0, firstColon));
