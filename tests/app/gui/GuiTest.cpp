@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <optional>
 #include <set>
 
 #include "app/DialogBuilder.h"
@@ -18,6 +19,7 @@
 #include "app/OptionsDialog.h"
 #include "app/PublisherApp.h"
 #include "support/FtpTestServer.h"
+#include "support/PermissionChecks.h"
 
 namespace ostrel::test {
 namespace {
@@ -90,21 +92,33 @@ TEST_F(GuiTest, TheMainDialogStoresTheConnectionValuesButNeverThePassword) {
            {kProcessButton,
             {},
             "LocalDir=" + missing + "\nHost=127.0.0.1:1\nName=typed user\nRemoteDir=typed/dir\n",
-            {"ostrel: Cannot find local directory " + missing}}}) {
+            {"ostrel: Cannot find local directory " + missing}},
+           {kCloseButton,  // a settings file that cannot be written is reported, not ignored
+            [&] {
+              std::filesystem::permissions(directory_.Path(),
+                                           std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+            },
+            "",
+            {"ostrel: The settings could not be saved to " + File().string() +
+             ". Check that the file and its folder can be written; until then the settings of this window are lost "
+             "when it closes."}}}) {
     SCOPED_TRACE(row.button);
     WriteFile(File(), "[Parameters]\nLocalDir=/srv/loaded\nHost=loaded.example\nName=loader\nRemoteDir=www\n");
     MainDialog dialog(app_);
     dialog.show();
     EXPECT_EQ(Get<QLineEdit>(dialog, kHostEdit).text(), "loaded.example");
     std::filesystem::remove(File());
-    if (row.prepare) row.prepare();
+    std::optional<EnforcePermissionChecks> permissionChecks;
+    if (row.prepare) permissionChecks.emplace(), row.prepare();
     Type(dialog, {{kLocalDirEdit, missing},
                   {kHostEdit, "127.0.0.1:1"},
                   {kNameEdit, "typed user"},
                   {kPasswordEdit, "secret-typed"},
                   {kRemoteDirEdit, "typed/dir"}});
     Click(dialog, row.button);
-    EXPECT_EQ(ReadFile(File()), "[Parameters]\n" + row.file);
+    std::filesystem::permissions(directory_.Path(), std::filesystem::perms::owner_all);
+    EXPECT_EQ(std::filesystem::exists(File()) ? ReadFile(File()) : "",
+              row.file.empty() ? "" : "[Parameters]\n" + row.file);
     EXPECT_EQ(std::exchange(messages_, {}), row.messages);
   }
 }
