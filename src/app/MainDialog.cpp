@@ -146,6 +146,19 @@ void MainDialog::ShowStatusAndProcessInput(const std::string& status, const std:
 
 void MainDialog::ProcessInput() { ProcessPendingEvents(*this); }
 
+std::string MainDialog::TrustedCertificate(const std::string& site) {
+  return app_.ReadSettingString(kCertificatesSection, site);
+}
+
+bool MainDialog::TrustCertificate(const std::string& site, const std::string& fingerprint, const std::string& message) {
+  if (!MessageBox::AskYesNo(this, FromStd(app_.ApplicationName()),
+                            FromStd(message + "\n\nTrust this certificate for " + site + " from now on?")))
+    return false;
+  if (!app_.WriteSettingString(kCertificatesSection, site, fingerprint))
+    MessageBox::ShowWarning(this, FromStd(app_.ApplicationName()), FromStd(app_.WriteFailureMessage()));
+  return true;
+}
+
 void MainDialog::ShowMessage(const std::string& text) {
   MessageBox::ShowWarning(this, FromStd(app_.ApplicationName()), FromStd(text));
 }

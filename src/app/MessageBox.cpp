@@ -21,4 +21,15 @@ void MessageBox::ShowWarning(QWidget* parent, const QString& caption, const QStr
   box.exec();
 }
 
+bool MessageBox::AskYesNo(QWidget* parent, const QString& caption, const QString& text) {
+  if (CurrentAnswerer()) {
+    CurrentAnswerer()(caption, text);
+    return false;
+  }
+  QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(QMessageBox::No);
+  box.setTextFormat(Qt::PlainText);
+  return box.exec() == QMessageBox::Yes;
+}
+
 }  // namespace ostrel

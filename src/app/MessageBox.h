@@ -16,6 +16,9 @@ class MessageBox {
   using Answerer = std::function<void(const QString& caption, const QString& text)>;
 
   static void ShowWarning(QWidget* parent, const QString& caption, const QString& text);
+  // A question with Yes and No, No the default; true for Yes. An installed
+  // answerer gets it like a warning, and the answer is No.
+  static bool AskYesNo(QWidget* parent, const QString& caption, const QString& text);
 
   // While an answerer is installed no box is shown. An empty function
   // restores the real boxes.

@@ -15,6 +15,7 @@ struct OptionDefinition {
 
 constexpr OptionDefinition kOptions[] = {
     {"password-file", true, [](CommandLine& line, const std::string& value) { line.passwordFile = value; }},
+    {"trust-certificate", true, [](CommandLine& line, const std::string& value) { line.trustedCertificate = value; }},
     {"dry-run", false, [](CommandLine& line, const std::string&) { line.dryRun = true; }},
     {"quiet", false, [](CommandLine& line, const std::string&) { line.quiet = true; }},
     {"help", false, [](CommandLine& line, const std::string&) { line.action = CommandAction::ShowHelp; }},

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "publish/PublisherUserInterface.h"
@@ -23,6 +24,12 @@ class ConsoleUserInterface : public PublisherUserInterface {
 
   void ShowStatusAndProcessInput(const std::string& status, const std::string& total) override;
   void ShowMessage(const std::string& text) override;
+  std::string TrustedCertificate(const std::string& site) override {
+    return trustedCertificate ? trustedCertificate(site) : std::string();
+  }
+
+  // Where the fingerprint a site is trusted with comes from; never a prompt.
+  std::function<std::string(const std::string& site)> trustedCertificate;
 
  private:
   StatusLines statusLines_;

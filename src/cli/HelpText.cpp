@@ -49,6 +49,7 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
   }
   help += "\n";
   help += OptionLine("--password-file PATH", "read the password from the first line of PATH");
+  help += OptionLine("--trust-certificate SHA256:...", "trust this server certificate for this run");
   help += OptionLine("--dry-run", "log on and list; show what would be copied");
   help += OptionLine("--quiet", "no status lines (messages and the tally stay)");
   help += OptionLine("--help", "show this text");
@@ -61,6 +62,14 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
       "variable OSTREL_PASSWORD, else asked for on the terminal when standard input is\n"
       "one; otherwise it is empty. It is never accepted as an option, because the\n"
       "command line of a process can be read by every user of the machine.\n"
+      "\n"
+      "The FTP site is NAME or NAME:PORT (TLS where the server offers it, plain FTP\n"
+      "otherwise), ftpes://NAME[:PORT] (TLS required), ftps://NAME[:PORT] (implicit\n"
+      "TLS, port 990 unless given) or ftp://NAME[:PORT] (plain FTP only). The\n"
+      "server's certificate is checked against the system's trust store and the\n"
+      "name; one that fails stops the run before the password is sent and shows\n"
+      "its fingerprint. Trust it with --trust-certificate SHA256:..., or for good\n"
+      "in the settings file: section [Certificates], NAME:PORT=SHA256:...\n"
       "\n"
       "SIGINT (Ctrl-C) or SIGTERM stops the run after the file being copied; a second\n"
       "one stops the program at once, the upload in progress aborted (the page on the\n"

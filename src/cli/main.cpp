@@ -101,6 +101,10 @@ int Run(const std::vector<std::string>& arguments) {
   publisher.Password = std::move(*password);
 
   console.Attach(publisher);
+  const SettingsStore store(settingsFile);
+  console.trustedCertificate = [&](const std::string& site) {
+    return commandLine.trustedCertificate.value_or(store.ReadSettingString(kCertificatesSection, site));
+  };
   DirectStopRequestsTo(publisher.Running);
   const auto start = std::chrono::steady_clock::now();
   publisher.Running = 1;

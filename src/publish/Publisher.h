@@ -66,6 +66,8 @@ class Publisher : public RunSettings {
 
  private:
   bool RunGuarded(FtpSession& session);
+  // The site as certificates are trusted for it: "host:port".
+  std::string CertificateSite() const;
   // Between a lost connection and the next logon; false when the user stopped.
   bool PauseBeforeNewLogon(std::chrono::milliseconds pause);
   void LoadRemoteListing(FtpConnection& connection, const std::string& remotePath);

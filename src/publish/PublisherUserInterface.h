@@ -20,6 +20,16 @@ class PublisherUserInterface {
   // long wait calls it every 100 ms. Nothing to do where input cannot wait.
   virtual void ProcessInput() {}
 
+  // The fingerprint ("SHA256:...") the user trusts for the site ("host:port")
+  // beyond the system's trust store; empty when none.
+  virtual std::string TrustedCertificate(const std::string& /*site*/) { return {}; }
+  // Asks whether the certificate described by `message` is to be trusted for
+  // the site from now on, and keeps the answer; false where nobody can be asked.
+  virtual bool TrustCertificate(const std::string& /*site*/, const std::string& /*fingerprint*/,
+                                const std::string& /*message*/) {
+    return false;
+  }
+
   // Shows a message with one OK button and returns when it has been dismissed.
   virtual void ShowMessage(const std::string& text) = 0;
 };

@@ -10,6 +10,7 @@
 #include "publish/Publisher.h"
 #include "publish/ftp/FtpConnection.h"
 #include "publish/ftp/FtpError.h"
+#include "publish/ftp/FtpHostAddress.h"
 #include "publish/ftp/FtpSession.h"
 #include "resources/StringTable.h"
 
@@ -47,25 +48,37 @@ RunResult Publisher::RunPublishing() {
   missingRemoteDirectories_.clear();
   replaceWhole_ = true;
   bool remoteDirectoryEntered = true;
-  try {
-    FtpTimeouts timeouts = Timeouts;
-    // Every wait of the FTP layer takes input and ends at a stop request.
-    timeouts.stopRequested = [this] {
-      userInterface_.ProcessInput();
-      return Running == 0;
-    };
-    FtpSession session(applicationName_, timeouts);
-    session.SetFirstDataMode(Passive ? FtpDataMode::Passive : FtpDataMode::Active);
-    remoteDirectoryEntered = RunGuarded(session);
-  } catch (const FtpError& error) {
-    // The user who asked to stop needs no message about it.
-    if (error.Code() != FtpError::kStopped) ShowMessage(error.Message());
-  } catch (const std::bad_alloc&) {
-    ShowMessage("Out of memory: the run was stopped. Close other programs and try again.");
-  } catch (const std::exception& error) {
-    // Whatever else goes wrong ends the run like an FTP error does: the
-    // connection is closed on the way out and the dialog becomes usable again.
-    ShowMessage(error.what());
+  // A certificate the user decides to trust lets the run log on once more.
+  for (bool logOnAgain = true; logOnAgain;) {
+    logOnAgain = false;
+    try {
+      FtpTimeouts timeouts = Timeouts;
+      // Every wait of the FTP layer takes input and ends at a stop request.
+      timeouts.stopRequested = [this] {
+        userInterface_.ProcessInput();
+        return Running == 0;
+      };
+      FtpSession session(applicationName_, timeouts);
+      session.SetFirstDataMode(Passive ? FtpDataMode::Passive : FtpDataMode::Active);
+      session.SetTlsTrust({userInterface_.TrustedCertificate(CertificateSite())});
+      remoteDirectoryEntered = RunGuarded(session);
+    } catch (const FtpError& error) {
+      const std::string site = CertificateSite();
+      // A certificate that changed since it was trusted is only ever refused.
+      if (error.Code() == FtpError::kUntrustedCertificate && userInterface_.TrustedCertificate(site).empty() &&
+          userInterface_.TrustCertificate(site, error.CertificateFingerprint(), error.Message())) {
+        logOnAgain = true;
+        continue;
+      }
+      // The user who asked to stop needs no message about it.
+      if (error.Code() != FtpError::kStopped) ShowMessage(error.Message());
+    } catch (const std::bad_alloc&) {
+      ShowMessage("Out of memory: the run was stopped. Close other programs and try again.");
+    } catch (const std::exception& error) {
+      // Whatever else goes wrong ends the run like an FTP error does: the
+      // connection is closed on the way out and the dialog becomes usable again.
+      ShowMessage(error.what());
+    }
   }
   runConnection_ = nullptr;
   result_.bytesCopied = TotalCopied;
@@ -75,6 +88,11 @@ RunResult Publisher::RunPublishing() {
     result_.finished = true;
   }
   return result_;
+}
+
+std::string Publisher::CertificateSite() const {
+  const std::optional<FtpHostAddress> address = ParseFtpHost(Host);
+  return address ? DescribeHostAddress(*address) : Host;
 }
 
 // Steps from the logon to the end of the walk; false when the remote directory

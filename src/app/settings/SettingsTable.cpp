@@ -17,7 +17,7 @@ using Group = SettingGroup;
 constexpr std::array kSettings = {
     //               key                 group              member                          option               negated option          value   help
     SettingDefinition{"LocalDir",         Group::Connection, &RunSettings::LocalDir,         "local-dir",         {},                     "DIR",  "local directory to publish"},
-    SettingDefinition{"Host",             Group::Connection, &RunSettings::Host,             "host",              {},                     "HOST", "FTP site, as NAME or NAME:PORT"},
+    SettingDefinition{"Host",             Group::Connection, &RunSettings::Host,             "host",              {},                     "HOST", "FTP site: NAME[:PORT], or after ftpes://, ftps://, ftp://"},
     SettingDefinition{"Name",             Group::Connection, &RunSettings::Name,             "user",              {},                     "NAME", "user name for the logon"},
     SettingDefinition{"RemoteDir",        Group::Connection, &RunSettings::RemoteDir,        "remote-dir",        {},                     "DIR",  "remote directory that receives the tree"},
     SettingDefinition{"SkipSpecialDirs",  Group::Option,     &RunSettings::SkipSpecialDirs,  "skip-special-dirs", "no-skip-special-dirs", {},     "leave out directories whose name begins with _"},

@@ -13,6 +13,8 @@ namespace ostrel {
 class SettingsStore;
 
 inline constexpr const char* kSettingsSection = "Parameters";
+// Fingerprints of server certificates the user trusts: "host:port=SHA256:...".
+inline constexpr const char* kCertificatesSection = "Certificates";
 
 // When a setting is written: the connection values when a run starts and when
 // the program closes, the options when the options dialog is confirmed.

@@ -70,10 +70,12 @@ std::string_view ReplyValue(const FtpReply& reply) {
 
 }  // namespace
 
-FtpConnection::FtpConnection(std::unique_ptr<FtpControlChannel> channel, FtpHostAddress address, std::string user,
-                             std::string password, const FtpTimeouts& timeouts)
+FtpConnection::FtpConnection(std::unique_ptr<FtpControlChannel> channel, FtpHostAddress address,
+                             std::shared_ptr<FtpTlsClient> tls, std::string user, std::string password,
+                             const FtpTimeouts& timeouts)
     : channel_(std::move(channel)),
       address_(std::move(address)),
+      tls_(std::move(tls)),
       user_(std::move(user)),
       password_(std::move(password)),
       timeouts_(timeouts) {}
@@ -99,7 +101,7 @@ bool FtpConnection::Reconnect() {
   FtpServerFacts facts = channel_->Facts();
   facts.binaryTypeSet = false;  // a new session starts in ASCII
   try {
-    auto channel = std::make_unique<FtpControlChannel>(address_, timeouts_, facts.dataMode);
+    auto channel = std::make_unique<FtpControlChannel>(address_, timeouts_, facts.dataMode, tls_);
     channel->LogOn(user_, password_);
     facts.notice = "The connection to the server was lost; logged on again.";
     channel->Facts() = std::move(facts);

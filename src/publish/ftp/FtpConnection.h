@@ -15,6 +15,7 @@
 namespace ostrel {
 
 class FtpControlChannel;
+class FtpTlsClient;
 
 // One logged-on control connection. Every operation returns true or false and
 // throws nothing; LastError() tells why the last one failed. After a timeout,
@@ -72,8 +73,8 @@ class FtpConnection {
  private:
   friend class FtpSession;
   friend class FtpFind;
-  FtpConnection(std::unique_ptr<FtpControlChannel> channel, FtpHostAddress address, std::string user,
-                std::string password, const FtpTimeouts& timeouts);
+  FtpConnection(std::unique_ptr<FtpControlChannel> channel, FtpHostAddress address, std::shared_ptr<FtpTlsClient> tls,
+                std::string user, std::string password, const FtpTimeouts& timeouts);
   // Runs the operation; when it failed because the connection was lost, logs
   // on again and repeats it, as often as reconnections are left.
   bool WithReconnection(const std::function<bool()>& operation);
@@ -86,6 +87,7 @@ class FtpConnection {
 
   std::unique_ptr<FtpControlChannel> channel_;
   FtpHostAddress address_;
+  std::shared_ptr<FtpTlsClient> tls_;
   std::string user_;
   std::string password_;
   FtpTimeouts timeouts_;

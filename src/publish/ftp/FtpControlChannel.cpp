@@ -114,8 +114,9 @@ std::string DescribeWait(std::chrono::milliseconds wait) {
   return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
 }
 
-FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts, FtpDataMode dataMode)
-    : timeouts_(timeouts) {
+FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts, FtpDataMode dataMode,
+                                     std::shared_ptr<FtpTlsClient> tls)
+    : timeouts_(timeouts), tls_(std::move(tls)) {
   const std::string where = DescribeHostAddress(address);
   // The look-up and every address it gives share one connect timeout.
   const auto deadline = Clock::now() + timeouts_.connect;
@@ -158,6 +159,7 @@ FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTim
   }
   // Behind NAT the server can certainly not connect back: no time is spent on trying.
   facts_.dataMode = dataMode;
+  if (tls_ != nullptr && address.tls == FtpTlsMode::Implicit) StartTls(where);
 
   // "120 ready in a few minutes" may come before the real greeting, all
   // within one bound.
@@ -170,6 +172,34 @@ FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTim
     throw FtpError(FtpError::kTimeout, "The server did not greet within " + DescribeWait(timeouts_.reply) + ".");
   } while (greeting.Class() == 1);
   if (greeting.Class() != 2) throw FtpError(greeting.code, greeting.Text());
+
+  if (tls_ == nullptr || secure_) return;
+  FtpReply reply;
+  if (Command("AUTH", "TLS", 2, &reply)) {
+    StartTls(where);
+  } else if (IsBroken() || address.tls == FtpTlsMode::Required) {
+    throw FtpError(reply.code != 0 ? reply.code : lastError_.Code(),
+                   where + " does not offer TLS (" + lastError_.Message() +
+                       "); nothing was sent. Give the site as ftp://" + DescribeHostAddress(address) +
+                       " to publish without encryption.");
+  }
+}
+
+void FtpControlChannel::StartTls(const std::string& where) {
+  try {
+    secureSocket_ = tls_->Secure(socket_);
+    socket_ = secureSocket_;
+  } catch (const Poco::Exception& exception) {
+    throw FtpError(FtpError::kProtocolError, "TLS with " + where + " failed: " + exception.displayText());
+  }
+  tls_->CheckTrust(secureSocket_, where);
+  secure_ = true;
+  facts_.notice = "Logging on (TLS)...";
+}
+
+Poco::Net::StreamSocket FtpControlChannel::SecureDataConnection(const Poco::Net::StreamSocket& data) {
+  if (!IsSecure()) return data;
+  return tls_->Secure(data, secureSocket_.currentSession());
 }
 
 FtpControlChannel::~FtpControlChannel() { CloseSocket(); }
@@ -192,6 +222,7 @@ void FtpControlChannel::LogOn(const std::string& user, const std::string& passwo
   if (reply.code == 332)
     throw FtpError(reply.code, reply.Text() + "\nThe server asks for an account, which this program cannot give.");
   if (reply.Class() != 2) throw FtpError(reply.code, reply.Text());
+  if (IsSecure() && !(Command("PBSZ", "0", 2) && Command("PROT", "P", 2))) throw lastError_;
 }
 
 bool FtpControlChannel::EnsureUsable() {
@@ -251,7 +282,9 @@ bool FtpControlChannel::ReadLine(Clock::time_point deadline, std::chrono::millis
         Break(FtpError::kTimeout, "The server did not answer within " + DescribeWait(wait) + ".");
         return false;
       }
-      if (!socket_.poll(ToTimespan(std::min(remaining, kStopCheckInterval)), Poco::Net::Socket::SELECT_READ)) {
+      // TLS may hold a whole record already read from the socket.
+      if (socket_.available() <= 0 &&
+          !socket_.poll(ToTimespan(std::min(remaining, kStopCheckInterval)), Poco::Net::Socket::SELECT_READ)) {
         if (!ContinueWaiting()) return false;
         continue;
       }

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <Poco/Exception.h>
+#include <Poco/Net/SecureStreamSocket.h>
 #include <Poco/Net/SocketAddress.h>
 #include <Poco/Net/StreamSocket.h>
 #include <Poco/Timespan.h>
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +19,7 @@
 #include "publish/ftp/FtpHostAddress.h"
 #include "publish/ftp/FtpReply.h"
 #include "publish/ftp/FtpTimeouts.h"
+#include "publish/ftp/FtpTls.h"
 
 namespace ostrel {
 
@@ -45,12 +48,17 @@ class FtpControlChannel {
   // FtpError with the system's text or the server's refusal. Data
   // connections start in `dataMode`, or passive when we are certainly behind
   // NAT.
-  FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts, FtpDataMode dataMode);
+  // With `tls`, TLS is taken as the address asks: at once (implicit), or by
+  // AUTH TLS after the greeting, required or where offered; a certificate
+  // that cannot be trusted ends the connection before anything else is sent.
+  FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts, FtpDataMode dataMode,
+                    std::shared_ptr<FtpTlsClient> tls);
   ~FtpControlChannel();
   FtpControlChannel(const FtpControlChannel&) = delete;
   FtpControlChannel& operator=(const FtpControlChannel&) = delete;
 
-  // USER and PASS; throws FtpError with the server's refusal.
+  // USER and PASS, then, over TLS, PBSZ 0 and PROT P so that data connections
+  // are encrypted too; throws FtpError with the server's refusal.
   void LogOn(const std::string& user, const std::string& password);
 
   // False, with the error recorded, when the argument holds a CR, LF or NUL
@@ -60,6 +68,11 @@ class FtpControlChannel {
   bool Send(std::string_view verb, std::string_view argument = {});
   // Reads one whole reply within the reply timeout, or within `wait`.
   bool ReadReply(FtpReply& reply, std::optional<std::chrono::milliseconds> wait = std::nullopt);
+  // Over TLS: wraps a new data connection as a TLS client that resumes this
+  // connection's session; a plain connection's data connections stay plain.
+  bool IsSecure() const { return tls_ != nullptr && secure_; }
+  Poco::Net::StreamSocket SecureDataConnection(const Poco::Net::StreamSocket& data);
+
   // The server's address: data connections go to it and come only from it.
   const Poco::Net::SocketAddress& PeerAddress() const { return peer_; }
   // The control socket, for a wait that watches it beside a data socket.
@@ -96,7 +109,12 @@ class FtpControlChannel {
   void CloseSocket() noexcept;
 
   FtpTimeouts timeouts_;
+  void StartTls(const std::string& where);
+
   Poco::Net::StreamSocket socket_;
+  std::shared_ptr<FtpTlsClient> tls_;
+  Poco::Net::SecureStreamSocket secureSocket_;  // socket_ as TLS sees it, once secure
+  bool secure_ = false;
   Poco::Net::SocketAddress peer_;
   std::string inbound_;  // received bytes not yet taken as lines
   bool broken_ = false;

@@ -112,6 +112,14 @@ bool FtpDataTransfer::Start(std::string_view verb, std::string_view argument) {
     facts.dataMode = FtpDataMode::Passive;
     facts.notice = SwitchNotice(facts.dataMode);
   }
+  if (attempt == Attempt::Started && channel_.IsSecure()) {
+    try {
+      data_ = channel_.SecureDataConnection(data_);
+    } catch (const Poco::Exception& exception) {
+      FailWithFinalReply(FtpError::kProtocolError, "TLS on the data connection failed: " + exception.displayText());
+      return false;
+    }
+  }
   if (attempt == Attempt::OutOfStep)
     channel_.Break(FtpError::kTimeout, "The server did not open the data connection within " +
                                            DescribeWait(channel_.Timeouts().dataConnect) + ".");
@@ -297,7 +305,8 @@ bool FtpDataTransfer::ReceiveAll(std::string& received, std::size_t maximumSize)
         Abandon(FtpError::kTimeout, "The server did not finish sending within " + DescribeWait(timeouts.listing) + ".");
         return false;
       }
-      if (!data_.poll(ToTimespan(std::min(remaining, kStopCheckInterval)), Poco::Net::Socket::SELECT_READ)) {
+      if (data_.available() <= 0 &&
+          !data_.poll(ToTimespan(std::min(remaining, kStopCheckInterval)), Poco::Net::Socket::SELECT_READ)) {
         if (!channel_.ContinueWaiting()) return false;
         if (Clock::now() - lastData < timeouts.data) continue;
         FailWithFinalReply(FtpError::kTimeout, "The server sent no data for " + DescribeWait(timeouts.data) + ".");
@@ -321,7 +330,13 @@ bool FtpDataTransfer::ReceiveAll(std::string& received, std::size_t maximumSize)
 
 bool FtpDataTransfer::Finish(std::optional<std::int64_t> uploadedBytes) {
   try {
-    data_.shutdownSend();
+    // Over TLS the end is a close_notify: without it the server may take a
+    // cut file for a whole one, and with TLS 1.3 bytes still on their way
+    // would be lost if the socket closed before the final reply.
+    if (channel_.IsSecure())
+      data_.shutdown();
+    else
+      data_.shutdownSend();
   } catch (const Poco::Exception&) {
     // A receiving transfer's peer may have gone already; for a sending one
     // the server's final reply says whether it got every byte.

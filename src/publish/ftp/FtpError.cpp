@@ -8,4 +8,9 @@ FtpError::FtpError(int code, std::string message) : code_(code), message_(std::m
   if (message_.empty()) message_ = "No error message is available.";
 }
 
+FtpError::FtpError(int code, std::string message, std::string certificateFingerprint)
+    : FtpError(code, std::move(message)) {
+  certificateFingerprint_ = std::move(certificateFingerprint);
+}
+
 }  // namespace ostrel

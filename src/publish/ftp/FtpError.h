@@ -19,16 +19,21 @@ class FtpError : public std::exception {
   static constexpr int kUnsafeName = 5;
   static constexpr int kProtocolError = 6;
   static constexpr int kStopped = 7;  // the user asked to stop during a wait
+  static constexpr int kUntrustedCertificate = 8;
 
   FtpError(int code, std::string message);
+  // An error about a server certificate, with its fingerprint ("SHA256:...").
+  FtpError(int code, std::string message, std::string certificateFingerprint);
 
   int Code() const noexcept { return code_; }
   const std::string& Message() const noexcept { return message_; }
+  const std::string& CertificateFingerprint() const noexcept { return certificateFingerprint_; }
   const char* what() const noexcept override { return message_.c_str(); }
 
  private:
   int code_;
   std::string message_;
+  std::string certificateFingerprint_;
 };
 
 }  // namespace ostrel

@@ -3,6 +3,7 @@
 #include <Poco/Net/IPAddress.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace ostrel {
 
@@ -37,6 +38,15 @@ bool IsUsableHostName(std::string_view host) {
 
 std::optional<FtpHostAddress> ParseFtpHost(std::string_view text) {
   FtpHostAddress address;
+  constexpr std::pair<std::string_view, FtpTlsMode> kSchemes[] = {
+      {"ftp://", FtpTlsMode::Off}, {"ftpes://", FtpTlsMode::Required}, {"ftps://", FtpTlsMode::Implicit}};
+  for (const auto& [scheme, tls] : kSchemes) {
+    if (!text.starts_with(scheme)) continue;
+    text.remove_prefix(scheme.size());
+    address.tls = tls;
+    if (tls == FtpTlsMode::Implicit) address.port = 990;
+    break;
+  }
   if (text.starts_with('[')) {
     const auto close = text.find(']');
     if (close == std::string_view::npos) return std::nullopt;

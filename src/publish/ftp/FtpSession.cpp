@@ -16,10 +16,16 @@ std::unique_ptr<FtpConnection> FtpSession::Connect(const std::string& host, cons
   const auto address = ParseFtpHost(host);
   if (!address)
     throw FtpError(FtpError::kSystemError,
-                   "\"" + host + "\" is not a host name, \"name:port\" or \"[IPv6 address]:port\".");
-  auto channel = std::make_unique<FtpControlChannel>(*address, timeouts_, firstDataMode_);
+                   "\"" + host +
+                       "\" is not an FTP site: give a host name or address, with \":port\" if needed, optionally "
+                       "after ftp:// (plain FTP), ftpes:// (TLS required) or ftps:// (implicit TLS); no path or "
+                       "user name.");
+  std::shared_ptr<FtpTlsClient> tls;
+  if (address->tls != FtpTlsMode::Off) tls = std::make_shared<FtpTlsClient>(address->host, tlsTrust_);
+  auto channel = std::make_unique<FtpControlChannel>(*address, timeouts_, firstDataMode_, tls);
   channel->LogOn(user, password);
-  return std::unique_ptr<FtpConnection>(new FtpConnection(std::move(channel), *address, user, password, timeouts_));
+  return std::unique_ptr<FtpConnection>(
+      new FtpConnection(std::move(channel), *address, std::move(tls), user, password, timeouts_));
 }
 
 void FtpSession::Close() { closed_ = true; }

@@ -6,6 +6,7 @@
 #include "publish/ftp/FtpConnection.h"
 #include "publish/ftp/FtpDataMode.h"
 #include "publish/ftp/FtpTimeouts.h"
+#include "publish/ftp/FtpTls.h"
 
 namespace ostrel {
 
@@ -26,6 +27,8 @@ class FtpSession {
   // Data connections of new connections start in this mode: active unless
   // told otherwise.
   void SetFirstDataMode(FtpDataMode mode) { firstDataMode_ = mode; }
+  // What is trusted beyond the system's trust store.
+  void SetTlsTrust(FtpTlsTrust trust) { tlsTrust_ = std::move(trust); }
 
   // Ends the session; Connect throws afterwards. Connections already made
   // stay usable until they are closed.
@@ -35,6 +38,7 @@ class FtpSession {
   std::string agentName_;
   FtpTimeouts timeouts_;
   FtpDataMode firstDataMode_ = FtpDataMode::Active;
+  FtpTlsTrust tlsTrust_;
   bool closed_ = false;
 };
 

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <Poco/Net/Context.h>
+#include <Poco/Net/SecureStreamSocket.h>
+#include <Poco/Net/Session.h>
+#include <Poco/Net/StreamSocket.h>
+
+#include <string>
+
+namespace ostrel {
+
+// What a run knows of trust beyond the system's trust store: a fingerprint
+// ("SHA256:AB:CD:...") the user trusts for this site.
+struct FtpTlsTrust {
+  std::string trustedFingerprint;
+};
+
+// The TLS side of one session: a client context that loads the system's trust
+// store (OpenSSL's default paths; SSL_CERT_FILE and SSL_CERT_DIR honoured),
+// whose check of the server's certificate we make ourselves, so that a
+// certificate that does not verify is reported with its reason and
+// fingerprint, and a fingerprint the user trusts can stand in for the check.
+class FtpTlsClient {
+ public:
+  // `host` is what the user typed: a name, or an address, checked against the
+  // certificate.
+  FtpTlsClient(std::string host, FtpTlsTrust trust);
+  ~FtpTlsClient();
+  FtpTlsClient(const FtpTlsClient&) = delete;
+  FtpTlsClient& operator=(const FtpTlsClient&) = delete;
+
+  // Wraps a connected socket as a TLS client, with SNI for a name, resuming
+  // `session` when given (data connections resume the control connection's,
+  // as servers may demand). The handshake runs at once.
+  Poco::Net::SecureStreamSocket Secure(const Poco::Net::StreamSocket& socket,
+                                       Poco::Net::Session::Ptr session = nullptr);
+  // Throws FtpError (kUntrustedCertificate) naming the host, the reason and the
+  // certificate's fingerprint when the last handshake's certificate neither
+  // verified nor carries the trusted fingerprint.
+  void CheckTrust(const Poco::Net::SecureStreamSocket& socket, const std::string& where) const;
+
+ private:
+  std::string host_;
+  FtpTlsTrust trust_;
+  Poco::Net::Context::Ptr context_;
+};
+
+// "SHA256:" and the SHA-256 of the certificate's DER form, upper-case hex pairs joined by ":".
+std::string CertificateFingerprint(const Poco::Net::SecureStreamSocket& socket);
+
+}  // namespace ostrel
