@@ -60,11 +60,16 @@ TEST(FtpHostAddress, NamePortAndIpv6FormsAndNothingElse) {
                                                           {"127.0.0.1:65535", {"127.0.0.1", 65535}},
                                                           {"[::1]:2121", {"::1", 2121}},
                                                           {"[fe80::1]", {"fe80::1", 21}},
-                                                          {"2001:db8::7", {"2001:db8::7", 21}}};
+                                                          {"2001:db8::7", {"2001:db8::7", 21}},
+                                                          {"ftp://h", {"h", 21, FtpTlsMode::Off}},
+                                                          {"ftpes://[::1]:2121", {"::1", 2121, FtpTlsMode::Required}},
+                                                          {"ftps://h", {"h", 990, FtpTlsMode::Implicit}},
+                                                          {"ftps://h:21", {"h", 21, FtpTlsMode::Implicit}}};
   for (const auto& [text, address] : valid) EXPECT_EQ(ParseFtpHost(text), address) << text;
   for (const char* text :
-       {"", ":21", "host:", "host:0", "host:65536", "host:21x", "host:-1", "[::1", "[::1]x", "[::1]:", "[]:21",
-        "[example.com]:21", "my host", "user@host", "ftp://host", "host:21:22", "[::1 ]", "[::g]"})
+       {"",       ":21",    "host:",    "host:0",           "host:65536",  "host:21x",  "host:-1",    "[::1",
+        "[::1]x", "[::1]:", "[]:21",    "[example.com]:21", "my host",     "user@host", "ftp://host", "host:21:22",
+        "[::1 ]", "[::g]",  "sftp://h", "ftp://u@h",        "ftp://h/www", "ftps://"})
     EXPECT_EQ(ParseFtpHost(text), std::nullopt) << text;
   EXPECT_EQ(DescribeHostAddress({"::1", 2121}), "[::1]:2121");
   EXPECT_EQ(DescribeHostAddress({"example.com", 21}), "example.com:21");
