@@ -9,7 +9,7 @@ packages=(
   libpoco-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   tzdata
-  python3 python3-pyftpdlib vsftpd
+  python3 python3-pyftpdlib python3-openssl vsftpd openssl
   curl lftp ncftp
   xvfb x11-utils xauth x11-apps xdotool
 )

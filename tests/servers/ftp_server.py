@@ -2,9 +2,10 @@
 # faults, so that tests see how the client copes with a refusing, dropping, slow or silent server.
 import argparse, logging, posixpath, socket, time
 
+from OpenSSL import SSL
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
-from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 parser = argparse.ArgumentParser()
@@ -28,7 +29,12 @@ parser.add_argument("--hostile", choices=("greeting", "endless-listing", "trickl
                     help="a 120 greeting forever, a listing without end or a byte at a time, a FEAT of 1.2 MB")
 parser.add_argument("--intruder", action="store_true",
                     help="race the server to every active data port from 127.0.0.2, offering a forged listing")
+parser.add_argument("--tls-cert", help="FILE of the certificate (and key, without --tls-key): offer AUTH TLS")
+parser.add_argument("--tls-key", help="FILE of the certificate's key")
+parser.add_argument("--tls-required", action="store_true", help="no logon and no data connection without TLS")
+parser.add_argument("--tls-version", help="1.2 or 1.3: the only TLS version spoken; otherwise any")
 options = parser.parse_args()
+BaseDTP, BaseFTP = (TLS_DTPHandler, TLS_FTPHandler) if options.tls_cert else (DTPHandler, FTPHandler)
 command_log = open(options.command_log, "ab", buffering=0)
 answers = dict(entry.split("=", 1) for entry in options.answer)
 delays = {command: float(seconds) for command, seconds in (entry.rsplit(":", 1) for entry in options.delay_reply)}
@@ -41,10 +47,14 @@ class LimitedFS(AbstractedFS):
         return names[: options.list_limit] if options.list_limit else names
 
 
-class FaultyDTPHandler(DTPHandler):
+class FaultyDTPHandler(BaseDTP):
+    # pyftpdlib takes bytes before the transfer command for a hang-up, but they may be a TLS handshake.
+    def readable(self):
+        return getattr(self, "_ssl_accepting", False) or super().readable()
+
     # pyftpdlib aliases handle_read_event to handle_read: override the event to see every chunk.
     def handle_read_event(self):
-        DTPHandler.handle_read(self)
+        super().handle_read_event()
         received = -1 if self._closed else self.tot_bytes_received
         if options.cut_data_during_stor is not None and received >= options.cut_data_during_stor:
             self._resp = ("426 Data connection cut by the test server; transfer aborted.", logging.info)
@@ -61,7 +71,7 @@ class FaultyDTPHandler(DTPHandler):
         if reply and self.receive and options.late_final_reply and not self._closed:
             self._resp = None
             self.cmd_channel.ioloop.call_later(options.late_final_reply, self.cmd_channel.respond, reply[0])
-        DTPHandler.close(self)
+        super().close()
 
 
 class EndlessListing:
@@ -72,8 +82,11 @@ class EndlessListing:
         return b"type=file;size=1;modify=20200101000000; x\r\n" * 1000
 
 
-class TestHandler(FTPHandler):
+class TestHandler(BaseFTP):
     dtp_handler = FaultyDTPHandler
+    certfile, keyfile = options.tls_cert, options.tls_key
+    tls_control_required = tls_data_required = options.tls_required
+    ssl_options = {"1.2": SSL.OP_NO_TLSv1_3, "1.3": SSL.OP_NO_TLSv1_2}.get(options.tls_version, 0)
     abstracted_fs = LimitedFS
     auth_failed_timeout = 0
     masquerade_address = options.masquerade
@@ -146,7 +159,7 @@ class TestHandler(FTPHandler):
 
 
 if options.local_times:
-    TestHandler.proto_cmds = {name: value for name, value in FTPHandler.proto_cmds.items()
+    TestHandler.proto_cmds = {name: value for name, value in TestHandler.proto_cmds.items()
                               if name not in ("MLSD", "MLST")}
 TestHandler.authorizer = DummyAuthorizer()
 TestHandler.authorizer.add_user(options.user, options.password, options.root, perm="elradfmwMT")

@@ -86,6 +86,16 @@ void TestServer::Stop() noexcept {
   processId_ = -1;
 }
 
+TestCertificates::TestCertificates() {
+  const auto command = "cd " + directory_.Path().string() + " && " OSTREL_TEST_SERVERS_DIR "/make_certificates.sh";
+  if (system(command.c_str()) != 0) throw std::runtime_error("cannot make the test certificates: " + command);
+}
+
+std::filesystem::path TestCertificates::File(CertificateKind kind) const {
+  static const char* const names[] = {"trusted", "selfsigned", "wrongname", "expired"};
+  return directory_.Path() / (std::string(names[static_cast<int>(kind)]) + ".pem");
+}
+
 FtpTestServer::FtpTestServer(FtpTestServerOptions options) : TestServer(options.user, options.password) {
   Start([&] {
     std::vector<std::string> arguments = {
@@ -96,6 +106,10 @@ FtpTestServer::FtpTestServer(FtpTestServerOptions options) : TestServer(options.
         "--password",       password_,
         "--command-log",    options.logging ? (directory_.Path() / "log").string() : "/dev/null"};
     arguments.insert(arguments.end(), options.faults.begin(), options.faults.end());
+    if (options.tls)
+      arguments.insert(arguments.end(), {"--tls-cert", TestCertificates::Get().File(*options.tls).string(),
+                                         "--tls-version", options.tlsVersion});
+    if (options.tlsRequired) arguments.push_back("--tls-required");
     return arguments;
   });
 }

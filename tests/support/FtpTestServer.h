@@ -40,11 +40,31 @@ class TestServer {
   pid_t processId_ = -1;
 };
 
+// Server certificates as tests/servers/make_certificates.sh describes them, made once per test process.
+enum class CertificateKind { Trusted, SelfSigned, WrongName, Expired };
+class TestCertificates {
+  TestCertificates();
+  TempDirectory directory_;
+
+ public:
+  static const TestCertificates& Get() {
+    static const TestCertificates certificates;
+    return certificates;
+  }
+  std::filesystem::path AuthorityFile() const { return directory_.Path() / "ca.pem"; }  // for SSL_CERT_FILE
+  std::filesystem::path File(CertificateKind kind) const;                               // the key, then the certificate
+  std::string Fingerprint(CertificateKind kind) const { return ReadFile(File(kind).replace_extension("sha256")); }
+};
+
 struct FtpTestServerOptions {
   std::string user = "tester", password = "secret";
   // Arguments of tests/servers/ftp_server.py that make it misbehave, e.g. {"--fail-stor", "a.htm:550"}.
   std::vector<std::string> faults;
   bool logging = true;  // false sends the command log nowhere, for benchmarks
+  // AUTH TLS with this certificate; required refuses logons before AUTH and data connections before PROT P.
+  std::optional<CertificateKind> tls;
+  bool tlsRequired = false;
+  std::string tlsVersion;  // "1.2" or "1.3" is the only one spoken; empty: any
 };
 
 // pyftpdlib: MLSD with exact seconds, a command log and injected faults.
@@ -63,6 +83,12 @@ class VsftpdTestServer : public TestServer {
   static std::optional<std::string> WhyUnavailable();
   // Settings beside the tests' own, e.g. {"pasv_enable=NO"}.
   explicit VsftpdTestServer(const std::vector<std::string>& settings = {});
+  // settings after those that offer AUTH TLS, unforced; add e.g. "force_anon_data_ssl=YES", "implicit_ssl=YES".
+  static std::vector<std::string> TlsSettings(CertificateKind kind, std::vector<std::string> settings = {}) {
+    settings.insert(settings.begin(), {"ssl_enable=YES", "allow_anon_ssl=YES",
+                                       "rsa_cert_file=" + TestCertificates::Get().File(kind).string()});
+    return settings;
+  }
   std::string WritablePath() const override { return "/pub/"; }
   void HandOver(const std::filesystem::path& path) const override;
 };
