@@ -51,8 +51,8 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
   help += OptionLine("--password-file PATH", "read the password from the first line of PATH");
   help += OptionLine("-n, --dry-run", "log on and list; show what would be copied");
   help += OptionLine("-q, --quiet", "no status lines (messages and the tally stay)");
-  help += OptionLine("--progress, --no-progress", "a live progress line below the status lines, or none;");
-  help += std::string(kDescriptionColumn, ' ') + "by default there is one when standard output is a\n";
+  help += OptionLine("--progress, --no-progress", "a live progress line below the status lines, or");
+  help += std::string(kDescriptionColumn, ' ') + "none; by default one when standard output is a\n";
   help += std::string(kDescriptionColumn, ' ') + "terminal and --quiet is not given\n";
   help += OptionLine("-h, --help", "show this text");
   help += OptionLine("-V, --version", "show the version");
