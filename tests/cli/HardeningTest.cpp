@@ -41,8 +41,7 @@ TEST(HardeningTest, ConsoleKeepsOnlyTheMessagesOwnLineBreaks) {
             "p: Cannot copy file x\\ty\np: 550 no\\rfake\np: 550 \\x1b[1mend\n");
 }
 
-// The progress line is erased before every line printed above it; a name in it is escaped and, when
-// too long, loses its beginning (never half a character) so that the line cannot wrap.
+// Erased before every other line; a name in it escaped and cut from the left, never mid-character.
 TEST(HardeningTest, ProgressLineStaysBelowEveryOtherLine) {
   ConsoleUserInterface console(StatusLines::Show, "p: ");
   const std::string erase = "\r\x1b[K", longName = std::string(90, 'x') + "\xd0\xb6";
