@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
 namespace ostrel {
 namespace {
@@ -18,12 +19,18 @@ constexpr OptionDefinition kOptions[] = {
     {"trust-certificate", true, [](CommandLine& line, const std::string& value) { line.trustedCertificate = value; }},
     {"dry-run", false, [](CommandLine& line, const std::string&) { line.dryRun = true; }},
     {"quiet", false, [](CommandLine& line, const std::string&) { line.quiet = true; }},
+    {"progress", false, [](CommandLine& line, const std::string&) { line.progress = true; }},
+    {"no-progress", false, [](CommandLine& line, const std::string&) { line.progress = false; }},
     {"help", false, [](CommandLine& line, const std::string&) { line.action = CommandAction::ShowHelp; }},
     {"version", false,
      [](CommandLine& line, const std::string&) {
        if (line.action != CommandAction::ShowHelp) line.action = CommandAction::ShowVersion;
      }},
 };
+
+// The short forms, each standing for its long option.
+constexpr std::pair<std::string_view, std::string_view> kShortOptions[] = {
+    {"-n", "--dry-run"}, {"-q", "--quiet"}, {"-h", "--help"}, {"-V", "--version"}};
 
 const OptionDefinition* FindOption(std::string_view name) {
   for (const OptionDefinition& option : kOptions)
@@ -38,10 +45,12 @@ CommandLineParse Refuse(std::string reason) { return {CommandLine{}, std::move(r
 CommandLineParse ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine commandLine;
   for (std::size_t index = 0; index < arguments.size(); ++index) {
-    const std::string& argument = arguments[index];
+    std::string argument = arguments[index];
+    for (const auto& [shortName, longName] : kShortOptions)
+      if (argument == shortName) argument = longName;
     if (argument.rfind("--", 0) != 0 || argument.size() == 2) {
       if (!argument.empty() && argument.front() == '-')
-        return Refuse("unknown option " + argument + "; every option has a long name such as --help");
+        return Refuse("unknown option " + argument + "; the short ones are -n, -q, -h and -V, one per argument");
       return Refuse("unexpected argument \"" + argument + "\"; settings are given by options such as --local-dir DIR");
     }
 

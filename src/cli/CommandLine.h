@@ -19,6 +19,8 @@ struct CommandLine {
   std::optional<std::string> trustedCertificate;
   bool dryRun = false;
   bool quiet = false;
+  // The live progress line: unset follows whether standard output is a terminal.
+  std::optional<bool> progress;
 
   bool operator==(const CommandLine&) const = default;
 };
@@ -30,8 +32,9 @@ struct CommandLineParse {
   std::string error;
 };
 
-// Reads the arguments after the program name. Only long options exist; each
-// value is given as "--option=value" or as "--option value". A later option
+// Reads the arguments after the program name. Each value is given as
+// "--option=value" or as "--option value"; the few options that take no value
+// and are typed often also have a short form such as -n, one per argument. A later option
 // wins over an earlier one. --help and --version win over everything else,
 // but not over an argument that is not acceptable.
 CommandLineParse ParseCommandLine(const std::vector<std::string>& arguments);

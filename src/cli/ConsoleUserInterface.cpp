@@ -1,6 +1,11 @@
 #include "cli/ConsoleUserInterface.h"
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <string_view>
 #include <utility>
 
@@ -9,24 +14,96 @@
 #include "publish/Publisher.h"
 
 namespace ostrel {
+namespace {
+
+// Redrawn at most this often between status lines: alive, yet cheap on a slow terminal.
+constexpr std::chrono::milliseconds kRedrawInterval(250);
+// Goes to the start of the line and erases it.
+constexpr const char* kEraseLine = "\r\033[K";
+
+// The status lines that begin one file each, and whether that file is
+// settled as soon as its line is shown (an upload runs on until the next one).
+constexpr std::array<std::pair<std::string_view, bool>, 3> kFileStatuses{
+    {{"Copying: ", false}, {"Skipping: ", true}, {"Would copy: ", true}}};
+
+// The run's total as the engine words it: bytes, or whole KiB with a "K".
+std::int64_t ParseTotal(const std::string& total) {
+  char* end = nullptr;
+  const long long value = std::strtoll(total.c_str(), &end, 10);
+  return static_cast<std::int64_t>(value) * (end != nullptr && *end == 'K' ? 1024 : 1);
+}
+
+std::string FormatBytes(double bytes) {
+  constexpr std::array<const char*, 4> kUnits{"KiB", "MiB", "GiB", "TiB"};
+  char text[32];
+  if (bytes < 1024) {
+    std::snprintf(text, sizeof text, "%.0f B", bytes);
+    return text;
+  }
+  std::size_t unit = 0;
+  for (bytes /= 1024; bytes >= 1024 && unit + 1 < kUnits.size(); bytes /= 1024) ++unit;
+  std::snprintf(text, sizeof text, "%.1f %s", bytes, kUnits[unit]);
+  return text;
+}
+
+std::size_t TerminalColumns() {
+  winsize size{};
+  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+}
+
+// Characters as the terminal counts them: UTF-8 continuation bytes take no column.
+std::size_t Columns(std::string_view text) {
+  std::size_t columns = 0;
+  for (const char byte : text)
+    if ((static_cast<unsigned char>(byte) & 0xC0) != 0x80) ++columns;
+  return columns;
+}
+
+}  // namespace
+
 ConsoleUserInterface::ConsoleUserInterface(StatusLines statusLines, std::string messagePrefix)
     : statusLines_(statusLines), messagePrefix_(std::move(messagePrefix)) {}
 
-void ConsoleUserInterface::ShowStatusAndProcessInput(const std::string& status, const std::string&) {
+void ConsoleUserInterface::ShowProgress(std::int64_t filesToConsider, std::string localDir) {
+  progress_.emplace();
+  progress_->files = filesToConsider;
+  progress_->localDir = std::move(localDir);
+  progress_->start = std::chrono::steady_clock::now();
+}
+
+void ConsoleUserInterface::EndProgress() {
+  ClearProgress();
+  progress_.reset();
+  std::fflush(stdout);
+}
+
+void ConsoleUserInterface::ShowStatusAndProcessInput(const std::string& status, const std::string& total) {
   // A signal that came before the run set Running is caught up with here.
   if (StopRequested() && publisher_ != nullptr) publisher_->Running = 0;
+  if (progress_) CountStatus(status, total);
 
   // An empty status line only clears the dialog's line; there is nothing to print.
-  if (statusLines_ == StatusLines::Hide || status.empty()) return;
-  // A status line has no line breaks of its own; one in a local name must
-  // not start a line that looks like ours.
-  std::fputs(EscapeControlCharacters(status).c_str(), stdout);
-  std::fputc('\n', stdout);
+  if (statusLines_ == StatusLines::Show && !status.empty()) {
+    ClearProgress();
+    // A status line has no line breaks of its own; one in a local name must
+    // not start a line that looks like ours.
+    std::fputs(EscapeControlCharacters(status).c_str(), stdout);
+    std::fputc('\n', stdout);
+  }
+  if (progress_) DrawProgress();
   // Whoever reads the output (a log, a pipe, a test) sees each line as it happens.
   std::fflush(stdout);
 }
 
+void ConsoleUserInterface::ProcessInput() {
+  if (!progress_ || std::chrono::steady_clock::now() - progress_->drawn < kRedrawInterval) return;
+  DrawProgress();
+  std::fflush(stdout);
+}
+
 void ConsoleUserInterface::ShowMessage(const std::string& text) {
+  ClearProgress();
   std::fflush(stdout);
   // A message puts its parts (the path, then the server's reply, itself
   // perhaps of several lines) on lines of their own; only those breaks are
@@ -39,6 +116,69 @@ void ConsoleUserInterface::ShowMessage(const std::string& text) {
     rest.remove_prefix(end + 1);
   }
   std::fflush(stderr);
+  if (progress_) {
+    DrawProgress();
+    std::fflush(stdout);
+  }
+}
+
+void ConsoleUserInterface::CountStatus(const std::string& status, const std::string& total) {
+  Progress& progress = *progress_;
+  progress.bytes = ParseTotal(total);
+  // Whatever is shown next, the upload before it has ended.
+  if (progress.fileInProgress) ++progress.filesDone;
+  progress.fileInProgress = false;
+  progress.currentFile.clear();
+  for (const auto& [prefix, settled] : kFileStatuses) {
+    if (!status.starts_with(prefix)) continue;
+    std::string_view path = std::string_view(status).substr(prefix.size());
+    if (path.starts_with(progress.localDir)) path.remove_prefix(progress.localDir.size());
+    while (path.starts_with('/')) path.remove_prefix(1);
+    progress.currentFile = EscapeControlCharacters(path);
+    if (settled)
+      ++progress.filesDone;
+    else
+      progress.fileInProgress = true;
+  }
+}
+
+void ConsoleUserInterface::ClearProgress() {
+  if (!progress_ || !progress_->onScreen) return;
+  std::fputs(kEraseLine, stdout);
+  progress_->onScreen = false;
+}
+
+void ConsoleUserInterface::DrawProgress() {
+  Progress& progress = *progress_;
+  const auto now = std::chrono::steady_clock::now();
+  const double seconds = std::chrono::duration<double>(now - progress.start).count();
+  char head[160];
+  std::snprintf(head, sizeof head, "%lld of %lld files, %s, %s/s", static_cast<long long>(progress.filesDone),
+                static_cast<long long>(progress.files), FormatBytes(static_cast<double>(progress.bytes)).c_str(),
+                FormatBytes(seconds > 0.1 ? static_cast<double>(progress.bytes) / seconds : 0).c_str());
+  std::string line = head;
+  // The line must never wrap, or erasing it would leave its first part
+  // behind; a long name loses its beginning, the file's own name stays.
+  const std::size_t room = TerminalColumns() - 1;
+  if (!progress.currentFile.empty()) {
+    std::string_view name = progress.currentFile;
+    if (Columns(line) + 2 + Columns(name) > room) {
+      const std::size_t keep = room > Columns(line) + 5 ? room - Columns(line) - 5 : 0;
+      while (!name.empty() && Columns(name) > keep) {
+        name.remove_prefix(1);
+        while (!name.empty() && (static_cast<unsigned char>(name.front()) & 0xC0) == 0x80) name.remove_prefix(1);
+      }
+      line += name.empty() ? "" : ": ..." + std::string(name);
+    } else {
+      line += ": " + std::string(name);
+    }
+  }
+  // Only on a very narrow terminal; what is cut then is the plain ASCII head.
+  if (Columns(line) > room) line.resize(room);
+  std::fputs(kEraseLine, stdout);
+  std::fputs(line.c_str(), stdout);
+  progress.onScreen = true;
+  progress.drawn = now;
 }
 
 }  // namespace ostrel

@@ -50,10 +50,13 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
   help += "\n";
   help += OptionLine("--password-file PATH", "read the password from the first line of PATH");
   help += OptionLine("--trust-certificate SHA256:...", "trust this server certificate for this run");
-  help += OptionLine("--dry-run", "log on and list; show what would be copied");
-  help += OptionLine("--quiet", "no status lines (messages and the tally stay)");
-  help += OptionLine("--help", "show this text");
-  help += OptionLine("--version", "show the version");
+  help += OptionLine("-n, --dry-run", "log on and list; show what would be copied");
+  help += OptionLine("-q, --quiet", "no status lines (messages and the tally stay)");
+  help += OptionLine("--progress, --no-progress", "a live progress line below the status lines, or");
+  help += std::string(kDescriptionColumn, ' ') + "none; by default one when standard output is a\n";
+  help += std::string(kDescriptionColumn, ' ') + "terminal and --quiet is not given\n";
+  help += OptionLine("-h, --help", "show this text");
+  help += OptionLine("-V, --version", "show the version");
   help +=
       "\n"
       "Values are given as --option VALUE or --option=VALUE.\n"

@@ -19,6 +19,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ConsoleUserInterface.h"
 #include "cli/HelpText.h"
+#include "cli/LocalFileCount.h"
 #include "cli/PasswordSource.h"
 #include "cli/RunSummary.h"
 #include "cli/StopSignals.h"
@@ -105,11 +106,15 @@ int Run(const std::vector<std::string>& arguments) {
   console.trustedCertificate = [&](const std::string& site) {
     return commandLine.trustedCertificate.value_or(store.ReadSettingString(kCertificatesSection, site));
   };
+  // Output for a log or a pipe stays line by line, without cursor movements.
+  if (commandLine.progress.value_or(!commandLine.quiet && ::isatty(STDOUT_FILENO)))
+    console.ShowProgress(CountFilesToConsider(publisher), publisher.LocalDir);
   DirectStopRequestsTo(publisher.Running);
   const auto start = std::chrono::steady_clock::now();
   publisher.Running = 1;
   const RunResult result = publisher.RunPublishing();
   publisher.Running = 0;
+  console.EndProgress();
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
 
   std::printf("%s\n", FormatRunSummary(result, elapsed, publisher.Mode).c_str());

@@ -41,6 +41,28 @@ TEST(HardeningTest, ConsoleKeepsOnlyTheMessagesOwnLineBreaks) {
             "p: Cannot copy file x\\ty\np: 550 no\\rfake\np: 550 \\x1b[1mend\n");
 }
 
+// Erased before every other line; a name in it escaped and cut from the left, never mid-character.
+TEST(HardeningTest, ProgressLineStaysBelowEveryOtherLine) {
+  ConsoleUserInterface console(StatusLines::Show, "p: ");
+  const std::string erase = "\r\x1b[K", longName = std::string(90, 'x') + "\xd0\xb6";
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  console.ShowProgress(3, "/l");
+  console.ShowStatusAndProcessInput("Copying: /l/d/a\x1b[2J", "0");
+  console.ShowStatusAndProcessInput("Skipping: /l/b", "2K");
+  console.ShowMessage("m");
+  console.ShowStatusAndProcessInput("Copying: /l/" + longName, "2K");
+  console.ShowStatusAndProcessInput("Finished.", "3K");
+  console.EndProgress();
+  const std::string second = erase + "2 of 3 files, 2.0 KiB, 0 B/s: b";
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Copying: /l/d/a\\x1b[2J\n" + erase + "0 of 3 files, 0 B, 0 B/s: d/a\\x1b[2J" + erase + "Skipping: /l/b\n" +
+                second + erase + second + erase + "Copying: /l/" + longName + "\n" + erase +
+                "2 of 3 files, 2.0 KiB, 0 B/s: ..." + longName.substr(45) + erase + "Finished.\n" + erase +
+                "3 of 3 files, 3.0 KiB, 0 B/s" + erase);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "p: m\n");
+}
+
 Lines Environment(const fs::path& settings) {
   Lines environment = {"OSTREL_SETTINGS_FILE=" + settings.string(),
                        "OSTREL_PASSWORD=" + test::FtpTestServerOptions().password};

@@ -33,7 +33,8 @@ std::string Parsed(const Lines& arguments) {
   return s.LocalDir + "|" + s.Host + "|" + s.Name + "|" + s.RemoteDir + n(s.SkipSpecialDirs) + s.XCodeExtenstions +
          n(s.Xcode) + std::to_string(s.NoQMarks) + n(s.UpdateOnly) + std::to_string(s.Recurse) + " " +
          line.passwordFile.value_or("") + (line.dryRun ? " dry-run" : "") + (line.quiet ? " quiet " : " ") +
-         std::array{"publish", "help", "version"}[static_cast<std::size_t>(line.action)];
+         std::array{"publish", "help", "version"}[static_cast<std::size_t>(line.action)] +
+         (line.progress ? (*line.progress ? " progress" : " no-progress") : "");
 }
 
 TEST(CommandLineTest, EachArgumentListGivesItsParseOrNamesTheOffendingOption) {
@@ -48,7 +49,10 @@ TEST(CommandLineTest, EachArgumentListGivesItsParseOrNamesTheOffendingOption) {
       {{"--recurse", "--no-recurse", "--host=a", "--host", "b"}, "-|b|-|-|7|-|7|7|7|0  publish"},
       {{"--dry-run", "--quiet", "--password-file", "/run/pw"}, "-|-|-|-|7|-|7|7|7|7 /run/pw dry-run quiet publish"},
       {{"--dry-run", "--help", "--version"}, "-|-|-|-|7|-|7|7|7|7  dry-run help"},
+      {{"-n", "-q", "-V", "--no-progress", "--progress"}, "-|-|-|-|7|-|7|7|7|7  dry-run quiet version progress"},
+      {{"-h", "-V", "--progress", "--no-progress"}, "-|-|-|-|7|-|7|7|7|7  help no-progress"},
       {{"--help", "--bogus"}, "error: unknown option --bogus"},
+      {{"-nq"}, "error: unknown option -nq"},
       {{"--local-dir", "--dry-run"}, "error: option --local-dir needs a value"},
       {{"--recurse=0"}, "error: option --recurse takes no value"},
       {{"--host=h", "--password=hunter2"}, "error: --password is refused: a password on the command line can be"},
@@ -130,9 +134,11 @@ TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
       {{"--password-file", Path("absent")}, {}, {}, 2, "", "ostrel-publish: cannot read the password file"},
       {{"--password", "hunter2"}, {}, {}, 2, "", "ostrel-publish: --password is refused"},
       {{"--version"}, {}, {}, 0, "ostrel-publish 1.0.0.1\n", ""},
+      {{"--progress"}, {password}, {}, 0, "\x1b[KFinished.\n\r\x1b[K3 of 3 files, 39 B, ", ""},
   };
   // Every run that got going ends with the tally line.
-  const std::regex tally("([\\s\\S]*\n)?[0-9]+ (copied|would copy), [0-9]+ skipped, \\d+ failed, \\d+ bytes in .*\n");
+  const std::regex tally(
+      "([\\s\\S]*(\n|\r\x1b\\[K))?[0-9]+ (copied|would copy), [0-9]+ skipped, \\d+ failed, \\d+ bytes in .*\n");
   for (const auto& testCase : cases) {
     test::FtpTestServer server({.password = kPassword, .faults = testCase.faults});
     ChildProcess child = Start(server.Host(), testCase.options, testCase.environment);

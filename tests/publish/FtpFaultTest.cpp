@@ -102,7 +102,7 @@ TEST_F(FtpFaultTest, LateReplyIsNeverTakenForTheAnswerToTheNextCommand) {
   // Each try timed out and was repeated on a new logon, three times at most.
   std::vector<std::string> expected = {"CWD /missing/"};
   for (int logon = 0; logon < FtpConnection::kMaximumReconnections; ++logon)
-    expected.insert(expected.end(), {"USER tester", "PASS ******", "CWD /missing/"});
+    expected.insert(expected.end(), {"AUTH TLS", "USER tester", "PASS ******", "CWD /missing/"});
   EXPECT_EQ(CommandsAfterLogon(), expected);
 }
 

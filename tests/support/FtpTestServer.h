@@ -62,9 +62,9 @@ struct FtpTestServerOptions {
   std::vector<std::string> faults;
   bool logging = true;  // false sends the command log nowhere, for benchmarks
   // AUTH TLS with this certificate; required refuses logons before AUTH and data connections before PROT P.
-  std::optional<CertificateKind> tls;
+  std::optional<CertificateKind> tls = std::nullopt;
   bool tlsRequired = false;
-  std::string tlsVersion;  // "1.2" or "1.3" is the only one spoken; empty: any
+  std::string tlsVersion = {};  // "1.2" or "1.3" is the only one spoken; empty: any
 };
 
 // pyftpdlib: MLSD with exact seconds, a command log and injected faults.

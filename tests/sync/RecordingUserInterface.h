@@ -19,6 +19,9 @@ class RecordingUserInterface : public PublisherUserInterface {
     if (onStatus) onStatus(static_cast<int>(totals.size()), status);
   }
   void ShowMessage(const std::string& text) override { lines.push_back("box: " + text); }
+  std::string TrustedCertificate(const std::string&) override { return trustedCertificate; }
+
+  std::string trustedCertificate;
 
   std::vector<std::string> lines, totals;
   // Called inside the pump with the 1-based number of the status line.

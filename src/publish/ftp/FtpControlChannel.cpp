@@ -197,9 +197,8 @@ void FtpControlChannel::StartTls(const std::string& where) {
   facts_.notice = "Logging on (TLS)...";
 }
 
-Poco::Net::StreamSocket FtpControlChannel::SecureDataConnection(const Poco::Net::StreamSocket& data) {
-  if (!IsSecure()) return data;
-  return tls_->Secure(data, secureSocket_.currentSession());
+Poco::Net::SecureStreamSocket FtpControlChannel::SecureDataConnection(const Poco::Net::StreamSocket& data) {
+  return tls_->Secure(data, latestSession_ ? latestSession_ : secureSocket_.currentSession());
 }
 
 FtpControlChannel::~FtpControlChannel() { CloseSocket(); }
@@ -351,7 +350,12 @@ void FtpControlChannel::RecordFailure(int code, std::string message) {
   lastError_ = FtpError(code, std::move(message));
 }
 
-void FtpControlChannel::RecordReplyFailure(const FtpReply& reply) { lastError_ = FtpError(reply.code, reply.Text()); }
+void FtpControlChannel::RecordReplyFailure(const FtpReply& reply) {
+  lastError_ = FtpError(reply.code, reply.Text());
+  // 522: the data connection's TLS was not acceptable, in practice a session
+  // that could not be resumed; a new logon at TLS 1.2 repeats the operation.
+  if (reply.code == 522 && IsSecure() && tls_->LimitToTls12()) Break(reply.code, reply.Text());
+}
 
 void FtpControlChannel::Break(int code, std::string message) {
   lastError_ = FtpError(code, std::move(message));

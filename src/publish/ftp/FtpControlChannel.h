@@ -71,7 +71,12 @@ class FtpControlChannel {
   // Over TLS: wraps a new data connection as a TLS client that resumes this
   // connection's session; a plain connection's data connections stay plain.
   bool IsSecure() const { return tls_ != nullptr && secure_; }
-  Poco::Net::StreamSocket SecureDataConnection(const Poco::Net::StreamSocket& data);
+  Poco::Net::SecureStreamSocket SecureDataConnection(const Poco::Net::StreamSocket& data);
+  // A data connection's session, which the next one resumes: with TLS 1.3 a
+  // session ticket is good for one resumption at servers that demand reuse.
+  void KeepSession(Poco::Net::Session::Ptr session) {
+    if (session) latestSession_ = std::move(session);
+  }
 
   // The server's address: data connections go to it and come only from it.
   const Poco::Net::SocketAddress& PeerAddress() const { return peer_; }
@@ -115,6 +120,7 @@ class FtpControlChannel {
   std::shared_ptr<FtpTlsClient> tls_;
   Poco::Net::SecureStreamSocket secureSocket_;  // socket_ as TLS sees it, once secure
   bool secure_ = false;
+  Poco::Net::Session::Ptr latestSession_;
   Poco::Net::SocketAddress peer_;
   std::string inbound_;  // received bytes not yet taken as lines
   bool broken_ = false;

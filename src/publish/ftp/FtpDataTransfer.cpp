@@ -114,7 +114,8 @@ bool FtpDataTransfer::Start(std::string_view verb, std::string_view argument) {
   }
   if (attempt == Attempt::Started && channel_.IsSecure()) {
     try {
-      data_ = channel_.SecureDataConnection(data_);
+      secureData_ = channel_.SecureDataConnection(data_);
+      data_ = secureData_;
     } catch (const Poco::Exception& exception) {
       FailWithFinalReply(FtpError::kProtocolError, "TLS on the data connection failed: " + exception.displayText());
       return false;
@@ -333,10 +334,19 @@ bool FtpDataTransfer::Finish(std::optional<std::int64_t> uploadedBytes) {
     // Over TLS the end is a close_notify: without it the server may take a
     // cut file for a whole one, and with TLS 1.3 bytes still on their way
     // would be lost if the socket closed before the final reply.
-    if (channel_.IsSecure())
+    if (channel_.IsSecure()) {
       data_.shutdown();
-    else
+      // What the server still sends (its close_notify, session tickets) is
+      // read, briefly, so that the next data connection has a fresh session
+      // to resume.
+      char rest[4096];
+      while (data_.poll(ToTimespan(std::chrono::milliseconds(200)), Poco::Net::Socket::SELECT_READ) &&
+             data_.receiveBytes(rest, sizeof rest) > 0) {
+      }
+      channel_.KeepSession(secureData_.currentSession());
+    } else {
       data_.shutdownSend();
+    }
   } catch (const Poco::Exception&) {
     // A receiving transfer's peer may have gone already; for a sending one
     // the server's final reply says whether it got every byte.

@@ -70,6 +70,7 @@ class FtpDataTransfer {
   FtpControlChannel& channel_;
   Poco::Net::ServerSocket listener_;
   Poco::Net::StreamSocket data_;
+  Poco::Net::SecureStreamSocket secureData_;  // data_ as TLS sees it, over TLS
   FtpReply finalReply_;
   bool started_ = false;
   bool dataOpen_ = false;

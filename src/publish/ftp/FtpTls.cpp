@@ -85,6 +85,13 @@ void FtpTlsClient::CheckTrust(const Poco::Net::SecureStreamSocket& socket, const
                  fingerprint);
 }
 
+bool FtpTlsClient::LimitToTls12() {
+  if (limitedToTls12_) return false;
+  context_->disableProtocols(Poco::Net::Context::PROTO_TLSV1_3);
+  limitedToTls12_ = true;
+  return true;
+}
+
 std::string CertificateFingerprint(const Poco::Net::SecureStreamSocket& socket) {
   const Poco::Net::X509Certificate certificate = socket.peerCertificate();
   unsigned char digest[EVP_MAX_MD_SIZE];

@@ -38,11 +38,17 @@ class FtpTlsClient {
   // certificate's fingerprint when the last handshake's certificate neither
   // verified nor carries the trusted fingerprint.
   void CheckTrust(const Poco::Net::SecureStreamSocket& socket, const std::string& where) const;
+  // From now on TLS 1.2 at most. vsftpd's demand that every data connection
+  // resume the control connection's session fails with TLS 1.3 tickets, which
+  // it takes for good once used; TLS 1.2 sessions resume any number of times.
+  // False when it was so already.
+  bool LimitToTls12();
 
  private:
   std::string host_;
   FtpTlsTrust trust_;
   Poco::Net::Context::Ptr context_;
+  bool limitedToTls12_ = false;
 };
 
 // "SHA256:" and the SHA-256 of the certificate's DER form, upper-case hex pairs joined by ":".
