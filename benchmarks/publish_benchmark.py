@@ -7,7 +7,8 @@ again with nothing changed and again with 5 files touched, through Ostrel's
 engine (active and passive data connections; pages replaced whole through a
 rename, and in place on a server that cannot rename) and through the two
 strongest one-connection peers from Debian's packages (lftp mirror -R in both
-modes and ncftpput -R, the latter fresh only: it has no incremental mode).
+modes and over TLS, and ncftpput -R, the latter fresh only: it has no
+incremental mode).
 Prints the median wall time of each and the ratios.
 
 Usage: publish_benchmark.py PUBLISH_DRIVER [--runs N] [--cli OSTREL_PUBLISH]
@@ -31,13 +32,18 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 logging.basicConfig(level=logging.ERROR)
-root, user, password, rename = sys.argv[1:5]
+root, user, password, rename, certificate = sys.argv[1:6]
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
 class NoRenameHandler(FTPHandler):
     def ftp_RNFR(self, path):
         self.respond("502 Command not implemented.")
 handler = FTPHandler if rename == "rename" else NoRenameHandler
+if certificate != "-":
+    from pyftpdlib.handlers import TLS_FTPHandler
+    handler = TLS_FTPHandler
+    handler.certfile = certificate
+    handler.tls_control_required = handler.tls_data_required = True
 handler.authorizer = authorizer
 handler.auth_failed_timeout = 0
 server = FTPServer(("127.0.0.1", 0), handler)
@@ -98,8 +104,8 @@ def wait_for_time_wait_to_fall(limit=3000, timeout=90):
         time.sleep(2)
 
 
-def start_server(root, rename="rename"):
-    process = subprocess.Popen(["/usr/bin/python3", "-c", SERVER_CODE, root, USER, PASSWORD, rename],
+def start_server(root, rename="rename", certificate="-"):
+    process = subprocess.Popen(["/usr/bin/python3", "-c", SERVER_CODE, root, USER, PASSWORD, rename, certificate],
                                stdout=subprocess.PIPE, text=True)
     port = int(process.stdout.readline())
     return process, port
@@ -157,6 +163,16 @@ def main():
     in_place_root = os.path.join(work, "server-in-place")
     os.makedirs(in_place_root)
     in_place_server, in_place_port = start_server(in_place_root, "no-rename")
+    # FTPS: a certificate for 127.0.0.1 that the clients are told to trust.
+    certificate, key = os.path.join(work, "server.pem"), os.path.join(work, "key.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
+                    "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", certificate],
+                   check=True, capture_output=True)
+    with open(certificate, "a") as combined, open(key) as private:
+        combined.write(private.read())  # the server reads its key from the same file
+    tls_root = os.path.join(work, "server-tls")
+    os.makedirs(tls_root)
+    tls_server, tls_port = start_server(tls_root, "rename", certificate)
     host = "127.0.0.1:%d" % port
     try:
         results = {}
@@ -173,6 +189,13 @@ def main():
                            "--remote-dir", "/site", "--update-only", "--no-xcode"]
             results["ostrel-publish"] = measure("ostrel-publish", env_command, env_command, server_root,
                                                 args.runs, local)
+        tls_engine = ["env", "SSL_CERT_FILE=" + certificate, args.driver, local, "ftpes://127.0.0.1:%d" % tls_port,
+                      USER, PASSWORD, "/site", "--update-only"]
+        results["engine tls"] = measure("ostrel engine, FTPS", tls_engine, tls_engine, tls_root, args.runs, local)
+        tls_lftp = ["lftp", "-u", "%s,%s" % (USER, PASSWORD), "-p", str(tls_port), "-e",
+                    "set ftp:ssl-force true; set ssl:ca-file %s; set ftp:passive-mode off; "
+                    "mirror -R --only-newer %s /site; quit" % (certificate, local), "127.0.0.1"]
+        results["lftp tls"] = measure("lftp mirror -R, FTPS", tls_lftp, tls_lftp, tls_root, args.runs, local)
         for mode in ("off", "on"):
             lftp = ["lftp", "-u", "%s,%s" % (USER, PASSWORD), "-p", str(port), "-e",
                     "set ftp:passive-mode %s; mirror -R --only-newer %s /site; quit" % (mode, local), "127.0.0.1"]
@@ -191,8 +214,10 @@ def main():
             whole / place for whole, place in zip(engine, in_place)))
         print("passive / active: fresh %.2f, unchanged %.2f, touched %.2f (goal <= 1.05)" % tuple(
             p / a for p, a in zip(passive, engine)))
+        print("FTPS: engine / lftp, fresh %.2f, unchanged %.2f (goal <= 0.8)" % (
+            results["engine tls"][0] / results["lftp tls"][0], results["engine tls"][1] / results["lftp tls"][1]))
     finally:
-        for process in (server, in_place_server):
+        for process in (server, in_place_server, tls_server):
             process.send_signal(signal.SIGTERM)
             process.wait()
         shutil.rmtree(work, ignore_errors=True)
