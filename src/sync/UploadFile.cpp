@@ -142,8 +142,7 @@ Publisher::ReplaceOutcome Publisher::PutReplacing(FtpConnection& connection, int
     if (!connection.IsBroken()) connection.DeleteFile(temporary);
     return ReplaceOutcome::Failed;
   }
-  Stamp(connection, temporary, status);
-  if (connection.RenameFile(temporary, name)) return ReplaceOutcome::Replaced;
+  if (connection.RenameFile(temporary, name, status.lastWriteUtc)) return ReplaceOutcome::Replaced;
   const FtpError renameError = connection.LastError();
   if (connection.IsBroken()) {
     failure = renameError.Message();
@@ -193,6 +192,9 @@ void Publisher::RemoveTruncatedCopy(FtpConnection& connection, const std::string
   // so one fresh logon is made only to look at it.
   try {
     FtpSession session(applicationName_, Timeouts);
+    // As the run's own logon: the same data mode and the same trust.
+    session.SetFirstDataMode(Passive ? FtpDataMode::Passive : FtpDataMode::Active);
+    session.SetTlsTrust({userInterface_.TrustedCertificate(CertificateSite())});
     std::unique_ptr<FtpConnection> fresh = session.Connect(Host, Name, Password);
     if (fresh->SetCurrentDirectory(currentRemotePath_)) removeFrom(*fresh);
     fresh->Close();

@@ -41,8 +41,10 @@ class FtpConnection {
   // binary. The descriptor stays open and the caller's.
   bool PutFile(int localFile, const std::string& remoteName);
   bool DeleteFile(const std::string& remoteName);
-  // RNFR then RNTO; a file already named `to` is replaced where the server allows it.
-  bool RenameFile(const std::string& from, const std::string& to);
+  // RNFR then RNTO; a file already named `to` is replaced where the server
+  // allows it. With `stampUtc`, `from` first gets that modification time
+  // (MFMT, where offered), in the same round trip.
+  bool RenameFile(const std::string& from, const std::string& to, std::optional<std::int64_t> stampUtc = {});
   // SIZE (binary) and MDTM of a file of the current directory; empty when the
   // server does not tell.
   std::optional<std::int64_t> FileSize(const std::string& remoteName);
