@@ -38,7 +38,12 @@ VerificationRecord& RecordOf(const Poco::Net::Context::Ptr& context) {
 
 }  // namespace
 
-FtpTlsClient::FtpTlsClient(std::string host, FtpTlsTrust trust) : host_(std::move(host)), trust_(std::move(trust)) {
+FtpTlsClient::FtpTlsClient(std::string host, FtpTlsTrust trust) : host_(std::move(host)), trust_(std::move(trust)) {}
+
+// Made on first use: loading the trust store costs more than a whole
+// unchanged publish, and a server without TLS never needs it.
+Poco::Net::Context::Ptr FtpTlsClient::Context() {
+  if (context_) return context_;
   Poco::Net::initializeSSL();
   Poco::Net::Context::Params params;
   params.verificationMode = Poco::Net::Context::VERIFY_RELAXED;
@@ -58,18 +63,21 @@ FtpTlsClient::FtpTlsClient(std::string host, FtpTlsTrust trust) : host_(std::mov
     X509_VERIFY_PARAM_set1_ip_asc(check, host_.c_str());
   else
     X509_VERIFY_PARAM_set1_host(check, host_.c_str(), host_.size());
+  return context_;
 }
 
-FtpTlsClient::~FtpTlsClient() { delete &RecordOf(context_); }
+FtpTlsClient::~FtpTlsClient() {
+  if (context_) delete &RecordOf(context_);
+}
 
 Poco::Net::SecureStreamSocket FtpTlsClient::Secure(const Poco::Net::StreamSocket& socket,
                                                    Poco::Net::Session::Ptr session) {
-  RecordOf(context_).firstError.clear();
+  RecordOf(Context()).firstError.clear();
   Poco::Net::IPAddress address;
   // SNI carries names only.
   if (Poco::Net::IPAddress::tryParse(host_, address))
-    return Poco::Net::SecureStreamSocket::attach(socket, context_, session);
-  return Poco::Net::SecureStreamSocket::attach(socket, host_, context_, session);
+    return Poco::Net::SecureStreamSocket::attach(socket, Context(), session);
+  return Poco::Net::SecureStreamSocket::attach(socket, host_, Context(), session);
 }
 
 void FtpTlsClient::CheckTrust(const Poco::Net::SecureStreamSocket& socket, const std::string& where) const {
@@ -87,7 +95,7 @@ void FtpTlsClient::CheckTrust(const Poco::Net::SecureStreamSocket& socket, const
 
 bool FtpTlsClient::LimitToTls12() {
   if (limitedToTls12_) return false;
-  context_->disableProtocols(Poco::Net::Context::PROTO_TLSV1_3);
+  Context()->disableProtocols(Poco::Net::Context::PROTO_TLSV1_3);
   limitedToTls12_ = true;
   return true;
 }

@@ -45,6 +45,8 @@ class FtpTlsClient {
   bool LimitToTls12();
 
  private:
+  Poco::Net::Context::Ptr Context();
+
   std::string host_;
   FtpTlsTrust trust_;
   Poco::Net::Context::Ptr context_;
