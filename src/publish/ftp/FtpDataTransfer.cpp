@@ -335,7 +335,18 @@ bool FtpDataTransfer::Finish(std::optional<std::int64_t> uploadedBytes) {
     // cut file for a whole one, and with TLS 1.3 bytes still on their way
     // would be lost if the socket closed before the final reply.
     if (channel_.IsSecure()) {
-      data_.shutdown();
+      // close_notify, then the end of our half only. POCO's shutdown of a
+      // blocking TLS socket closes both halves, and TLS 1.3 records the
+      // server still sends (session tickets) would then meet a reset that
+      // throws away the end of the upload in the server's buffers.
+      secureData_.setBlocking(false);
+      try {
+        secureData_.shutdown();
+      } catch (const Poco::Exception&) {
+        // A close_notify that could not go out: the final reply tells.
+      }
+      secureData_.setBlocking(true);
+      ::shutdown(secureData_.impl()->sockfd(), SHUT_WR);
       // What the server still sends (its close_notify, session tickets) is
       // read, briefly, so that the next data connection has a fresh session
       // to resume.
