@@ -78,6 +78,12 @@ std::string_view ReplyValue(const FtpReply& reply) {
   return line.size() > 4 ? line.substr(4) : std::string_view();
 }
 
+// "/pub/site/" and "/pub/site" name one directory; "/" stays itself.
+std::string_view WithoutTrailingSlashes(std::string_view path) {
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  return path;
+}
+
 }  // namespace
 
 FtpConnection::FtpConnection(std::unique_ptr<FtpControlChannel> channel, FtpHostAddress address,
@@ -154,6 +160,10 @@ bool FtpConnection::QueryCurrentDirectory(std::string& path) {
 }
 
 bool FtpConnection::SetCurrentDirectory(const std::string& path) {
+  // Only an absolute path names the same directory wherever the server is.
+  if (!currentDirectory_.empty() && path.starts_with('/') &&
+      WithoutTrailingSlashes(currentDirectory_) == WithoutTrailingSlashes(path))
+    return true;
   if (!WithReconnection([&] { return channel_->Command("CWD", path, 2) || Failed(); })) return false;
   currentDirectory_ = path;
   return true;
@@ -225,7 +235,7 @@ bool FtpConnection::EnsureBinaryType() {
   return true;
 }
 
-bool FtpConnection::PutFile(int localFile, const std::string& remoteName) {
+bool FtpConnection::PutFile(int localFile, const std::string& remoteName, const PutProgress& progress) {
   const off_t start = ::lseek(localFile, 0, SEEK_CUR);
   return WithReconnection([&] {
     // A repeated put sends the whole file again.
@@ -233,11 +243,11 @@ bool FtpConnection::PutFile(int localFile, const std::string& remoteName) {
       lastError_ = FtpError(FtpError::kSystemError, "Cannot read the local file: " + SystemText(errno));
       return false;
     }
-    return PutOnce(localFile, remoteName);
+    return PutOnce(localFile, remoteName, progress);
   });
 }
 
-bool FtpConnection::PutOnce(int localFile, const std::string& remoteName) {
+bool FtpConnection::PutOnce(int localFile, const std::string& remoteName, const PutProgress& progress) {
   // The file being copied completes even when the user asks to stop.
   channel_->SetUploading(true);
   const std::unique_ptr<FtpControlChannel, void (*)(FtpControlChannel*)> uploading(
@@ -264,6 +274,7 @@ bool FtpConnection::PutOnce(int localFile, const std::string& remoteName) {
     if (count == 0) break;
     if (!transfer.Send(block.get(), static_cast<std::size_t>(count))) return Failed();
     lastPutBytes_ += count;
+    if (progress) progress(lastPutBytes_);
   }
   return transfer.Finish(lastPutBytes_) || Failed();
 }

@@ -34,12 +34,16 @@ class FtpConnection {
   FtpConnection& operator=(const FtpConnection&) = delete;
 
   bool GetCurrentDirectory(std::string& path);
+  // CWD, unless the directory is the one last entered (trailing slashes
+  // aside), which costs no round trip.
   bool SetCurrentDirectory(const std::string& path);
   bool CreateDirectory(const std::string& path);
   // Stores what can be read from localFile, an open descriptor read from its
   // current position to its end, under remoteName in the current directory,
-  // binary. The descriptor stays open and the caller's.
-  bool PutFile(int localFile, const std::string& remoteName);
+  // binary. The descriptor stays open and the caller's. `progress` learns
+  // the bytes of this put sent so far, after every block.
+  using PutProgress = std::function<void(std::int64_t bytesSent)>;
+  bool PutFile(int localFile, const std::string& remoteName, const PutProgress& progress = {});
   bool DeleteFile(const std::string& remoteName);
   // RNFR then RNTO; a file already named `to` is replaced where the server
   // allows it. With `stampUtc`, `from` first gets that modification time
@@ -80,7 +84,7 @@ class FtpConnection {
   bool WithReconnection(const std::function<bool()>& operation);
   bool Reconnect();
   bool QueryCurrentDirectory(std::string& path);
-  bool PutOnce(int localFile, const std::string& remoteName);
+  bool PutOnce(int localFile, const std::string& remoteName, const PutProgress& progress);
   // Takes the channel's error as LastError() and returns false.
   bool Failed();
   bool EnsureBinaryType();

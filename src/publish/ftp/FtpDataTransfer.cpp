@@ -71,6 +71,10 @@ std::optional<std::uint16_t> PasvPort(const std::string& text) {
 
 bool IsDataConnectionFailure(const FtpReply& reply) { return reply.code == 425 || reply.code == 426; }
 
+// Small enough to go out at once when the socket reports room, large enough
+// to keep system calls few.
+constexpr std::size_t kSendPiece = 64 * 1024;
+
 FtpDataMode Other(FtpDataMode mode) { return mode == FtpDataMode::Active ? FtpDataMode::Passive : FtpDataMode::Active; }
 
 std::string SwitchNotice(FtpDataMode now) {
@@ -275,17 +279,28 @@ FtpDataTransfer::Attempt FtpDataTransfer::AcceptFromServer() {
 }
 
 bool FtpDataTransfer::Send(const char* bytes, std::size_t size) {
+  using Clock = std::chrono::steady_clock;
+  const std::chrono::milliseconds dataTimeout = channel_.Timeouts().data;
+  auto lastProgress = Clock::now();
   try {
     while (size > 0) {
-      const int sent = data_.sendBytes(bytes, static_cast<int>(size), MSG_NOSIGNAL);
+      // The socket is written only when it takes bytes, and in pieces, so
+      // that input is handled between them even at a slow server.
+      if (!data_.poll(ToTimespan(kStopCheckInterval), Poco::Net::Socket::SELECT_WRITE)) {
+        if (!channel_.ContinueWaiting()) return false;
+        if (Clock::now() - lastProgress < dataTimeout) continue;
+        FailWithFinalReply(FtpError::kTimeout, "The server took no data for " + DescribeWait(dataTimeout) + ".");
+        return false;
+      }
+      const int sent = data_.sendBytes(bytes, static_cast<int>(std::min(size, kSendPiece)), MSG_NOSIGNAL);
       bytes += sent;
       size -= static_cast<std::size_t>(sent);
+      lastProgress = Clock::now();
     }
     return true;
   } catch (const Poco::Exception& exception) {
     if (IsSocketTimeout(exception))
-      FailWithFinalReply(FtpError::kTimeout,
-                         "The server took no data for " + DescribeWait(channel_.Timeouts().data) + ".");
+      FailWithFinalReply(FtpError::kTimeout, "The server took no data for " + DescribeWait(dataTimeout) + ".");
     else
       FailWithFinalReply(FtpError::kSystemError, "The data connection failed: " + exception.displayText());
   }
