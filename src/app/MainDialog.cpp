@@ -146,6 +146,10 @@ void MainDialog::ShowStatusAndProcessInput(const std::string& status, const std:
 
 void MainDialog::ProcessInput() { ProcessPendingEvents(*this); }
 
+void MainDialog::ShowProgress(std::int64_t, std::int64_t, const std::string& total) {
+  totalLabel_->setText(FromStd(total));
+}
+
 std::string MainDialog::TrustedCertificate(const std::string& site) {
   return app_.ReadSettingString(kCertificatesSection, site);
 }

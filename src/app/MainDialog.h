@@ -53,6 +53,7 @@ class MainDialog : public QDialog, private PublisherUserInterface, public Publis
  protected:
   void ShowStatusAndProcessInput(const std::string& status, const std::string& total) override;
   void ProcessInput() override;
+  void ShowProgress(std::int64_t filesSettled, std::int64_t bytesSent, const std::string& total) override;
   std::string TrustedCertificate(const std::string& site) override;
   bool TrustCertificate(const std::string& site, const std::string& fingerprint, const std::string& message) override;
   void ShowMessage(const std::string& text) override;

@@ -1,7 +1,10 @@
 #include "cli/CommandLine.h"
 
+#include <charconv>
 #include <cstdint>
+#include <optional>
 #include <string_view>
+#include <system_error>
 #include <utility>
 
 namespace ostrel {
@@ -39,6 +42,15 @@ const OptionDefinition* FindOption(std::string_view name) {
 }
 
 CommandLineParse Refuse(std::string reason) { return {CommandLine{}, std::move(reason)}; }
+
+// Plain decimal digits within the range; anything else ("4x", "+4", "") is no number.
+std::optional<std::int32_t> ParseNumber(std::string_view text, std::int32_t minimum, std::int32_t maximum) {
+  std::int32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (value < minimum || value > maximum) return std::nullopt;
+  return value;
+}
 
 }  // namespace
 
@@ -80,12 +92,19 @@ CommandLineParse ParseCommandLine(const std::vector<std::string>& arguments) {
                       "=VALUE for a value that begins with \"--\")");
       value = arguments[++index];
     }
-    if (option != nullptr)
+    if (option != nullptr) {
       option->apply(commandLine, value);
-    else if (takesValue)
+    } else if (setting->IsNumber()) {
+      const std::optional<std::int32_t> number = ParseNumber(value, setting->minimum, setting->maximum);
+      if (!number)
+        return Refuse("option --" + name + " takes a whole number from " + std::to_string(setting->minimum) + " to " +
+                      std::to_string(setting->maximum));
+      commandLine.overrides.push_back({setting, *number});
+    } else if (takesValue) {
       commandLine.overrides.push_back({setting, value});
-    else
+    } else {
       commandLine.overrides.push_back({setting, std::int32_t{negated ? 0 : 1}});
+    }
   }
   return {commandLine, {}};
 }

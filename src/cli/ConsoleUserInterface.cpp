@@ -21,17 +21,8 @@ constexpr std::chrono::milliseconds kRedrawInterval(250);
 // Goes to the start of the line and erases it.
 constexpr const char* kEraseLine = "\r\033[K";
 
-// The status lines that begin one file each, and whether that file is
-// settled as soon as its line is shown (an upload runs on until the next one).
-constexpr std::array<std::pair<std::string_view, bool>, 3> kFileStatuses{
-    {{"Copying: ", false}, {"Skipping: ", true}, {"Would copy: ", true}}};
-
-// The run's total as the engine words it: bytes, or whole KiB with a "K".
-std::int64_t ParseTotal(const std::string& total) {
-  char* end = nullptr;
-  const long long value = std::strtoll(total.c_str(), &end, 10);
-  return static_cast<std::int64_t>(value) * (end != nullptr && *end == 'K' ? 1024 : 1);
-}
+// The status lines that name the file the run is at.
+constexpr std::array<std::string_view, 3> kFileStatuses{"Copying: ", "Skipping: ", "Would copy: "};
 
 std::string FormatBytes(double bytes) {
   constexpr std::array<const char*, 4> kUnits{"KiB", "MiB", "GiB", "TiB"};
@@ -65,7 +56,7 @@ std::size_t Columns(std::string_view text) {
 ConsoleUserInterface::ConsoleUserInterface(StatusLines statusLines, std::string messagePrefix)
     : statusLines_(statusLines), messagePrefix_(std::move(messagePrefix)) {}
 
-void ConsoleUserInterface::ShowProgress(std::int64_t filesToConsider, std::string localDir) {
+void ConsoleUserInterface::StartProgress(std::int64_t filesToConsider, std::string localDir) {
   progress_.emplace();
   progress_->files = filesToConsider;
   progress_->localDir = std::move(localDir);
@@ -78,10 +69,10 @@ void ConsoleUserInterface::EndProgress() {
   std::fflush(stdout);
 }
 
-void ConsoleUserInterface::ShowStatusAndProcessInput(const std::string& status, const std::string& total) {
+void ConsoleUserInterface::ShowStatusAndProcessInput(const std::string& status, const std::string&) {
   // A signal that came before the run set Running is caught up with here.
   if (StopRequested() && publisher_ != nullptr) publisher_->Running = 0;
-  if (progress_) CountStatus(status, total);
+  if (progress_) NoteCurrentFile(status);
 
   // An empty status line only clears the dialog's line; there is nothing to print.
   if (statusLines_ == StatusLines::Show && !status.empty()) {
@@ -122,23 +113,21 @@ void ConsoleUserInterface::ShowMessage(const std::string& text) {
   }
 }
 
-void ConsoleUserInterface::CountStatus(const std::string& status, const std::string& total) {
-  Progress& progress = *progress_;
-  progress.bytes = ParseTotal(total);
-  // Whatever is shown next, the upload before it has ended.
-  if (progress.fileInProgress) ++progress.filesDone;
-  progress.fileInProgress = false;
-  progress.currentFile.clear();
-  for (const auto& [prefix, settled] : kFileStatuses) {
+void ConsoleUserInterface::ShowProgress(std::int64_t filesSettled, std::int64_t bytesSent, const std::string&) {
+  if (!progress_) return;
+  progress_->filesDone = filesSettled;
+  progress_->bytes = bytesSent;
+  ProcessInput();
+}
+
+void ConsoleUserInterface::NoteCurrentFile(const std::string& status) {
+  progress_->currentFile.clear();
+  for (const std::string_view prefix : kFileStatuses) {
     if (!status.starts_with(prefix)) continue;
     std::string_view path = std::string_view(status).substr(prefix.size());
-    if (path.starts_with(progress.localDir)) path.remove_prefix(progress.localDir.size());
+    if (path.starts_with(progress_->localDir)) path.remove_prefix(progress_->localDir.size());
     while (path.starts_with('/')) path.remove_prefix(1);
-    progress.currentFile = EscapeControlCharacters(path);
-    if (settled)
-      ++progress.filesDone;
-    else
-      progress.fileInProgress = true;
+    progress_->currentFile = EscapeControlCharacters(path);
   }
 }
 

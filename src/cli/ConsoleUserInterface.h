@@ -28,12 +28,13 @@ class ConsoleUserInterface : public PublisherUserInterface {
 
   // Turns the progress line on for a run of localDir that will consider
   // filesToConsider files; the rate counts from now.
-  void ShowProgress(std::int64_t filesToConsider, std::string localDir);
+  void StartProgress(std::int64_t filesToConsider, std::string localDir);
   // Takes the progress line away, so that what follows starts a clean line.
   void EndProgress();
 
   void ShowStatusAndProcessInput(const std::string& status, const std::string& total) override;
   void ProcessInput() override;
+  void ShowProgress(std::int64_t filesSettled, std::int64_t bytesSent, const std::string& total) override;
   void ShowMessage(const std::string& text) override;
   std::string TrustedCertificate(const std::string& site) override {
     return trustedCertificate ? trustedCertificate(site) : std::string();
@@ -46,7 +47,6 @@ class ConsoleUserInterface : public PublisherUserInterface {
   struct Progress {
     std::int64_t files = 0;
     std::int64_t filesDone = 0;
-    bool fileInProgress = false;
     std::int64_t bytes = 0;
     std::string currentFile;
     std::string localDir;
@@ -55,7 +55,7 @@ class ConsoleUserInterface : public PublisherUserInterface {
     bool onScreen = false;
   };
 
-  void CountStatus(const std::string& status, const std::string& total);
+  void NoteCurrentFile(const std::string& status);
   void ClearProgress();
   void DrawProgress();
 

@@ -37,7 +37,10 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
       "\n";
   for (const SettingDefinition& setting : StoredSettings()) {
     const std::string option(setting.option);
-    if (!setting.valueName.empty()) {
+    if (setting.IsNumber()) {
+      help += OptionLine("--" + option + " " + std::string(setting.valueName), std::string(setting.help),
+                         SettingText(setting, stored));
+    } else if (!setting.valueName.empty()) {
       help += OptionLine("--" + option + " " + std::string(setting.valueName), std::string(setting.help),
                          "\"" + EscapeControlCharacters(SettingText(setting, stored)) + "\"");
     } else {

@@ -108,7 +108,7 @@ int Run(const std::vector<std::string>& arguments) {
   };
   // Output for a log or a pipe stays line by line, without cursor movements.
   if (commandLine.progress.value_or(!commandLine.quiet && ::isatty(STDOUT_FILENO)))
-    console.ShowProgress(CountFilesToConsider(publisher), publisher.LocalDir);
+    console.StartProgress(CountFilesToConsider(publisher), publisher.LocalDir);
   DirectStopRequestsTo(publisher.Running);
   const auto start = std::chrono::steady_clock::now();
   publisher.Running = 1;

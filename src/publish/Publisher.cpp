@@ -26,11 +26,12 @@ void Publisher::ShowMessage(const std::string& text) {
 }
 
 void Publisher::ShowStatus(const std::string& text) {
+  DeliverUploadEvents(true);
   // How the connection adapted (another data mode, a new logon) is said once.
   if (runConnection_ != nullptr)
     if (const std::string notice = runConnection_->TakeNotice(); !notice.empty())
-      userInterface_.ShowStatusAndProcessInput(notice, FormatTotal(TotalCopied));
-  userInterface_.ShowStatusAndProcessInput(text, FormatTotal(TotalCopied));
+      userInterface_.ShowStatusAndProcessInput(notice, FormatTotal(BytesSentSoFar()));
+  userInterface_.ShowStatusAndProcessInput(text, FormatTotal(BytesSentSoFar()));
 }
 
 bool Publisher::IsRecodedExtension(const std::string& name) const {

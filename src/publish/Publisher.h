@@ -3,6 +3,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -12,7 +15,10 @@
 #include "publish/RunResult.h"
 #include "publish/RunSettings.h"
 #include "publish/ftp/FtpTimeouts.h"
+#include "sync/FileUploader.h"
 #include "sync/RemoteEntry.h"
+#include "sync/UploadJob.h"
+#include "sync/UploadPool.h"
 
 namespace ostrel {
 
@@ -70,18 +76,29 @@ class Publisher : public RunSettings {
   std::string CertificateSite() const;
   // Between a lost connection and the next logon; false when the user stopped.
   bool PauseBeforeNewLogon(std::chrono::milliseconds pause);
-  void LoadRemoteListing(FtpConnection& connection, const std::string& remotePath);
   bool IsUpToDate(FtpConnection& connection, const std::string& localPath, const std::string& name,
                   const LocalFileStatus& status, bool recoded);
-  bool TransferFile(FtpConnection& connection, const std::string& localPath, const std::string& name,
-                    const LocalFileStatus& status, bool recoded, std::string& failure);
-  enum class ReplaceOutcome { Replaced, Failed, RenameUnsupported };
-  ReplaceOutcome PutReplacing(FtpConnection& connection, int file, const std::string& name,
-                              const LocalFileStatus& status, std::string& failure);
-  bool PutInPlace(FtpConnection& connection, int file, std::int64_t size, const std::string& name,
-                  const LocalFileStatus& status, std::string& failure);
-  void RemoveTruncatedCopy(FtpConnection& connection, const std::string& name, std::int64_t size);
+  // Uploads on the walk's own connection, and reports how it went.
+  void CarryOut(FtpConnection& connection, const UploadJob& job);
+  void CountUpload(const UploadJob& job, bool copied);
   bool MarkDirectoryEntered(const std::string& localDirectory);
+
+  // The extra connections: opened after the remote directory was entered.
+  void OpenUploadPool();
+  // What the extra connections did, shown as it happened. Messages wait for
+  // a point between two steps of the walk, not in the middle of a wait.
+  void DeliverUploadEvents(bool messagesAllowed);
+  // A directory the extra connections entered ahead of the walk; empty when
+  // the walk must enter it itself.
+  std::optional<PreparedDirectory> AwaitPrepared(const std::string& remotePath);
+  // Waits for the uploads handed out, helping on `connection` while it can;
+  // without a connection (the run is ending on an error) nothing waiting starts.
+  void FinishUploads(FtpConnection* connection);
+  // Bytes of files copied, and sent so far of files under way.
+  std::int64_t BytesSentSoFar() const;
+  void ReportProgress();
+  // Called at least every 100 ms during every wait of the walk's connection.
+  bool KeepInformedAndCheckStop();
   void RaiseFtpError(const FtpConnection& connection);
 
   PublisherUserInterface& userInterface_;
@@ -89,18 +106,18 @@ class Publisher : public RunSettings {
   RunResult result_;
   // The run's connection while it is open, whose notices the status line shows.
   FtpConnection* runConnection_ = nullptr;
+  UploadRules uploadRules_;
+  std::unique_ptr<UploadPool> uploadPool_;
+  std::deque<UploadPool::Event> undeliveredEvents_;
+  bool deliveringEvents_ = false;
+  // Sent so far of the file the walk's own connection is uploading.
+  std::int64_t ownBytesInFlight_ = 0;
   std::string applicationName_;
-  // The remote directory the files of the current level go to; a truncated
-  // copy is removed there through a fresh logon when the connection is lost.
+  // The remote directory the files of the current level go to.
   std::string currentRemotePath_;
   // Directories already walked in this run, by device and inode, so that a
   // link cycle cannot make the walk recurse forever.
   std::set<std::pair<std::uint64_t, std::uint64_t>> enteredDirectories_;
-  // Remote paths that a dry run found missing: it neither creates nor enters them.
-  std::set<std::string> missingRemoteDirectories_;
-  // Pages are replaced whole through a temporary name until the server turns
-  // out not to rename files.
-  bool replaceWhole_ = true;
   // The listing of the current level was cut short by the server.
   bool remoteListingIncomplete_ = false;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace ostrel {
@@ -19,6 +20,12 @@ class PublisherUserInterface {
   // Handles every input that is waiting, without changing what is shown; a
   // long wait calls it every 100 ms. Nothing to do where input cannot wait.
   virtual void ProcessInput() {}
+
+  // How far the run is: files settled (copied, skipped, failed or found to
+  // copy in a dry run) and bytes sent, the part sent of files under way
+  // included; `total` is the latter as the total shows it. Called whenever
+  // either changes and, during a transfer, every 100 ms.
+  virtual void ShowProgress(std::int64_t /*filesSettled*/, std::int64_t /*bytesSent*/, const std::string& /*total*/) {}
 
   // The fingerprint ("SHA256:...") the user trusts for the site ("host:port")
   // beyond the system's trust store; empty when none.

@@ -45,8 +45,6 @@ RunResult Publisher::RunPublishing() {
 
   ShowStatus(LoadString(StringId::LoggingOn));
   enteredDirectories_.clear();
-  missingRemoteDirectories_.clear();
-  replaceWhole_ = true;
   bool remoteDirectoryEntered = true;
   // A certificate the user decides to trust lets the run log on once more.
   for (bool logOnAgain = true; logOnAgain;) {
@@ -54,10 +52,7 @@ RunResult Publisher::RunPublishing() {
     try {
       FtpTimeouts timeouts = Timeouts;
       // Every wait of the FTP layer takes input and ends at a stop request.
-      timeouts.stopRequested = [this] {
-        userInterface_.ProcessInput();
-        return Running == 0;
-      };
+      timeouts.stopRequested = [this] { return KeepInformedAndCheckStop(); };
       FtpSession session(applicationName_, timeouts);
       session.SetFirstDataMode(Passive ? FtpDataMode::Passive : FtpDataMode::Active);
       session.SetTlsTrust({userInterface_.TrustedCertificate(CertificateSite())});
@@ -122,7 +117,15 @@ bool Publisher::RunGuarded(FtpSession& session) {
 
   TotalCopied = 0;
   ShowStatus(LoadString(StringId::Processing));
-  PublishDirectory(*connection, "");
+  OpenUploadPool();
+  try {
+    PublishDirectory(*connection, "");
+    FinishUploads(connection.get());
+  } catch (...) {
+    // The uploads under way end first, so that what they did is reported.
+    FinishUploads(nullptr);
+    throw;
+  }
   connection->Close();
   session.Close();
   return true;

@@ -22,6 +22,12 @@ struct RunSettings {
   // Data connections: 0 tries active first, 1 passive first; either falls
   // back to the other when it fails.
   std::int32_t Passive = 0;
+  // Logged-on connections a run may use: one walks the tree, the others
+  // upload and look ahead.
+  std::int32_t Connections = 4;
 };
+
+inline constexpr std::int32_t kMinimumConnections = 1;
+inline constexpr std::int32_t kMaximumConnections = 16;
 
 }  // namespace ostrel

@@ -41,20 +41,26 @@ void Publisher::PublishDirectory(FtpConnection& connection, std::string relative
   if (!Running) return;
   if (!relativePath.empty() && relativePath.back() != '/') relativePath += '/';
 
-  std::string currentDirectory;
-  if (!connection.GetCurrentDirectory(currentDirectory)) {
-    if (connection.IsBroken()) RaiseFtpError(connection);
-    ShowMessage(LoadString(StringId::CannotGetCurrentRemoteDirectory));
-    return;
-  }
-
   std::string remotePath = RemoteDir + relativePath;
   std::replace(remotePath.begin(), remotePath.end(), '\\', '/');
   if (!EnterRemoteDirectory(connection, remotePath)) RaiseFtpError(connection);
 
   const std::string localDirectory = LocalDir + relativePath;
+  const std::vector<LocalEntry> entries = ReadLocalDirectory(localDirectory);
+  // The extra connections enter (and list) the subdirectories while this
+  // level's files go out. Only a hint: which of them are walked is decided
+  // below, as the walk comes to each.
+  if (uploadPool_ && Recurse) {
+    for (const auto& [name, status] : entries) {
+      if (!std::filesystem::is_directory(status) || (SkipSpecialDirs && name.front() == '_')) continue;
+      std::string subdirectory = remotePath + name + "/";
+      std::replace(subdirectory.begin(), subdirectory.end(), '\\', '/');
+      uploadPool_->Prepare(subdirectory, UpdateOnly != 0);
+    }
+  }
+
   std::vector<std::string> subdirectories;
-  for (const auto& [name, status] : ReadLocalDirectory(localDirectory)) {
+  for (const auto& [name, status] : entries) {
     if (!Running) break;
     if (std::filesystem::is_directory(status)) {
       if (SkipSpecialDirs && name.front() == '_') continue;
@@ -72,9 +78,6 @@ void Publisher::PublishDirectory(FtpConnection& connection, std::string relative
       if (MarkDirectoryEntered(localDirectory + name)) PublishDirectory(connection, relativePath + name);
     }
   }
-
-  const bool remoteDirectoryExists = !missingRemoteDirectories_.contains(remotePath);
-  if (remoteDirectoryExists && !connection.SetCurrentDirectory(remotePath)) RaiseFtpError(connection);
 }
 
 bool Publisher::MarkDirectoryEntered(const std::string& localDirectory) {

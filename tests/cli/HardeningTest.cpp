@@ -47,11 +47,13 @@ TEST(HardeningTest, ProgressLineStaysBelowEveryOtherLine) {
   const std::string erase = "\r\x1b[K", longName = std::string(90, 'x') + "\xd0\xb6";
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  console.ShowProgress(3, "/l");
+  console.StartProgress(3, "/l");
   console.ShowStatusAndProcessInput("Copying: /l/d/a\x1b[2J", "0");
+  console.ShowProgress(2, 2048, "2K");  // counts shown with the next line, not redrawn at once
   console.ShowStatusAndProcessInput("Skipping: /l/b", "2K");
   console.ShowMessage("m");
   console.ShowStatusAndProcessInput("Copying: /l/" + longName, "2K");
+  console.ShowProgress(3, 3072, "3K");
   console.ShowStatusAndProcessInput("Finished.", "3K");
   console.EndProgress();
   const std::string second = erase + "2 of 3 files, 2.0 KiB, 0 B/s: b";

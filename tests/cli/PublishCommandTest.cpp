@@ -19,7 +19,9 @@ using test::Lines;
 using test::ReadFile;
 using test::WriteFile;
 constexpr const char* kPassword = "pw-Zq81x";
-constexpr const char* kSettings = "[Parameters]\nHost=nowhere.invalid:1\nName=tester\nRemoteDir=/\nXcode=0\n";
+// One connection: the runs below are told by the order of their lines.
+constexpr const char* kSettings =
+    "[Parameters]\nHost=nowhere.invalid:1\nName=tester\nRemoteDir=/\nXcode=0\nConnections=1\n";
 
 // The parse as one line: stored settings "-" and 7 after the overrides, then the run options. Member by
 // member: LocalDir|Host|Name|RemoteDir|SkipSpecialDirs|XCodeExtenstions|Xcode|NoQMarks|UpdateOnly|Recurse
@@ -34,7 +36,8 @@ std::string Parsed(const Lines& arguments) {
          n(s.Xcode) + std::to_string(s.NoQMarks) + n(s.UpdateOnly) + std::to_string(s.Recurse) + " " +
          line.passwordFile.value_or("") + (line.dryRun ? " dry-run" : "") + (line.quiet ? " quiet " : " ") +
          std::array{"publish", "help", "version"}[static_cast<std::size_t>(line.action)] +
-         (line.progress ? (*line.progress ? " progress" : " no-progress") : "");
+         (line.progress ? (*line.progress ? " progress" : " no-progress") : "") +
+         (s.Connections != RunSettings{}.Connections ? " connections " + std::to_string(s.Connections) : "");
 }
 
 TEST(CommandLineTest, EachArgumentListGivesItsParseOrNamesTheOffendingOption) {
@@ -55,6 +58,10 @@ TEST(CommandLineTest, EachArgumentListGivesItsParseOrNamesTheOffendingOption) {
       {{"-nq"}, "error: unknown option -nq"},
       {{"--local-dir", "--dry-run"}, "error: option --local-dir needs a value"},
       {{"--recurse=0"}, "error: option --recurse takes no value"},
+      {{"--connections", "16", "--connections=1"}, "-|-|-|-|7|-|7|7|7|7  publish connections 1"},
+      {{"--connections", "17"}, "error: option --connections takes a whole number from 1 to 16"},
+      {{"--connections=0"}, "error: option --connections takes a whole number from 1 to 16"},
+      {{"--connections", "4x"}, "error: option --connections takes a whole number from 1 to 16"},
       {{"--host=h", "--password=hunter2"}, "error: --password is refused: a password on the command line can be"},
   };
   for (const auto& [arguments, expected] : cases) {
@@ -183,6 +190,7 @@ TEST_F(PublishCommandTest, StopSignalsEndTheRunAfterTheFileBeingCopiedOrAtOnce) 
 // it now: texts "v-" and their key, flags off and on by turns.
 TEST_F(PublishCommandTest, HelpListsEveryStoredSettingWithItsCurrentValue) {
   const auto value = [](const SettingDefinition& setting, int index) {
+    if (setting.IsNumber()) return std::to_string(setting.maximum - 1);
     return setting.valueName.empty() ? std::to_string(index % 2) : "v-" + std::string(setting.key);
   };
   std::string contents = "[Parameters]\n";
@@ -194,9 +202,10 @@ TEST_F(PublishCommandTest, HelpListsEveryStoredSettingWithItsCurrentValue) {
   for (int index = 0; const SettingDefinition& setting : StoredSettings()) {
     const std::string on = "--" + std::string(setting.option), off = "--" + std::string(setting.negatedOption);
     const std::string now = value(setting, index++);
-    const std::string shown = setting.valueName.empty()
-                                  ? on + ", " + off + "[ \n].*\n +now: " + (now == "1" ? on : off)
-                                  : on + " " + std::string(setting.valueName) + "[ \n].*\n +now: \"" + now + "\"";
+    const std::string quote = setting.IsNumber() ? "" : "\"";
+    const std::string shown = setting.valueName.empty() ? on + ", " + off + "[ \n].*\n +now: " + (now == "1" ? on : off)
+                                                        : on + " " + std::string(setting.valueName) +
+                                                              "[ \n].*\n +now: " + quote + now + quote;
     EXPECT_TRUE(std::regex_search(child.Output(), std::regex("\n  " + shown + "\n"))) << shown;
   }
 }

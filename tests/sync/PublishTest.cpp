@@ -419,7 +419,7 @@ const PublishCase kRows[] = {
      {"Copying: a.htm"},
      {{"a.htm", "a"}},
      {.filesCopied = 1, .bytesCopied = 1}, false, {{"USER", 2}}},
-    {"LogonRefusedAfterA421EndsTheRunWithOneMessage", false, {"--close-after", "11", "--logons", "1"},
+    {"LogonRefusedAfterA421EndsTheRunWithOneMessage", false, {"--close-after", "10", "--logons", "1"},
      [](PublishTest& fixture) { fixture.Local("a.htm", "a"), fixture.Local("b.htm", "b"); },
      {"Copying: a.htm", "box: Cannot copy file a.htm\n530 No more logons."},
      {},

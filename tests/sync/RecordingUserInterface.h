@@ -34,6 +34,7 @@ class TestPublisher : public Publisher {
   explicit TestPublisher(RecordingUserInterface& recorder) : Publisher(recorder, "ostrel") {
     Timeouts.connect = Timeouts.reply = Timeouts.data = std::chrono::seconds(10);
     Timeouts.reconnectPause = std::chrono::milliseconds(50);
+    Connections = 1;
   }
   RunResult Run() {
     Running = 1;

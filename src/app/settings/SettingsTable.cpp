@@ -1,5 +1,6 @@
 #include "app/settings/SettingsTable.h"
 
+#include <algorithm>
 #include <array>
 #include <type_traits>
 #include <utility>
@@ -28,6 +29,8 @@ constexpr std::array kSettings = {
     SettingDefinition{"UpdateOnly",       Group::Option,     &RunSettings::UpdateOnly,       "update-only",       "no-update-only",       {},     "copy only files newer than the remote copy"},
     SettingDefinition{"Recurse",          Group::Option,     &RunSettings::Recurse,          "recurse",           "no-recurse",           {},     "publish subdirectories too"},
     SettingDefinition{"Passive",          Group::Option,     &RunSettings::Passive,          "passive",           "active",               {},     "open data connections passive first (--active: active first)"},
+    SettingDefinition{"Connections",      Group::Option,     &RunSettings::Connections,      "connections",       {},                     "N",    "connections to use at once, 1 to 16: one walks, the others upload",
+                      kMinimumConnections, kMaximumConnections},
 };
 // clang-format on
 
@@ -60,6 +63,7 @@ void LoadSettings(const SettingsStore& store, RunSettings& settings) {
     else {
       const auto flag = std::get<std::int32_t RunSettings::*>(setting.member);
       settings.*flag = store.ReadSettingInt(kSettingsSection, std::string(setting.key), defaults.*flag);
+      if (setting.IsNumber()) settings.*flag = std::clamp(settings.*flag, setting.minimum, setting.maximum);
     }
   }
 }

@@ -26,12 +26,17 @@ struct SettingDefinition {
   std::string_view key;
   SettingGroup group;
   std::variant<std::string RunSettings::*, std::int32_t RunSettings::*> member;
-  // A text setting: "--option VALUE". A flag: "--option" turns it on and
-  // "--negatedOption" off.
+  // A text or number setting: "--option VALUE". A flag: "--option" turns it
+  // on and "--negatedOption" off.
   std::string_view option;
   std::string_view negatedOption;
-  std::string_view valueName;  // text settings only, as help shows it: "DIR"
+  std::string_view valueName;  // text and number settings, as help shows it: "DIR"
   std::string_view help;
+  // A number setting's range; a stored value outside it is brought inside.
+  std::int32_t minimum = 0;
+  std::int32_t maximum = 0;
+
+  bool IsNumber() const { return std::holds_alternative<std::int32_t RunSettings::*>(member) && !valueName.empty(); }
 };
 
 // Every stored setting, in the order they are read and written.

@@ -150,7 +150,7 @@ TEST_F(GuiTest, TheOptionsDialogReadsAndWritesItsSixKeys) {
     EXPECT_EQ(Get<QLineEdit>(dialog, kExtensionsEdit).text(), "php");
     Get<QLineEdit>(dialog, kExtensionsEdit).setText("shtml");
     Click(dialog, kOkButton);
-    EXPECT_EQ(ReadFile(File()), expected + "XCodeExtenstions=shtml\nPassive=0\n");
+    EXPECT_EQ(ReadFile(File()), expected + "XCodeExtenstions=shtml\nPassive=0\nConnections=4\n");
   }
 }
 
@@ -198,6 +198,8 @@ class RunTest : public GuiTest {
                    {kNameEdit, server_.User()},
                    {kPasswordEdit, server_.Password()},
                    {kRemoteDirEdit, "www"}});
+    // One connection, so that every file is copied as its status line is shown.
+    dialog_.Connections = 1;
     Click(dialog_, kProcessButton);
     return server_.Root() / "www";
   }

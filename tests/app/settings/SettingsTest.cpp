@@ -79,13 +79,21 @@ TEST_F(SettingsTest, LoadReadsEachKeyOrItsDefault) {
     LoadSettings(store_, settings);
     EXPECT_EQ(ValuesOf(settings), testCase.expected) << testCase.contents.value_or("no file").substr(0, 80);
   }
+  // A number outside its range is brought inside it.
+  for (const auto& [stored, loaded] : {std::pair{"99", 16}, {"0", 1}, {"x", 1}, {"7", 7}}) {
+    WriteFile(file_, std::string("[Parameters]\nConnections=") + stored + "\n");
+    RunSettings settings;
+    LoadSettings(store_, settings);
+    EXPECT_EQ(settings.Connections, loaded) << stored;
+  }
 }
 
 TEST_F(SettingsTest, SaveWritesOneGroupInTableOrderAndKeepsEveryOtherLine) {
   using enum SettingGroup;
   const std::string connection = "LocalDir=/site/\nHost=ftp.example.org\nName=user\nRemoteDir=/www/\n";
   const std::string options =
-      "SkipSpecialDirs=2\nXCodeExtenstions=php\nXcode=3\nNoQMarks=4\nUpdateOnly=5\nRecurse=6\nPassive=0\n";
+      "SkipSpecialDirs=2\nXCodeExtenstions=php\nXcode=3\nNoQMarks=4\nUpdateOnly=5\nRecurse=6\nPassive=0\nConnections="
+      "4\n";
   const struct {
     std::string before;
     SettingGroup group;

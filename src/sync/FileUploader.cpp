@@ -1,0 +1,149 @@
+#include "sync/FileUploader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+
+#include "platform/FileDescriptor.h"
+#include "publish/ftp/FtpError.h"
+#include "publish/ftp/FtpFind.h"
+#include "recode/FileError.h"
+#include "recode/Koi8Recoder.h"
+#include "sync/TemporaryRemoteName.h"
+
+namespace ostrel {
+namespace {
+
+constexpr const char* kNoRenameNotice = "The server cannot rename files; pages are now replaced in place.";
+
+// 500, 502 and 504: the server does not know or does not offer the command.
+bool IsUnsupportedCommand(int code) { return code == 500 || code == 502 || code == 504; }
+
+FileDescriptor OpenForUpload(const std::string& path) {
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.IsOpen()) throw FileError::FromErrno(errno, path);
+  return file;
+}
+
+// Gives the remote file the local file's time, where the server can, so that
+// the next comparison does not depend on the server's clock.
+void Stamp(FtpConnection& connection, const std::string& name, const LocalFileStatus& status) {
+  if (connection.Features().mfmt) connection.SetFileModificationTime(name, status.lastWriteUtc);
+}
+
+// The size of a file of the current directory: SIZE, else the listing.
+std::optional<std::int64_t> RemoteSize(FtpConnection& connection, const std::string& name) {
+  if (connection.Features().size) return connection.FileSize(name);
+  FtpFind find(connection);
+  if (find.Start("*.*")) {
+    do {
+      if (find.Current().name == name) return find.Current().size;
+    } while (find.Next());
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+UploadOutcome FileUploader::Upload(const UploadJob& job, const FtpConnection::PutProgress& progress) {
+  UploadOutcome outcome;
+  if (!connection_.SetCurrentDirectory(job.remoteDirectory))
+    outcome.failure = connection_.LastError().Message();
+  else
+    outcome.copied = Transfer(job, progress, outcome);
+  outcome.connectionLost = !outcome.copied && connection_.IsBroken();
+  return outcome;
+}
+
+bool FileUploader::Transfer(const UploadJob& job, const FtpConnection::PutProgress& progress, UploadOutcome& outcome) {
+  try {
+    const FileDescriptor file =
+        job.recoded ? Koi8Recoder(job.localPath).RecodeFile(job.noQMarks) : OpenForUpload(job.localPath);
+    struct stat fileStatus {};
+    if (::fstat(file.Get(), &fileStatus) != 0) throw FileError::FromErrno(errno, job.localPath);
+    if (rules_.replaceWhole) {
+      const ReplaceOutcome replaced = PutReplacing(file.Get(), job, progress, outcome);
+      if (replaced != ReplaceOutcome::RenameUnsupported) return replaced == ReplaceOutcome::Replaced;
+      if (::lseek(file.Get(), 0, SEEK_SET) != 0) throw FileError::FromErrno(errno, job.localPath);
+    }
+    return PutInPlace(file.Get(), fileStatus.st_size, job, progress, outcome);
+  } catch (const FileError& error) {
+    outcome.failure = error.what();
+    return false;
+  }
+}
+
+// Uploads under the temporary name and renames it over the page, so that
+// visitors never see half a page and a failed upload leaves the old one.
+FileUploader::ReplaceOutcome FileUploader::PutReplacing(int file, const UploadJob& job,
+                                                        const FtpConnection::PutProgress& progress,
+                                                        UploadOutcome& outcome) {
+  const std::string temporary = TemporaryRemoteName(job.name);
+  if (!connection_.PutFile(file, temporary, progress)) {
+    outcome.failure = connection_.LastError().Message();
+    // A lost connection leaves it to the next run, whose listing shows it.
+    if (!connection_.IsBroken()) connection_.DeleteFile(temporary);
+    return ReplaceOutcome::Failed;
+  }
+  if (connection_.RenameFile(temporary, job.name, job.status.lastWriteUtc)) return ReplaceOutcome::Replaced;
+  const FtpError renameError = connection_.LastError();
+  if (connection_.IsBroken()) {
+    outcome.failure = renameError.Message();
+    return ReplaceOutcome::Failed;
+  }
+  if (IsUnsupportedCommand(renameError.Code())) {
+    connection_.DeleteFile(temporary);
+    // Said by the connection that found out, once for the run.
+    if (rules_.replaceWhole.exchange(false)) outcome.notice = kNoRenameNotice;
+    return ReplaceOutcome::RenameUnsupported;
+  }
+  // Some servers rename only onto a free name: the old page goes first, for
+  // a moment in which the page is missing but never empty or cut.
+  if (connection_.DeleteFile(job.name) && connection_.RenameFile(temporary, job.name)) return ReplaceOutcome::Replaced;
+  outcome.failure = renameError.Message();
+  if (!connection_.IsBroken()) connection_.DeleteFile(temporary);
+  return ReplaceOutcome::Failed;
+}
+
+bool FileUploader::PutInPlace(int file, std::int64_t size, const UploadJob& job,
+                              const FtpConnection::PutProgress& progress, UploadOutcome& outcome) {
+  if (connection_.PutFile(file, job.name, progress)) {
+    Stamp(connection_, job.name, job.status);
+    return true;
+  }
+  outcome.failure = connection_.LastError().Message();
+  RemoveTruncatedCopy(job, size);
+  return false;
+}
+
+// A failed upload may have left a cut copy, also without any 1xx reply (some
+// servers open the file before they fail to connect back), whose fresh time
+// would make every later "only newer" run skip it. A copy as large as the
+// file is complete and stays, and so does one the server never touched.
+void FileUploader::RemoveTruncatedCopy(const UploadJob& job, std::int64_t size) {
+  const bool started = connection_.LastPutWasStarted();
+  auto removeFrom = [&](FtpConnection& live) {
+    const std::optional<std::int64_t> remoteSize = RemoteSize(live, job.name);
+    const bool truncated = remoteSize ? *remoteSize < size : started;
+    if (truncated) live.DeleteFile(job.name);
+  };
+  if (!connection_.IsBroken()) {
+    removeFrom(connection_);
+    return;
+  }
+  // A connection that dropped mid-put is the common way to get a cut file,
+  // so one fresh logon is made only to look at it.
+  if (!rules_.logOnAgain) return;
+  try {
+    std::unique_ptr<FtpConnection> fresh = rules_.logOnAgain();
+    if (fresh->SetCurrentDirectory(job.remoteDirectory)) removeFrom(*fresh);
+    fresh->Close();
+  } catch (const FtpError&) {
+    // The copy stays; the user is told the file was not copied either way.
+  }
+}
+
+}  // namespace ostrel

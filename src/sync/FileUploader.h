@@ -1,0 +1,47 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "publish/ftp/FtpConnection.h"
+#include "sync/UploadJob.h"
+
+namespace ostrel {
+
+// What every connection of a run shares about uploads; safe to use from
+// several threads.
+struct UploadRules {
+  // Pages are replaced whole through a temporary name until the server turns
+  // out not to rename files.
+  std::atomic<bool> replaceWhole = true;
+  // A new logon, used only to look at a copy that a lost connection may have
+  // cut; it throws FtpError when none can be made.
+  std::function<std::unique_ptr<FtpConnection>()> logOnAgain;
+};
+
+// Carries out uploads on one connection: enters the file's directory unless
+// the connection is there already, sends the file (recoded when the job says
+// so) under a temporary name and renames it over the page, or in place on a
+// server that cannot rename, and removes what a failure leaves behind.
+class FileUploader {
+ public:
+  FileUploader(FtpConnection& connection, UploadRules& rules) : connection_(connection), rules_(rules) {}
+
+  UploadOutcome Upload(const UploadJob& job, const FtpConnection::PutProgress& progress = {});
+
+ private:
+  enum class ReplaceOutcome { Replaced, Failed, RenameUnsupported };
+  bool Transfer(const UploadJob& job, const FtpConnection::PutProgress& progress, UploadOutcome& outcome);
+  ReplaceOutcome PutReplacing(int file, const UploadJob& job, const FtpConnection::PutProgress& progress,
+                              UploadOutcome& outcome);
+  bool PutInPlace(int file, std::int64_t size, const UploadJob& job, const FtpConnection::PutProgress& progress,
+                  UploadOutcome& outcome);
+  void RemoveTruncatedCopy(const UploadJob& job, std::int64_t size);
+
+  FtpConnection& connection_;
+  UploadRules& rules_;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,35 @@
+#include "sync/RemoteDirectoryListing.h"
+
+#include "publish/ftp/FtpConnection.h"
+#include "publish/ftp/FtpFind.h"
+#include "sync/LocalTimeConversion.h"
+#include "sync/TemporaryRemoteName.h"
+
+namespace ostrel {
+
+RemoteDirectoryListing ListRemoteDirectory(FtpConnection& connection, const std::string& remotePath,
+                                           bool deleteLeftovers) {
+  RemoteDirectoryListing listing;
+  FtpFind find(connection);
+  if (find.Start(remotePath + "*.*")) {
+    // Stamped files carry the local file's time to the second, which a LIST
+    // time shows only to the minute: such a time stands for its whole minute.
+    const std::int64_t tickRest = connection.Features().mfmt ? find.SecondsPerTick() - 1 : 0;
+    do {
+      const FtpFindEntry& entry = find.Current();
+      if (entry.isDirectory || entry.isDotEntry) continue;
+      if (IsTemporaryRemoteName(entry.name)) {
+        // Left by a run that was killed in the middle of an upload.
+        if (deleteLeftovers) connection.DeleteFile(remotePath + entry.name);
+        continue;
+      }
+      // Without a time there is nothing to compare: the local file is copied.
+      if (!entry.lastWriteUtc) continue;
+      listing.entries.push_back({entry.name, ConvertThroughLocalTime(*entry.lastWriteUtc) + tickRest, entry.size});
+    } while (find.Next());
+  }
+  listing.incomplete = find.IsIncomplete();
+  return listing;
+}
+
+}  // namespace ostrel

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+#include "sync/LocalFileStatus.h"
+
+namespace ostrel {
+
+// One file the walk decided to copy, with every setting its upload depends
+// on read when it was decided, so that any connection can carry it out.
+struct UploadJob {
+  std::string localPath;
+  // Absolute, with slashes, ending with "/".
+  std::string remoteDirectory;
+  std::string name;
+  LocalFileStatus status;
+  bool recoded = false;
+  bool noQMarks = true;
+};
+
+// How an upload ended.
+struct UploadOutcome {
+  bool copied = false;
+  // Why not: the server's reply or the file error.
+  std::string failure;
+  // The connection was lost and could not be made again; the file may go
+  // out on another.
+  bool connectionLost = false;
+  // What the user should read about how uploads adapted, once; else empty.
+  std::string notice;
+};
+
+}  // namespace ostrel
