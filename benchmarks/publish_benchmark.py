@@ -16,15 +16,13 @@ Usage: publish_benchmark.py PUBLISH_DRIVER [--runs N] [--cli OSTREL_PUBLISH]
 import argparse
 import os
 import random
-import shutil
 import signal
-import statistics
+import shutil
 import subprocess
-import sys
 import tempfile
 import time
 
-USER, PASSWORD = "bench", "bench-password"
+from bench_common import PASSWORD, USER, make_page, measure, start_server as start_script
 
 SERVER_CODE = r"""
 import logging, sys
@@ -51,18 +49,6 @@ server.max_cons = 256
 print(server.socket.getsockname()[1], flush=True)
 server.serve_forever()
 """
-
-CYRILLIC = bytes(range(0xC0, 0x100)).decode("cp1251")
-
-
-def make_page(rng, size):
-    words = []
-    while sum(len(w) + 1 for w in words) < size:
-        words.append("".join(rng.choice(CYRILLIC) for _ in range(rng.randint(2, 10))))
-    body = " ".join(words)
-    head = ('<html>\r\n<head>\r\n<meta http-equiv="Content-Type" '
-            'content="text/html; charset=windows-1251">\r\n<title>Page</title>\r\n</head>\r\n<body>\r\n')
-    return (head + "<p>" + body + "</p>\r\n</body>\r\n</html>\r\n").encode("cp1251")
 
 
 def generate_tree(root):
@@ -95,56 +81,8 @@ def generate_tree(root):
     return len(directories), total
 
 
-def wait_for_time_wait_to_fall(limit=3000, timeout=90):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        out = subprocess.run(["ss", "-tan", "state", "time-wait"], capture_output=True, text=True).stdout
-        if out.count("\n") < limit:
-            return
-        time.sleep(2)
-
-
 def start_server(root, rename="rename", certificate="-"):
-    process = subprocess.Popen(["/usr/bin/python3", "-c", SERVER_CODE, root, USER, PASSWORD, rename, certificate],
-                               stdout=subprocess.PIPE, text=True)
-    port = int(process.stdout.readline())
-    return process, port
-
-
-def timed(command):
-    start = time.perf_counter()
-    result = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-    elapsed = time.perf_counter() - start
-    if result.returncode != 0:
-        sys.exit("failed (%d): %s\n%s" % (result.returncode, " ".join(command), result.stderr[-2000:]))
-    return elapsed
-
-
-def touch(local, count, when):
-    """Gives `count` files spread over the tree the time `when`."""
-    names = sorted(os.path.join(d, n) for d, _, files in os.walk(local) for n in files)
-    for name in names[:: len(names) // count][:count]:
-        os.utime(name, (when, when))
-
-
-def measure(name, fresh_command, rerun_command, server_root, runs, local=None):
-    fresh, rerun, touched = [], [], []
-    for _ in range(runs):
-        shutil.rmtree(server_root)
-        os.makedirs(os.path.join(server_root, "site"))
-        wait_for_time_wait_to_fall()
-        fresh.append(timed(fresh_command))
-        if rerun_command:
-            wait_for_time_wait_to_fall()
-            rerun.append(timed(rerun_command))
-            touch(local, 5, time.time())
-            wait_for_time_wait_to_fall()
-            touched.append(timed(rerun_command))
-            touch(local, 5, time.time() - 3600)
-    result = tuple(statistics.median(times) if times else None for times in (fresh, rerun, touched))
-    print("%-28s fresh %6.2f s   unchanged %s   5 touched %s" % (
-        name, result[0], *("%6.3f s" % value if value is not None else "   n/a" for value in result[1:])), flush=True)
-    return result
+    return start_script(SERVER_CODE, root, USER, PASSWORD, rename, certificate)
 
 
 def main():
