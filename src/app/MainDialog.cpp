@@ -1,6 +1,9 @@
 #include "app/MainDialog.h"
 
+#include <QCompleter>
 #include <QContextMenuEvent>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -54,6 +57,7 @@ MainDialog::MainDialog(PublisherApp& app, QWidget* parent)
   connect(FindControl<QPushButton>(*this, kAboutButton), &QPushButton::clicked, this, [this] { OnAbout(); });
 
   LoadControls();
+  AttachDirectoryCompleter();
   setWindowIcon(ProgramIcon());
   ShowStatus({});
 }
@@ -68,6 +72,27 @@ void MainDialog::SaveControls() {
   for (const auto& [id, member] : kExchangedEdits) {
     this->*member = FindControl<QLineEdit>(*this, id)->text().toStdString();
   }
+}
+
+// The edit comes from the dialog template, so the completer is attached here.
+void MainDialog::AttachDirectoryCompleter() {
+  auto* completer = new QCompleter(this);
+  auto* model = new QFileSystemModel(completer);
+  model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+  model->setRootPath(QString());
+  completer->setModel(model);
+  // Linux file names that differ only in case are different directories.
+  completer->setCaseSensitivity(Qt::CaseSensitive);
+  QLineEdit* edit = FindControl<QLineEdit>(*this, kLocalDirEdit);
+  edit->setCompleter(completer);
+  // The completer alone loads a directory only once every level above it has
+  // loaded, one level per keystroke: a path pasted, loaded from the settings
+  // or typed faster than the tree loads would never complete. Asking the
+  // model for the typed directory loads it and the levels above it in the
+  // background, and the completer offers what arrives.
+  connect(edit, &QLineEdit::textEdited, model, [model](const QString& text) {
+    if (QDir::isAbsolutePath(text)) model->index(QFileInfo(text).path());
+  });
 }
 
 void MainDialog::SaveSettings() {

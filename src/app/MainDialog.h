@@ -61,6 +61,7 @@ class MainDialog : public QDialog, private PublisherUserInterface, public Publis
  private:
   void LoadControls();
   void SaveControls();
+  void AttachDirectoryCompleter();
 
   PublisherApp& app_;
   QPushButton* processButton_;

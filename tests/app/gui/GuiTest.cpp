@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -171,6 +172,22 @@ TEST_F(GuiTest, WindowMenuCommandsWhoseIdAnd0xFFF0Is16OpenTheAboutBox) {
     EXPECT_EQ(ModalOpenedBy([&] { handled = dialog.OnSysCommand(command); }), opens ? "About Ostrel" : "") << command;
     EXPECT_EQ(handled, opens) << command;
   }
+}
+
+// A path typed in one go reaches into directories the model has not loaded yet; they load in the background.
+TEST_F(GuiTest, TheLocalDirectoryCompletesDirectoriesOnlyAndMindsCase) {
+  for (const char* name : {"site", "site-old", "Sites"}) std::filesystem::create_directory(directory_.Path() / name);
+  WriteFile(directory_.Path() / "site.htm", "x");
+  MainDialog dialog(app_);
+  Type(dialog, {{kLocalDirEdit, (directory_.Path() / "s").string()}});
+  QCompleter* completer = Get<QLineEdit>(dialog, kLocalDirEdit).completer();
+  ASSERT_NE(completer, nullptr);
+  const auto offered = [list = completer->completionModel()] {
+    std::string names;
+    for (int row = 0; row < list->rowCount(); ++row) names += list->index(row, 0).data().toString().toStdString() + " ";
+    return names;
+  };
+  EXPECT_TRUE(QTest::qWaitFor([&] { return offered() == "site site-old "; }, 5000)) << offered();
 }
 
 // The main dialog watched at every status update, before its pump runs.
