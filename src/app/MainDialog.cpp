@@ -1,9 +1,15 @@
 #include "app/MainDialog.h"
 
+#include <QCompleter>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <array>
 #include <utility>
@@ -33,6 +39,15 @@ constexpr std::array<std::pair<int, std::string Publisher::*>, 5> kExchangedEdit
 
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }
 
+// The local folder a drag carries, or "" when it carries anything else: a
+// file, a remote URL, or more than one URL (which of them would be meant?).
+QString DraggedDirectory(const QDropEvent& event) {
+  const QList<QUrl> urls = event.mimeData()->urls();
+  if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
+  const QString path = urls.front().toLocalFile();
+  return QFileInfo(path).isDir() ? path : QString();
+}
+
 }  // namespace
 
 MainDialog::MainDialog(PublisherApp& app, QWidget* parent)
@@ -54,6 +69,12 @@ MainDialog::MainDialog(PublisherApp& app, QWidget* parent)
   connect(FindControl<QPushButton>(*this, kAboutButton), &QPushButton::clicked, this, [this] { OnAbout(); });
 
   LoadControls();
+  AttachDirectoryCompleter();
+  // The edits would take a dragged URL as text and insert it; the filter
+  // passes URL drags on to the dialog, while text dragged into an edit stays
+  // the edit's own.
+  setAcceptDrops(true);
+  for (QLineEdit* edit : findChildren<QLineEdit*>()) edit->installEventFilter(this);
   setWindowIcon(ProgramIcon());
   ShowStatus({});
 }
@@ -68,6 +89,27 @@ void MainDialog::SaveControls() {
   for (const auto& [id, member] : kExchangedEdits) {
     this->*member = FindControl<QLineEdit>(*this, id)->text().toStdString();
   }
+}
+
+// The edit comes from the dialog template, so the completer is attached here.
+void MainDialog::AttachDirectoryCompleter() {
+  auto* completer = new QCompleter(this);
+  auto* model = new QFileSystemModel(completer);
+  model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+  model->setRootPath(QString());
+  completer->setModel(model);
+  // Linux file names that differ only in case are different directories.
+  completer->setCaseSensitivity(Qt::CaseSensitive);
+  QLineEdit* edit = FindControl<QLineEdit>(*this, kLocalDirEdit);
+  edit->setCompleter(completer);
+  // The completer alone loads a directory only once every level above it has
+  // loaded, one level per keystroke: a path pasted, loaded from the settings
+  // or typed faster than the tree loads would never complete. Asking the
+  // model for the typed directory loads it and the levels above it in the
+  // background, and the completer offers what arrives.
+  connect(edit, &QLineEdit::textEdited, model, [model](const QString& text) {
+    if (QDir::isAbsolutePath(text)) model->index(QFileInfo(text).path());
+  });
 }
 
 void MainDialog::SaveSettings() {
@@ -136,6 +178,33 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
     connect(menu.addAction(FromStd(aboutText)), &QAction::triggered, this, [this] { OnSysCommand(kAboutCommand); });
   }
   menu.exec(event->globalPos());
+}
+
+void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DraggedDirectory(*event).isEmpty() && (event->possibleActions() & Qt::CopyAction)) {
+    // Never a move: the source would then delete the folder after the drop.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+  }
+}
+
+// Like typing into the edit, also during a run: the field is read at the
+// next "&Process".
+void MainDialog::dropEvent(QDropEvent* event) {
+  const QString directory = DraggedDirectory(*event);
+  if (directory.isEmpty()) return;
+  FindControl<QLineEdit>(*this, kLocalDirEdit)->setText(directory);
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+}
+
+// An ignored drag enter goes on to the parent widgets, so the dialog decides.
+bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::DragEnter && static_cast<QDragEnterEvent*>(event)->mimeData()->hasUrls()) {
+    event->ignore();
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void MainDialog::ShowStatusAndProcessInput(const std::string& status, const std::string& total) {

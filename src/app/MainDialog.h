@@ -7,6 +7,8 @@
 #include "publish/PublisherUserInterface.h"
 
 class QContextMenuEvent;
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 class QPushButton;
 
@@ -58,10 +60,16 @@ class MainDialog : public QDialog, private PublisherUserInterface, public Publis
   bool TrustCertificate(const std::string& site, const std::string& fingerprint, const std::string& message) override;
   void ShowMessage(const std::string& text) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  // A single local folder dropped anywhere on the dialog becomes the local
+  // directory; any other drop of URLs is refused.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void LoadControls();
   void SaveControls();
+  void AttachDirectoryCompleter();
 
   PublisherApp& app_;
   QPushButton* processButton_;

@@ -4,9 +4,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCompleter>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -170,6 +173,55 @@ TEST_F(GuiTest, WindowMenuCommandsWhoseIdAnd0xFFF0Is16OpenTheAboutBox) {
     bool handled = !opens;
     EXPECT_EQ(ModalOpenedBy([&] { handled = dialog.OnSysCommand(command); }), opens ? "About Ostrel" : "") << command;
     EXPECT_EQ(handled, opens) << command;
+  }
+}
+
+// A path typed in one go reaches into directories the model has not loaded yet; they load in the background.
+TEST_F(GuiTest, TheLocalDirectoryCompletesDirectoriesOnlyAndMindsCase) {
+  for (const char* name : {"site", "site-old", "Sites"}) std::filesystem::create_directory(directory_.Path() / name);
+  WriteFile(directory_.Path() / "site.htm", "x");
+  MainDialog dialog(app_);
+  Type(dialog, {{kLocalDirEdit, (directory_.Path() / "s").string()}});
+  QCompleter* completer = Get<QLineEdit>(dialog, kLocalDirEdit).completer();
+  ASSERT_NE(completer, nullptr);
+  const auto offered = [list = completer->completionModel()] {
+    std::string names;
+    for (int row = 0; row < list->rowCount(); ++row) names += list->index(row, 0).data().toString().toStdString() + " ";
+    return names;
+  };
+  EXPECT_TRUE(QTest::qWaitFor([&] { return offered() == "site site-old "; }, 5000)) << offered();
+}
+
+// Dropped on the dialog or on any edit: one local folder fills the local directory, copied
+// (a move would let the source delete it); anything else carrying URLs is refused.
+TEST_F(GuiTest, AFolderDroppedOnTheDialogBecomesTheLocalDirectory) {
+  const std::string folder = (directory_.Path() / "site").string(), file = (directory_.Path() / "page.htm").string();
+  std::filesystem::create_directory(folder);
+  WriteFile(file, "x");
+  const QUrl site = QUrl::fromLocalFile(QString::fromStdString(folder));
+  MainDialog dialog(app_);
+  for (const auto& [urls, accepted] :
+       std::vector<std::pair<QList<QUrl>, bool>>{{{site}, true},
+                                                 {{QUrl::fromLocalFile(QString::fromStdString(file))}, false},
+                                                 {{site, site}, false},
+                                                 {{QUrl("ftp://127.0.0.1/site")}, false}}) {
+    for (int target : {0, int{kLocalDirEdit}, int{kHostEdit}}) {
+      SCOPED_TRACE(QUrl::toStringList(urls).join(' ').toStdString() + " on " + std::to_string(target));
+      Type(dialog, {{kLocalDirEdit, "typed"}, {kHostEdit, "host"}});
+      QWidget& widget = target != 0 ? Get(dialog, target) : dialog;
+      QMimeData mime;  // file managers offer the URLs as text too, which an edit would insert
+      mime.setUrls(urls);
+      mime.setText(urls.front().toString());
+      const Qt::DropAction action = accepted ? Qt::CopyAction : Qt::MoveAction;  // Shift proposes a move
+      QDragEnterEvent enter({4, 4}, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
+      QApplication::sendEvent(&widget, &enter);
+      EXPECT_EQ(std::pair(enter.isAccepted(), enter.dropAction()), std::pair(accepted, action));
+      QDropEvent drop({4, 4}, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
+      QApplication::sendEvent(&widget, &drop);  // Qt hands it to whoever accepted the enter, if anyone
+      EXPECT_EQ(drop.dropAction(), action);
+      EXPECT_EQ(Get<QLineEdit>(dialog, kLocalDirEdit).text().toStdString(), accepted ? folder : "typed");
+      EXPECT_EQ(Get<QLineEdit>(dialog, kHostEdit).text().toStdString(), "host");
+    }
   }
 }
 
