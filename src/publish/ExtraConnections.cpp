@@ -48,7 +48,7 @@ void Publisher::OpenUploadPool() {
   if (Mode == PublishMode::Publish && extraConnections > 0)
     uploadPool_ = std::make_unique<UploadPool>(
         extraConnections, [parameters](std::function<bool()> stop) { return parameters.LogOn(std::move(stop)); },
-        uploadRules_);
+        uploadRules_, Running);
 }
 
 void Publisher::DeliverUploadEvents(bool messagesAllowed) {

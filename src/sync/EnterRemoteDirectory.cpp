@@ -10,22 +10,28 @@ bool Publisher::EnterRemoteDirectory(FtpConnection& connection, const std::strin
   RemoteListing.clear();
   RemoteListing.shrink_to_fit();
   remoteListingIncomplete_ = false;
+  std::optional<PreparedDirectory> prepared;
   if (uploadPool_) {
-    if (std::optional<PreparedDirectory> prepared = AwaitPrepared(remotePath); prepared && prepared->entered) {
+    prepared = AwaitPrepared(remotePath);
+    if (prepared && prepared->entered) {
       RemoteListing = std::move(prepared->listing.entries);
       remoteListingIncomplete_ = prepared->listing.incomplete;
       return true;
     }
   }
 
-  bool entered = connection.SetCurrentDirectory(remotePath);
-  if (!entered && Mode == PublishMode::DryRun) {
+  // Where another connection was just refused, the directory is made at
+  // once; only if that fails is entering it tried again.
+  const bool knownMissing = prepared && prepared->refused;
+  bool created = knownMissing && connection.CreateDirectory(remotePath);
+  bool entered = !created && connection.SetCurrentDirectory(remotePath);
+  if (!entered && !created && Mode == PublishMode::DryRun) {
     // A dry run creates nothing: the directory counts as empty.
     return true;
   }
   // A directory just made is empty: there is nothing to list. Uploads enter
   // it when they need to.
-  const bool created = !entered && connection.CreateDirectory(remotePath);
+  if (!entered && !created && !knownMissing) created = connection.CreateDirectory(remotePath);
   if (!entered && !created) {
     ShowMessage(LoadString(StringId::CannotChangeRemoteDirectory) + remotePath);
     return false;

@@ -8,8 +8,8 @@
 
 namespace ostrel {
 
-UploadPool::UploadPool(int connections, LogOn logOn, UploadRules& rules)
-    : logOn_(std::move(logOn)), rules_(rules), connections_(connections) {
+UploadPool::UploadPool(int connections, LogOn logOn, UploadRules& rules, const std::atomic<std::int32_t>& running)
+    : logOn_(std::move(logOn)), rules_(rules), running_(running), connections_(connections) {
   threads_.reserve(static_cast<std::size_t>(connections));
   for (int index = 0; index < connections; ++index) threads_.emplace_back([this] { Work(); });
 }
@@ -135,17 +135,18 @@ void UploadPool::Work() {
       std::optional<UploadJob> upload;
       {
         std::unique_lock lock(mutex_);
-        workArrived_.wait(lock, [&] { return closing_ || !preparations_.empty() || !uploads_.empty(); });
+        // A stop request is seen here at once; the walk drops what waits soon after.
+        workArrived_.wait_for(lock, kStopCheckInterval,
+                              [&] { return closing_ || !preparations_.empty() || (!uploads_.empty() && running_); });
+        if (!closing_ && preparations_.empty() && (uploads_.empty() || !running_)) continue;
         // The walk waits for the directories it comes to next, so they go first.
         if (!preparations_.empty()) {
           preparation = std::move(preparations_.front());
           preparations_.pop_front();
           preparing_.push_back(preparation->remoteDirectory);
-        } else if (!uploads_.empty()) {
+        } else if (!uploads_.empty() && running_ != 0) {
           upload = std::move(uploads_.front());
           uploads_.pop_front();
-          events_.push_back({Event::Kind::Started, *upload, {}});
-          ++generation_;
         } else {
           break;
         }
@@ -181,6 +182,7 @@ void UploadPool::Work() {
 void UploadPool::RunPreparation(FtpConnection& connection, const Preparation& preparation) {
   PreparedDirectory result;
   result.entered = connection.SetCurrentDirectory(preparation.remoteDirectory);
+  result.refused = !result.entered;
   if (result.entered && preparation.list)
     result.listing = ListRemoteDirectory(connection, preparation.remoteDirectory, true);
   // A connection lost on the way proves nothing: the walk does it itself.
@@ -195,6 +197,10 @@ void UploadPool::RunPreparation(FtpConnection& connection, const Preparation& pr
 }
 
 void UploadPool::RunUpload(FileUploader& uploader, UploadJob job) {
+  // A file that vanished since the walk saw it has nothing left to publish.
+  LocalFileStatus status;
+  if (!ReadLocalFileStatus(job.localPath, status)) return;
+  Post({Event::Kind::Started, job, {}});
   std::int64_t reported = 0;
   const UploadOutcome outcome = uploader.Upload(job, [&](std::int64_t bytesSent) {
     bytesInFlight_ += bytesSent - reported;

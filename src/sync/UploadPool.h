@@ -24,6 +24,8 @@ namespace ostrel {
 // A remote directory entered (and listed) ahead of the walk.
 struct PreparedDirectory {
   bool entered = false;
+  // The server refused to enter it: most likely it does not exist yet.
+  bool refused = false;
   RemoteDirectoryListing listing;
 };
 
@@ -44,8 +46,9 @@ class UploadPool {
   // FtpError when the server refuses.
   using LogOn = std::function<std::unique_ptr<FtpConnection>(std::function<bool()> stopRequested)>;
 
-  // Starts `connections` threads; each logs on by itself.
-  UploadPool(int connections, LogOn logOn, UploadRules& rules);
+  // Starts `connections` threads; each logs on by itself. No upload starts
+  // once `running` is zero.
+  UploadPool(int connections, LogOn logOn, UploadRules& rules, const std::atomic<std::int32_t>& running);
   // Drops what waits, lets what runs end, and closes the connections.
   ~UploadPool();
   UploadPool(const UploadPool&) = delete;
@@ -88,6 +91,7 @@ class UploadPool {
 
   LogOn logOn_;
   UploadRules& rules_;
+  const std::atomic<std::int32_t>& running_;
   std::atomic<std::int64_t> bytesInFlight_ = 0;
   // Ends the waits of the connections when the pool goes away.
   std::atomic<bool> closing_ = false;

@@ -58,8 +58,25 @@ struct PublishCase {
   std::map<std::string, int> commands = {};  // how often the server got these verbs (pyftpdlib)
 };
 
-class PublishTest : public testing::TestWithParam<PublishCase> {
+// Every row runs on one connection and, unless it counts commands (which
+// extra connections change), on four: the same site, lines and counts.
+class PublishTest : public testing::TestWithParam<std::tuple<PublishCase, int>> {
  public:
+  void Serve(bool vsftpd, const std::vector<std::string>& faults) {
+    if (vsftpd)
+      server_ = std::make_unique<test::VsftpdTestServer>();
+    else
+      server_ = std::make_unique<test::FtpTestServer>(test::FtpTestServerOptions{.faults = faults});
+    site_ = server_->Root() / server_->WritablePath().substr(1) / "site";
+    fs::create_directories(site_);
+    server_->HandOver(site_);
+    publisher_.LocalDir = local_.Path().string();
+    publisher_.Host = server_->Host();
+    publisher_.Name = server_->User();
+    publisher_.Password = server_->Password();
+    publisher_.RemoteDir = server_->WritablePath() + "site";
+    publisher_.Xcode = 0;
+  }
   void Local(const std::string& relative, const std::string& bytes) {
     test::WriteFile(local_.Path() / relative, bytes);
   }
@@ -78,23 +95,16 @@ class PublishTest : public testing::TestWithParam<PublishCase> {
 };
 
 TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
-  const PublishCase& row = GetParam();
+  const auto& [row, connections] = GetParam();
   if (row.vsftpd && test::VsftpdTestServer::WhyUnavailable()) GTEST_SKIP() << *test::VsftpdTestServer::WhyUnavailable();
-  if (row.vsftpd)
-    server_ = std::make_unique<test::VsftpdTestServer>();
-  else
-    server_ = std::make_unique<test::FtpTestServer>(test::FtpTestServerOptions{.faults = row.faults});
-  site_ = server_->Root() / server_->WritablePath().substr(1) / "site";
-  fs::create_directories(site_);
-  server_->HandOver(site_);
+  Serve(row.vsftpd, row.faults);
+  publisher_.Connections = connections;
+  // pyftpdlib, single-threaded, now and then stops reading one control
+  // connection while others make active data connections at the same time;
+  // vsftpd, one process a session, covers active mode on several.
+  if (connections > 1 && !row.vsftpd) publisher_.Passive = 1;
   // Recoded copies go to the temporary directory: none may stay behind.
   setenv("TMPDIR", temporary_.Path().c_str(), 1);
-  publisher_.LocalDir = local_.Path().string();
-  publisher_.Host = server_->Host();
-  publisher_.Name = server_->User();
-  publisher_.Password = server_->Password();
-  publisher_.RemoteDir = server_->WritablePath() + "site";
-  publisher_.Xcode = 0;
   row.setup(*this);
   for (const auto& entry :
        fs::recursive_directory_iterator(local_.Path(), fs::directory_options::skip_permission_denied))
@@ -117,7 +127,14 @@ TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
     for (const char* kept : {"Copying: ", "Skipping: ", "Would copy: ", "box: "})
       if (line.starts_with(kept)) lines.push_back(line);
   }
-  EXPECT_EQ(lines, row.lines);
+  if (connections == 1) {
+    EXPECT_EQ(lines, row.lines);
+  } else {
+    // Uploads on several connections interleave.
+    std::vector<std::string> expected = row.lines, shown = lines;
+    std::sort(expected.begin(), expected.end()), std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(shown, expected);
+  }
   EXPECT_EQ(Snapshot(site_), row.site);
   EXPECT_TRUE(fs::is_empty(temporary_.Path())) << "a recoded copy was left behind";
   EXPECT_TRUE(result.finished);
@@ -287,7 +304,7 @@ const PublishCase kRows[] = {
      },
      {"Copying: a", "Copying: b"},
      {{"a", "a"}, {"b", "b"}},
-     {.filesCopied = 2, .bytesCopied = 2}},
+     {.filesCopied = 2, .bytesCopied = 2}, false, {{"STOR", 2}}},
     {"LinksAreFollowedAndALinkCycleIsWalkedOnce", false, {},
      [](PublishTest& fixture) {
        fixture.Local("d/a.htm", "a");
@@ -350,7 +367,7 @@ const PublishCase kRows[] = {
      },
      {"Copying: a", "Copying: c"},
      {{"a", "a"}, {"c", "c"}},
-     {.filesCopied = 2, .bytesCopied = 2}},
+     {.filesCopied = 2, .bytesCopied = 2}, false, {{"STOR", 2}}},
     {"ListingInTheServersLocalTimeIsReadThroughItsOffset", false, {"--local-times"},
      [](PublishTest& fixture) {
        for (const char* name : {"older.htm", "same.htm"}) fixture.Local(name, "new");
@@ -414,7 +431,7 @@ const PublishCase kRows[] = {
      {"Copying: d/a"},
      {{"d/", ""}, {"d/a", "a"}},
      {.filesCopied = 1, .bytesCopied = 1}},
-    {"ServerClosingWith421IsLoggedOnAgain", false, {"--close-after", "11"},  // the 11th command is the STOR
+    {"ServerClosingWith421IsLoggedOnAgain", false, {"--close-after", "10"},  // the 10th command is the STOR
      [](PublishTest& fixture) { fixture.Local("a.htm", "a"); },
      {"Copying: a.htm"},
      {{"a.htm", "a"}},
@@ -424,6 +441,11 @@ const PublishCase kRows[] = {
      {"Copying: a.htm", "box: Cannot copy file a.htm\n530 No more logons."},
      {},
      {.filesFailed = 1}, false, {{"USER", 2}}},
+    {"ServerAllowingTwoLogonsStillGetsEverything", false, {"--logons", "2"},
+     [](PublishTest& fixture) { for (const char* name : {"a", "b", "c", "d/e", "d/f/g"}) fixture.Local(name, name); },
+     {"Copying: a", "Copying: b", "Copying: c", "Copying: d/e", "Copying: d/f/g"},
+     {{"a", "a"}, {"b", "b"}, {"c", "c"}, {"d/", ""}, {"d/e", "d/e"}, {"d/f/", ""}, {"d/f/g", "d/f/g"}},
+     {.filesCopied = 5, .bytesCopied = 11}},
     {"OnlyTheServersOwnDataConnectionIsAccepted", false, {"--intruder"},
      [](PublishTest& fixture) { fixture.Local("a.htm", "a"); },
      {"Copying: a.htm"},  // not skipped for the intruder's forged listing, nor sent to it
@@ -432,8 +454,40 @@ const PublishCase kRows[] = {
 };
 // clang-format on
 
-INSTANTIATE_TEST_SUITE_P(Rows, PublishTest, testing::ValuesIn(kRows),
-                         [](const auto& parameter) { return std::string(parameter.param.name); });
+std::vector<std::tuple<PublishCase, int>> RowsAndConnections() {
+  std::vector<std::tuple<PublishCase, int>> runs;
+  for (const PublishCase& row : kRows) {
+    runs.emplace_back(row, 1);
+    if (row.commands.empty()) runs.emplace_back(row, 4);
+  }
+  return runs;
+}
+
+// A stop request while several uploads run: those under way end whole, no
+// other starts, and the run ends as usual.
+TEST_F(PublishTest, StopDuringParallelUploadsLetsThoseUnderWayEnd) {
+  Serve(false, {"--delay-reply", "STOR:0.5"});
+  for (int file = 0; file < 12; ++file)
+    Local("f" + std::to_string(file), std::string(1000 + static_cast<std::size_t>(file), 'x'));
+  publisher_.Connections = 4;
+  publisher_.Passive = 1;  // as the table's rows on four connections do
+  recorder_.onStatus = [this](int, const std::string& status) {
+    if (status.starts_with("Copying: ")) publisher_.Running = 0;
+  };
+  const RunResult result = publisher_.Run();
+  TreeSnapshot started;
+  for (const std::string& line : recorder_.lines)
+    if (line.starts_with("Copying: ")) started[fs::path(line).filename()] = test::ReadFile(line.substr(9));
+  EXPECT_EQ(Snapshot(site_), started);
+  EXPECT_GE(started.size(), 1u);
+  EXPECT_LE(started.size(), 4u) << "one upload a connection at most";
+  EXPECT_EQ(result.filesCopied, static_cast<std::int64_t>(started.size()));
+  EXPECT_EQ(recorder_.lines.back(), "Finished.");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, PublishTest, testing::ValuesIn(RowsAndConnections()), [](const auto& parameter) {
+  return std::string(std::get<0>(parameter.param).name) + (std::get<1>(parameter.param) > 1 ? "On4" : "");
+});
 
 }  // namespace
 }  // namespace ostrel
