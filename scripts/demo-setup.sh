@@ -50,29 +50,47 @@ demo_prepare() {
   mkdir -p "$demo_published"
   demo_make_site "$demo_site"
 
-  local output="$directory/server.out"
-  "$demo_python" "$demo_repository/tests/servers/ftp_server.py" --root "$server_root" \
-    --user "$demo_user" --password "$demo_password" "$@" >"$output" 2>"$directory/server.log" &
-  demo_server_pid=$!
+  # The server takes the port it is told to listen on and reports nothing, so
+  # a port the kernel just handed out as free is passed to it; should another
+  # program take that port in the moment between, the server cannot listen
+  # and exits, and the next free port is tried.
+  local _
+  for _ in 1 2 3 4 5; do
+    demo_port=$("$demo_python" -c 'import socket
+with socket.socket() as s:
+    s.bind(("127.0.0.1", 0))
+    print(s.getsockname()[1])')
+    "$demo_python" "$demo_repository/tests/servers/ftp_server.py" --port "$demo_port" --root "$server_root" \
+      --user "$demo_user" --password "$demo_password" --command-log "$directory/server-commands.log" \
+      "$@" >"$directory/server.log" 2>&1 &
+    demo_server_pid=$!
+    if demo_wait_for_server; then
+      printf '[Parameters]\nLocalDir=%s\nHost=127.0.0.1:%s\nName=%s\nRemoteDir=/www\n' \
+        "$demo_site" "$demo_port" "$demo_user" >"$demo_settings"
+      return 0
+    fi
+    demo_stop
+    grep -q "Address already in use" "$directory/server.log" || break
+  done
+  echo "The demo FTP server did not start; it said:" >&2
+  cat "$directory/server.log" >&2
+  return 1
+}
 
-  demo_port=""
+# Waits up to ten seconds until the server started last greets on demo_port;
+# fails at once if it exits. The greeting is read because another program
+# that took the port would take connections too.
+demo_wait_for_server() {
+  local _ greeting
   for _ in $(seq 1 100); do
-    demo_port=$(head -n 1 "$output" 2>/dev/null || true)
-    [ -n "$demo_port" ] && break
-    if ! kill -0 "$demo_server_pid" 2>/dev/null; then
-      echo "The demo FTP server did not start:" >&2
-      cat "$directory/server.log" >&2
-      return 1
+    kill -0 "$demo_server_pid" 2>/dev/null || return 1
+    if greeting=$(exec 2>/dev/null 3<>"/dev/tcp/127.0.0.1/$demo_port" && read -r -t 5 line <&3 && echo "$line"); then
+      [[ $greeting == "220 pyftpdlib "* ]] && kill -0 "$demo_server_pid" 2>/dev/null
+      return
     fi
     sleep 0.1
   done
-  if [ -z "$demo_port" ]; then
-    echo "The demo FTP server did not report its port within 10 seconds; see $directory/server.log" >&2
-    return 1
-  fi
-
-  printf '[Parameters]\nLocalDir=%s\nHost=127.0.0.1:%s\nName=%s\nRemoteDir=/www\n' \
-    "$demo_site" "$demo_port" "$demo_user" >"$demo_settings"
+  return 1
 }
 
 demo_stop() {

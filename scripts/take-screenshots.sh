@@ -35,8 +35,9 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-# Each upload is answered a second late, so that one screenshot catches the run.
-demo_prepare "$work" --delay-reply STOR:1
+# Each upload is confirmed three seconds after its last byte, so that one
+# screenshot catches the run with files under way and their bytes counted.
+demo_prepare "$work" --late-final-reply 3
 output=docs/screenshots
 mkdir -p "$output"
 
@@ -70,9 +71,10 @@ xdotool type --delay 20 "$demo_password"
 xdotool key Return
 sleep 1.5
 dump "$main" main-dialog-running
-# The run is over when the last of the four published files has arrived.
-for _ in $(seq 1 200); do
-  [ "$(find "$demo_published" -type f | wc -l)" -ge 4 ] && break
+# The run is over when the last of the four published files has arrived
+# under its own name (an upload goes to a hidden name first).
+for _ in $(seq 1 300); do
+  [ "$(find "$demo_published" -type f -not -name '.*' | wc -l)" -ge 4 ] && break
   sleep 0.1
 done
 sleep 1.5
