@@ -12,9 +12,12 @@
 #include <QMimeData>
 #include <QTest>
 #include <QTimer>
+#include <chrono>
+#include <csignal>
 #include <functional>
 #include <optional>
 #include <set>
+#include <thread>
 
 #include "app/DialogBuilder.h"
 #include "app/MainDialog.h"
@@ -59,7 +62,6 @@ QString ModalOpenedBy(const std::function<void()>& action, const std::function<v
     }
   });
   action();
-  QTest::qWait(1);
   return caption;
 }
 
@@ -256,7 +258,10 @@ class RunTest : public GuiTest {
     return server_.Root() / "www";
   }
 
-  FtpTestServer server_;
+  // Stopping the server fills the sockets and leaves the engine waiting as long as the test likes.
+  struct PausableServer : FtpTestServer {
+    void Pause(bool paused) const { kill(-processId_, paused ? SIGSTOP : SIGCONT); }
+  } server_;
   WatchedDialog dialog_{app_};
   const std::filesystem::path site_ = directory_.Path() / "site";
 };
@@ -295,6 +300,45 @@ TEST_F(RunTest, APublishWithOptionsConfirmedDuringTheRunAppliesThemFromTheNextFi
   }
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(published), {}), 4);
   EXPECT_EQ(Get<QLabel>(dialog_, kStatusLabel).text(), "Finished.");
+}
+
+// The server stops while the first, large file is sent, so the engine waits on a full socket: events
+// posted meanwhile, and a Cancel, are handled within 200 ms; the total counts the part sent; the file
+// completes and no later one is copied.
+TEST_F(RunTest, InputIsHandledWithin200MsWhileALargeFileIsUnderWay) {
+  const std::uintmax_t size = 64 << 20;
+  WriteFile(site_ / "a.bin", ""), std::filesystem::resize_file(site_ / "a.bin", size);
+  for (const char* name : {"b.txt", "c.txt"}) WriteFile(site_ / name, "x");
+  using Clock = std::chrono::steady_clock;
+  Clock::duration slowest{};
+  int handled = 0;
+  std::thread pauser([&, until = Clock::now() + std::chrono::seconds(10)] {
+    std::error_code error;  // the file's temporary copy on the server
+    while (std::filesystem::file_size(server_.Root() / "www/.a.bin.ostrel-upload", error) < (1u << 20) || error)
+      if (std::this_thread::sleep_for(std::chrono::milliseconds(1)), Clock::now() > until) return;
+    server_.Pause(true);
+    for (int event = 1; event <= 20; ++event, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
+      QMetaObject::invokeMethod(
+          &dialog_,
+          [&, event, posted = Clock::now()] {
+            slowest = std::max(slowest, Clock::now() - posted), ++handled;
+            const long long kilobytes = Get<QLabel>(dialog_, kTotalLabel).text().chopped(1).toLongLong();
+            // The total is shown anew within 100 ms, right after input is handled.
+            EXPECT_TRUE(kilobytes < static_cast<long long>(size / 1024) && (event < 5 || kilobytes > 0)) << kilobytes;
+            if (event == 3) Click(dialog_, kCloseButton);
+            EXPECT_EQ(dialog_.Running, event < 3) << event;
+          },
+          Qt::QueuedConnection);
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    server_.Pause(false);
+  });
+  const std::filesystem::path published = Publish();
+  pauser.join();
+  EXPECT_LT(slowest, std::chrono::milliseconds(200)) << std::chrono::duration<double>(slowest).count() << " s";
+  EXPECT_EQ(handled, 20);
+  EXPECT_EQ(std::filesystem::file_size(published / "a.bin"), size);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(published), {}), 1);
+  EXPECT_TRUE(Get<QLabel>(dialog_, kStatusLabel).text().endsWith("Finished."));
 }
 
 }  // namespace
