@@ -65,7 +65,9 @@ with socket.socket() as s:
       "$@" >"$directory/server.log" 2>&1 &
     demo_server_pid=$!
     if demo_wait_for_server; then
-      printf '[Parameters]\nLocalDir=%s\nHost=127.0.0.1:%s\nName=%s\nRemoteDir=/www\n' \
+      # Passive: the demo server (pyftpdlib, one thread) now and then stops
+      # reading a session while others open active data connections at once.
+      printf '[Parameters]\nLocalDir=%s\nHost=127.0.0.1:%s\nName=%s\nRemoteDir=/www\nPassive=1\n' \
         "$demo_site" "$demo_port" "$demo_user" >"$demo_settings"
       return 0
     fi
