@@ -147,6 +147,9 @@ TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
   if (row.vsftpd) return;
   const std::vector<std::string> log = static_cast<test::FtpTestServer&>(*server_).CommandLog();
   EXPECT_EQ(std::any_of(log.begin(), log.end(), [](auto& c) { return c.starts_with("DELE"); }), row.deleteSent);
+  if (connections > 1 && row.counts.filesCopied > 1 && publisher_.Mode == PublishMode::Publish) {
+    EXPECT_GT(std::count(log.begin(), log.end(), "USER " + server_->User()), 1) << "no extra connection";
+  }
   for (const auto& [verb, count] : row.commands)
     EXPECT_EQ(std::count_if(log.begin(), log.end(), [&](auto& c) { return c == verb || c.starts_with(verb + " "); }),
               count)

@@ -26,6 +26,7 @@ struct TlsCase {
   bool passive = false;
   std::optional<CertificateKind> trusted = std::nullopt;  // its fingerprint is trusted for the site
   std::string message = {};                               // the run's one message; empty: published whole
+  int connections = 1;
 };
 
 class TlsPublishTest : public testing::TestWithParam<TlsCase> {};
@@ -61,6 +62,7 @@ TEST_P(TlsPublishTest, PublishesByteForByteOrStopsBeforeThePassword) {
   publisher.Password = server->Password();
   publisher.RemoteDir = server->WritablePath() + "site";
   publisher.Passive = row.passive;
+  publisher.Connections = row.connections;
   publisher.Xcode = publisher.UpdateOnly = 0;
   const RunResult result = publisher.Run();
   unsetenv("SSL_CERT_FILE");
@@ -101,7 +103,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, TlsPublishTest, testing::Values(
     TlsCase{"WrongNameIsRefused", "", CertificateKind::WrongName, {}, "", false, {}, kRefused},
     TlsCase{"ExpiredIsRefused", "", CertificateKind::Expired, {}, "", false, {}, kRefused + "certificate has expired)"},
     TlsCase{"TrustedFingerprintStandsInForTheCheck", "", CertificateKind::SelfSigned, {}, "", false, CertificateKind::SelfSigned},
-    TlsCase{"ChangedCertificateIsRefused", "", CertificateKind::SelfSigned, {}, "", false, CertificateKind::Expired, "has changed since it was trusted"}),
+    TlsCase{"ChangedCertificateIsRefused", "", CertificateKind::SelfSigned, {}, "", false, CertificateKind::Expired, "has changed since it was trusted"},
+    // Every extra connection checks the certificate, or the trusted fingerprint, as the first did.
+    TlsCase{"Tls12PassiveOnFourConnections", "", CertificateKind::Trusted, {}, "1.2", true, {}, {}, 4},
+    TlsCase{"TrustedFingerprintOnFourConnections", "", CertificateKind::SelfSigned, {}, "", true, CertificateKind::SelfSigned, {}, 4},
+    TlsCase{"VsftpdReusingTheSessionOnFourConnections", "", {}, {"require_ssl_reuse=YES", "ssl_ciphers=HIGH"}, "", false, {}, {}, 4}),
     [](const auto& parameter) { return std::string(parameter.param.name); });
 // clang-format on
 
