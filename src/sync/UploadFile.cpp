@@ -47,14 +47,9 @@ bool Publisher::UploadFile(FtpConnection& connection, std::string localPath, std
 
 void Publisher::CarryOut(FtpConnection& connection, const UploadJob& job) {
   ownBytesInFlight_ = 0;
-  auto lastShown = std::chrono::steady_clock::now();
-  const UploadOutcome outcome = FileUploader(connection, uploadRules_).Upload(job, [&](std::int64_t bytesSent) {
+  // Shown, with input handled, by the waits of the transfer itself.
+  const UploadOutcome outcome = FileUploader(connection, uploadRules_).Upload(job, [this](std::int64_t bytesSent) {
     ownBytesInFlight_ = bytesSent;
-    // A fast link fills the socket without a wait; input still gets its turn.
-    if (const auto now = std::chrono::steady_clock::now(); now - lastShown >= kStopCheckInterval) {
-      lastShown = now;
-      KeepInformedAndCheckStop();
-    }
   });
   ownBytesInFlight_ = 0;
   if (!outcome.notice.empty()) ShowStatus(outcome.notice);

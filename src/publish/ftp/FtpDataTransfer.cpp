@@ -284,10 +284,16 @@ bool FtpDataTransfer::Send(const char* bytes, std::size_t size) {
   auto lastProgress = Clock::now();
   try {
     while (size > 0) {
-      // The socket is written only when it takes bytes, and in pieces, so
-      // that input is handled between them even at a slow server.
-      if (!data_.poll(ToTimespan(kStopCheckInterval), Poco::Net::Socket::SELECT_WRITE)) {
+      // Input is handled every 100 ms however the socket fares, across the
+      // sends of one transfer, and the socket is written only when it takes
+      // bytes, in pieces.
+      const auto sinceCheck = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastInputCheck_);
+      if (sinceCheck >= kStopCheckInterval) {
         if (!channel_.ContinueWaiting()) return false;
+        lastInputCheck_ = Clock::now();
+        continue;
+      }
+      if (!data_.poll(ToTimespan(kStopCheckInterval - sinceCheck), Poco::Net::Socket::SELECT_WRITE)) {
         if (Clock::now() - lastProgress < dataTimeout) continue;
         FailWithFinalReply(FtpError::kTimeout, "The server took no data for " + DescribeWait(dataTimeout) + ".");
         return false;

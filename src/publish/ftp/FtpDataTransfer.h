@@ -3,6 +3,7 @@
 #include <Poco/Net/ServerSocket.h>
 #include <Poco/Net/StreamSocket.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -74,6 +75,7 @@ class FtpDataTransfer {
   FtpReply finalReply_;
   bool started_ = false;
   bool dataOpen_ = false;
+  std::chrono::steady_clock::time_point lastInputCheck_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace ostrel
