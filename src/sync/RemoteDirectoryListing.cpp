@@ -29,6 +29,7 @@ RemoteDirectoryListing ListRemoteDirectory(FtpConnection& connection, const std:
     } while (find.Next());
   }
   listing.incomplete = find.IsIncomplete();
+  listing.listed = find.Listed();
   return listing;
 }
 

@@ -14,6 +14,8 @@ struct RemoteDirectoryListing {
   std::vector<RemoteEntry> entries;
   // The server cut the listing short: a file missing from it may still exist.
   bool incomplete = false;
+  // The server sent a listing, empty or not, rather than refusing one.
+  bool listed = false;
 };
 
 // Lists remotePath (absolute, ending with "/") without entering it. Temporary

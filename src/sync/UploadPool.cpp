@@ -181,10 +181,18 @@ void UploadPool::Work() {
 
 void UploadPool::RunPreparation(FtpConnection& connection, const Preparation& preparation) {
   PreparedDirectory result;
-  result.entered = connection.SetCurrentDirectory(preparation.remoteDirectory);
-  result.refused = !result.entered;
-  if (result.entered && preparation.list)
+  if (preparation.list && connection.Features().mlst) {
+    // MLSD refuses a directory that does not exist, so a listing proves it
+    // does, without entering it first. LIST may answer a missing one with
+    // nothing, so there it is entered first.
     result.listing = ListRemoteDirectory(connection, preparation.remoteDirectory, true);
+    result.entered = result.listing.listed;
+  } else {
+    result.entered = connection.SetCurrentDirectory(preparation.remoteDirectory);
+    if (result.entered && preparation.list)
+      result.listing = ListRemoteDirectory(connection, preparation.remoteDirectory, true);
+  }
+  result.refused = !result.entered;
   // A connection lost on the way proves nothing: the walk does it itself.
   if (connection.IsBroken()) result = {};
   {

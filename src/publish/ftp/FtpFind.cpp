@@ -112,6 +112,7 @@ bool FtpFind::StartOnce(const std::string& searchName) {
   const bool fetched = useMlsd ? Fetch(channel, "MLSD", directory, listing, finalReply)
                                : FetchUnixListing(channel, directory, listing, finalReply);
   if (!fetched) return connection_.Failed();
+  listed_ = true;
 
   const std::int64_t now = ::time(nullptr);
   std::size_t lineStart = 0;
@@ -152,6 +153,7 @@ void FtpFind::Close() {
   entries_.clear();
   position_ = 0;
   incomplete_ = false;
+  listed_ = false;
 }
 
 }  // namespace ostrel

@@ -33,6 +33,8 @@ class FtpFind {
   // reply, or exactly as many entries as a server known to cut there sends):
   // a file missing from it may still exist.
   bool IsIncomplete() const { return incomplete_; }
+  // True when the server sent a listing, empty or not; false when it refused.
+  bool Listed() const { return listed_; }
   // The resolution of the listing's times: 1 second for MLSD, 60 for LIST.
   int SecondsPerTick() const { return secondsPerTick_; }
 
@@ -43,6 +45,7 @@ class FtpFind {
   std::vector<FtpFindEntry> entries_;
   std::size_t position_ = 0;
   bool incomplete_ = false;
+  bool listed_ = false;
   int secondsPerTick_ = 1;
 };
 
