@@ -19,7 +19,9 @@ class SilentUserInterface : public ostrel::PublisherUserInterface {
 
 int main(int argc, char** argv) {
   if (argc < 6) {
-    std::fprintf(stderr, "usage: %s LOCAL_DIR HOST USER PASSWORD REMOTE_DIR [--update-only] [--xcode] [--passive] [--one-connection]\n",
+    std::fprintf(stderr,
+                 "usage: %s LOCAL_DIR HOST USER PASSWORD REMOTE_DIR [--update-only] [--xcode] [--passive] "
+                 "[--one-connection]\n",
                  argv[0]);
     return 2;
   }
