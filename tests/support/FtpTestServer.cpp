@@ -40,7 +40,19 @@ bool HasExited(pid_t process) {
 
 }  // namespace
 
-void TestServer::Start(const std::function<std::vector<std::string>()>& arguments) {
+// Tests run at once may pick the same free port; the server that loses the race
+// exits while the other answers there, so an answer alone does not make it ours.
+static bool ListensItself(const std::filesystem::path& log, pid_t process, bool announcesItself) {
+  if (!announcesItself) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    return !HasExited(process);
+  }
+  std::ifstream in(log);
+  return std::string(std::istreambuf_iterator<char>(in), {}).find("pid=" + std::to_string(process) + " ") !=
+         std::string::npos;
+}
+
+void TestServer::Start(const std::function<std::vector<std::string>()>& arguments, bool announcesItself) {
   std::filesystem::create_directories(root_);
   const auto log = directory_.Path() / "output";
   // Another process may take the free port before the server binds it; then another is tried.
@@ -65,7 +77,7 @@ void TestServer::Start(const std::function<std::vector<std::string>()>& argument
     if (processId_ < 0) throw std::runtime_error("cannot start " + strings[0]);
     setpgid(processId_, processId_);  // also here, so that Stop cannot come before the child's own call
     for (const auto deadline = Clock::now() + std::chrono::seconds(30); Clock::now() < deadline;) {
-      if (Probe(port_, true) != 0) return;
+      if (Probe(port_, true) != 0 && ListensItself(log, processId_, announcesItself)) return;
       if (HasExited(processId_)) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -97,21 +109,23 @@ std::filesystem::path TestCertificates::File(CertificateKind kind) const {
 }
 
 FtpTestServer::FtpTestServer(FtpTestServerOptions options) : TestServer(options.user, options.password) {
-  Start([&] {
-    std::vector<std::string> arguments = {
-        OSTREL_TEST_PYTHON, OSTREL_TEST_SERVERS_DIR "/ftp_server.py",
-        "--port",           std::to_string(port_),
-        "--root",           root_.string(),
-        "--user",           user_,
-        "--password",       password_,
-        "--command-log",    options.logging ? (directory_.Path() / "log").string() : "/dev/null"};
-    arguments.insert(arguments.end(), options.faults.begin(), options.faults.end());
-    if (options.tls)
-      arguments.insert(arguments.end(), {"--tls-cert", TestCertificates::Get().File(*options.tls).string(),
-                                         "--tls-version", options.tlsVersion});
-    if (options.tlsRequired) arguments.push_back("--tls-required");
-    return arguments;
-  });
+  Start(
+      [&] {
+        std::vector<std::string> arguments = {
+            OSTREL_TEST_PYTHON, OSTREL_TEST_SERVERS_DIR "/ftp_server.py",
+            "--port",           std::to_string(port_),
+            "--root",           root_.string(),
+            "--user",           user_,
+            "--password",       password_,
+            "--command-log",    options.logging ? (directory_.Path() / "log").string() : "/dev/null"};
+        arguments.insert(arguments.end(), options.faults.begin(), options.faults.end());
+        if (options.tls)
+          arguments.insert(arguments.end(), {"--tls-cert", TestCertificates::Get().File(*options.tls).string(),
+                                             "--tls-version", options.tlsVersion});
+        if (options.tlsRequired) arguments.push_back("--tls-required");
+        return arguments;
+      },
+      true);
 }
 
 std::vector<std::string> FtpTestServer::CommandLog() const {
@@ -136,18 +150,21 @@ VsftpdTestServer::VsftpdTestServer(const std::vector<std::string>& settings)
   HandOver(root_ / "pub");
   // Anonymous writers need no account of the test's; UTC listings stated; containers lack the sandbox.
   std::ofstream(directory_.Path() / "empty.conf");
-  Start([&] {
-    std::vector<std::string> arguments = {"/usr/sbin/vsftpd", (directory_.Path() / "empty.conf").string(),
-                                          "-olisten_port=" + std::to_string(port_), "-oanon_root=" + root_.string()};
-    for (const char* setting :
-         {"listen=YES", "listen_address=127.0.0.1", "write_enable=YES", "anon_upload_enable=YES",
-          "anon_mkdir_write_enable=YES", "anon_other_write_enable=YES", "anon_umask=022", "anon_world_readable_only=NO",
-          "allow_writeable_chroot=YES", "delay_failed_login=0", "use_localtime=NO", "seccomp_sandbox=NO", "isolate=NO",
-          "isolate_network=NO", "secure_chroot_dir=/var/run/vsftpd/empty"})
-      arguments.push_back(std::string("-o") + setting);
-    for (const std::string& setting : settings) arguments.push_back("-o" + setting);
-    return arguments;
-  });
+  Start(
+      [&] {
+        std::vector<std::string> arguments = {"/usr/sbin/vsftpd", (directory_.Path() / "empty.conf").string(),
+                                              "-olisten_port=" + std::to_string(port_),
+                                              "-oanon_root=" + root_.string()};
+        for (const char* setting :
+             {"listen=YES", "listen_address=127.0.0.1", "write_enable=YES", "anon_upload_enable=YES",
+              "anon_mkdir_write_enable=YES", "anon_other_write_enable=YES", "anon_umask=022",
+              "anon_world_readable_only=NO", "allow_writeable_chroot=YES", "delay_failed_login=0", "use_localtime=NO",
+              "seccomp_sandbox=NO", "isolate=NO", "isolate_network=NO", "secure_chroot_dir=/var/run/vsftpd/empty"})
+          arguments.push_back(std::string("-o") + setting);
+        for (const std::string& setting : settings) arguments.push_back("-o" + setting);
+        return arguments;
+      },
+      false);
 }
 
 void VsftpdTestServer::HandOver(const std::filesystem::path& path) const {

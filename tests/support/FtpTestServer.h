@@ -29,8 +29,10 @@ class TestServer {
 
  protected:
   TestServer(std::string user, std::string password) : user_(std::move(user)), password_(std::move(password)) {}
-  // Runs the program `arguments` gives for port_ until it accepts connections there.
-  void Start(const std::function<std::vector<std::string>()>& arguments);
+  // Runs the program `arguments` gives for port_ until it accepts connections there
+  // itself: a server that announces "pid=N" in its output once it listens, or one
+  // that exits at once when another has the port.
+  void Start(const std::function<std::vector<std::string>()>& arguments, bool announcesItself);
   void Stop() noexcept;
 
   TempDirectory directory_;
