@@ -45,10 +45,6 @@ void Publisher::OpenUploadPool() {
   uploadRules_.logOnAgain = [parameters] { return parameters.LogOn(nullptr); };
   uploadPool_.reset();
   const int extraConnections = std::clamp(Connections, kMinimumConnections, kMaximumConnections) - 1;
-  // Over TLS a page arrived cut now and then, confirmed all the same, while
-  // several connections ended uploads at once (pyftpdlib); until that is
-  // understood, encrypted runs keep to one connection.
-  if (runConnection_ != nullptr && runConnection_->IsSecure()) return;
   if (Mode == PublishMode::Publish && extraConnections > 0)
     uploadPool_ = std::make_unique<UploadPool>(
         extraConnections, [parameters](std::function<bool()> stop) { return parameters.LogOn(std::move(stop)); },

@@ -286,6 +286,4 @@ void FtpConnection::Close() {
 
 bool FtpConnection::IsBroken() const { return channel_->IsBroken(); }
 
-bool FtpConnection::IsSecure() const { return channel_->IsSecure(); }
-
 }  // namespace ostrel

@@ -72,8 +72,6 @@ class FtpConnection {
   // bytes may have reached the remote file even though the put failed.
   bool LastPutWasStarted() const { return lastPutWasStarted_; }
   bool IsBroken() const;
-  // The control connection, and so every data connection, is encrypted.
-  bool IsSecure() const;
   const FtpError& LastError() const { return lastError_; }
 
  private:
