@@ -39,6 +39,7 @@ class FileUploader {
   bool PutInPlace(int file, std::int64_t size, const UploadJob& job, const FtpConnection::PutProgress& progress,
                   UploadOutcome& outcome);
   void RemoveTruncatedCopy(const UploadJob& job, std::int64_t size);
+  bool StoredWhole(const std::string& remoteName, UploadOutcome& outcome);
 
   FtpConnection& connection_;
   UploadRules& rules_;

@@ -1,6 +1,7 @@
 # A pyftpdlib FTP server for one test on 127.0.0.1: logs every command (PASS masked) and injects
 # faults, so that tests see how the client copes with a refusing, dropping, slow or silent server.
-import argparse, logging, posixpath, socket, time
+import argparse
+import os, logging, posixpath, socket, time
 
 from OpenSSL import SSL
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -25,6 +26,7 @@ parser.add_argument("--close-after", type=int, help="COMMANDS, then 421 and clos
 parser.add_argument("--logons", type=int, help="how many logons succeed; later ones get 530")
 parser.add_argument("--local-times", action="store_true", help="no MLSD; LIST in the server's zone (TZ)")
 parser.add_argument("--list-limit", type=int, help="ENTRIES a listing is cut to, saying so")
+parser.add_argument("--keep-only", type=int, help="BYTES the first larger upload is cut to, confirmed all the same")
 parser.add_argument("--hostile", choices=("greeting", "endless-listing", "trickling-listing", "huge-reply"),
                     help="a 120 greeting forever, a listing without end or a byte at a time, a FEAT of 1.2 MB")
 parser.add_argument("--intruder", action="store_true",
@@ -148,6 +150,11 @@ class TestHandler(BaseFTP):
         if options.hostile not in ("endless-listing", "trickling-listing"):
             return super().ftp_MLSD(path)
         self.push_dtp_data(EndlessListing(), isproducer=True, cmd="MLSD")
+
+    def on_file_received(self, file):
+        if options.keep_only is not None and not counts.get("cut") and os.path.getsize(file) > options.keep_only:
+            counts["cut"] = True
+            os.truncate(file, options.keep_only)
 
     def ftp_MDTM(self, path):
         # UTC by the protocol, whatever the listing does.

@@ -286,4 +286,6 @@ void FtpConnection::Close() {
 
 bool FtpConnection::IsBroken() const { return channel_->IsBroken(); }
 
+bool FtpConnection::IsSecure() const { return channel_->IsSecure(); }
+
 }  // namespace ostrel

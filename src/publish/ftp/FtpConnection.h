@@ -71,7 +71,11 @@ class FtpConnection {
   // True when the server had accepted the last put (a 1xx reply came), so
   // bytes may have reached the remote file even though the put failed.
   bool LastPutWasStarted() const { return lastPutWasStarted_; }
+  // The bytes the last put sent.
+  std::int64_t LastPutBytes() const { return lastPutBytes_; }
   bool IsBroken() const;
+  // The control connection, and so every data connection, is encrypted.
+  bool IsSecure() const;
   const FtpError& LastError() const { return lastError_; }
 
  private:
