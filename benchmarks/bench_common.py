@@ -77,3 +77,21 @@ def measure(name, fresh_command, rerun_command, server_root, runs, local=None, a
     print("%-32s fresh %6.2f s   unchanged %s   5 touched %s" % (
         name, result[0], *("%6.3f s" % value if value is not None else "   n/a" for value in result[1:])), flush=True)
     return result
+
+
+def write_site(root, directories, count, make_file):
+    """Writes `count` files, make_file(index) -> (name, bytes), over the
+    directories in turn, an hour old; returns the directory count and bytes."""
+    for directory in directories:
+        os.makedirs(directory, exist_ok=True)
+    total = 0
+    for index in range(count):
+        name, data = make_file(index)
+        with open(os.path.join(directories[index % len(directories)], name), "wb") as out:
+            out.write(data)
+        total += len(data)
+    old = time.time() - 3600
+    for directory, _, files in os.walk(root):
+        for name in files:
+            os.utime(os.path.join(directory, name), (old, old))
+    return len(directories), total

@@ -20,9 +20,8 @@ import signal
 import shutil
 import subprocess
 import tempfile
-import time
 
-from bench_common import PASSWORD, USER, make_page, measure, start_server as start_script
+from bench_common import PASSWORD, USER, make_page, measure, start_server as start_script, write_site
 
 SERVER_CODE = r"""
 import logging, sys
@@ -60,25 +59,15 @@ def generate_tree(root):
         for sub in range(9):
             directories.append(os.path.join(parent, "part%02d" % sub))
     directories = directories[:100]
-    for directory in directories:
-        os.makedirs(directory, exist_ok=True)
-    total = 0
-    for index in range(2000):
-        directory = directories[index % len(directories)]
+
+    def make_file(index):
         if index % 400 == 7:
-            name, data = "archive%d.zip" % index, rng.randbytes(rng.randint(5, 20) * 1024 * 1024)
-        elif index % 10 == 3:
-            name, data = "image%d.gif" % index, rng.randbytes(rng.randint(2, 40) * 1024)
-        else:
-            name, data = "page%d.htm" % index, make_page(rng, rng.randint(1, 12) * 1024)
-        with open(os.path.join(directory, name), "wb") as out:
-            out.write(data)
-        total += len(data)
-    old = time.time() - 3600
-    for directory, _, files in os.walk(root):
-        for name in files:
-            os.utime(os.path.join(directory, name), (old, old))
-    return len(directories), total
+            return "archive%d.zip" % index, rng.randbytes(rng.randint(5, 20) * 1024 * 1024)
+        if index % 10 == 3:
+            return "image%d.gif" % index, rng.randbytes(rng.randint(2, 40) * 1024)
+        return "page%d.htm" % index, make_page(rng, rng.randint(1, 12) * 1024)
+
+    return write_site(root, directories, 2000, make_file)
 
 
 def start_server(root, rename="rename", certificate="-"):

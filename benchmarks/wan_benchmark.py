@@ -36,9 +36,8 @@ import signal
 import subprocess
 import sys
 import tempfile
-import time
 
-from bench_common import PASSWORD, USER, make_page, measure, start_server
+from bench_common import PASSWORD, USER, make_page, measure, start_server, write_site
 
 SERVER_CODE = r"""
 import logging, sys
@@ -106,25 +105,15 @@ def generate_tree(root):
     rng = random.Random(4711)
     directories = [root] + [os.path.join(root, "topic%d" % top, *(["sub%d" % sub] if sub else []))
                             for top in range(6) for sub in range(5)][:29]
-    for directory in directories:
-        os.makedirs(directory, exist_ok=True)
-    total = 0
-    for index in range(300):
-        directory = directories[index % len(directories)]
+
+    def make_file(index):
         if index % 100 == 41:
-            name, data = "archive%d.zip" % index, rng.randbytes(rng.randint(5 * 1024, 6 * 1024) * 1024)
-        elif index % 10 == 3:
-            name, data = "image%d.gif" % index, rng.randbytes(rng.randint(2, 60) * 1024)
-        else:
-            name, data = "page%d.htm" % index, make_page(rng, rng.randint(1, 20) * 1024)
-        with open(os.path.join(directory, name), "wb") as out:
-            out.write(data)
-        total += len(data)
-    old = time.time() - 3600
-    for directory, _, files in os.walk(root):
-        for name in files:
-            os.utime(os.path.join(directory, name), (old, old))
-    return len(directories), total
+            return "archive%d.zip" % index, rng.randbytes(rng.randint(5 * 1024, 6 * 1024) * 1024)
+        if index % 10 == 3:
+            return "image%d.gif" % index, rng.randbytes(rng.randint(2, 60) * 1024)
+        return "page%d.htm" % index, make_page(rng, rng.randint(1, 20) * 1024)
+
+    return write_site(root, directories, 300, make_file)
 
 
 def listing(root):
