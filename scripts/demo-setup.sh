@@ -65,9 +65,7 @@ with socket.socket() as s:
       "$@" >"$directory/server.log" 2>&1 &
     demo_server_pid=$!
     if demo_wait_for_server; then
-      # Passive: the demo server (pyftpdlib, one thread) now and then stops
-      # reading a session while others open active data connections at once.
-      printf '[Parameters]\nLocalDir=%s\nHost=127.0.0.1:%s\nName=%s\nRemoteDir=/www\nPassive=1\n' \
+      printf '[Parameters]\nLocalDir=%s\nHost=127.0.0.1:%s\nName=%s\nRemoteDir=/www\n' \
         "$demo_site" "$demo_port" "$demo_user" >"$demo_settings"
       return 0
     fi

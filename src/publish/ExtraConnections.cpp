@@ -74,6 +74,9 @@ void Publisher::DeliverUploadEvents(bool messagesAllowed) {
         ShowMessage(LoadString(StringId::CannotCopyFile) + event.job.localPath + "\n" + event.text);
         CountUpload(event.job, false);
         break;
+      case UploadPool::Event::Kind::GivenUp:
+        ReportGivenUp(event.job);
+        break;
     }
   }
   deliveringEvents_ = false;

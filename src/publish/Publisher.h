@@ -81,6 +81,7 @@ class Publisher : public RunSettings {
   // Uploads on the walk's own connection, and reports how it went.
   void CarryOut(FtpConnection& connection, const UploadJob& job);
   void CountUpload(const UploadJob& job, bool copied);
+  void ReportGivenUp(const UploadJob& job);
   bool MarkDirectoryEntered(const std::string& localDirectory);
 
   // The extra connections: opened after the remote directory was entered.

@@ -19,9 +19,9 @@ struct RunSettings {
   std::int32_t NoQMarks = 1;
   std::int32_t UpdateOnly = 1;
   std::int32_t Recurse = 1;
-  // Data connections: 0 tries active first, 1 passive first; either falls
-  // back to the other when it fails.
-  std::int32_t Passive = 0;
+  // Data connections: 1 tries passive first, as clients commonly do, 0
+  // active first; either falls back to the other when it fails.
+  std::int32_t Passive = 1;
   // Logged-on connections a run may use: one walks the tree, the others
   // upload and look ahead.
   std::int32_t Connections = 4;

@@ -56,6 +56,7 @@ UploadOutcome FileUploader::Upload(const UploadJob& job, const FtpConnection::Pu
   else
     outcome.copied = Transfer(job, progress, outcome);
   outcome.connectionLost = !outcome.copied && connection_.IsBroken();
+  outcome.stopped = outcome.connectionLost && connection_.LastError().Code() == FtpError::kStopped;
   return outcome;
 }
 
@@ -153,8 +154,8 @@ void FileUploader::RemoveTruncatedCopy(const UploadJob& job, std::int64_t size) 
     return;
   }
   // A connection that dropped mid-put is the common way to get a cut file,
-  // so one fresh logon is made only to look at it.
-  if (!rules_.logOnAgain) return;
+  // so one fresh logon is made only to look at it; never after a stop request.
+  if (!rules_.logOnAgain || connection_.LastError().Code() == FtpError::kStopped) return;
   try {
     std::unique_ptr<FtpConnection> fresh = rules_.logOnAgain();
     if (fresh->SetCurrentDirectory(job.remoteDirectory)) removeFrom(*fresh);

@@ -13,6 +13,7 @@ namespace ostrel {
 namespace {
 
 constexpr const char* kWouldCopy = "Would copy: ";
+constexpr const char* kGivenUp = "Stopped, not copied: ";
 
 }  // namespace
 
@@ -53,6 +54,10 @@ void Publisher::CarryOut(FtpConnection& connection, const UploadJob& job) {
   });
   ownBytesInFlight_ = 0;
   if (!outcome.notice.empty()) ShowStatus(outcome.notice);
+  if (outcome.stopped) {
+    ReportGivenUp(job);
+    return;
+  }
   if (!outcome.copied && connection.IsBroken()) {
     ++result_.filesFailed;
     // A connection that could not be made again ends the run with this one
@@ -62,6 +67,13 @@ void Publisher::CarryOut(FtpConnection& connection, const UploadJob& job) {
   }
   if (!outcome.copied) ShowMessage(LoadString(StringId::CannotCopyFile) + job.localPath + "\n" + outcome.failure);
   CountUpload(job, outcome.copied);
+}
+
+// The user asked to stop and the server went quiet: no error of the site's,
+// so a status line says it rather than a message to acknowledge.
+void Publisher::ReportGivenUp(const UploadJob& job) {
+  ShowStatus(kGivenUp + job.localPath);
+  CountUpload(job, false);
 }
 
 void Publisher::CountUpload(const UploadJob& job, bool copied) {

@@ -26,6 +26,9 @@ struct UploadOutcome {
   // The connection was lost and could not be made again; the file may go
   // out on another.
   bool connectionLost = false;
+  // Given up after a stop request, the server having gone quiet: the page
+  // stays as it was, a temporary copy is left for the next run.
+  bool stopped = false;
   // What the user should read about how uploads adapted, once; else empty.
   std::string notice;
 };

@@ -113,17 +113,20 @@ void UploadPool::SayOnce(std::string text) {
 
 void UploadPool::Work() {
   std::unique_ptr<FtpConnection> connection;
+  // A stop request ends the waits of this connection as it ends the walk's.
+  const auto stopping = [this] { return closing_ || running_ == 0; };
   try {
-    connection = logOn_([this] { return closing_.load(); });
-    connection->SetPauseHandler([this](std::chrono::milliseconds pause) {
-      for (auto waited = std::chrono::milliseconds(0); waited < pause && !closing_; waited += kStopCheckInterval)
+    connection = logOn_(stopping);
+    connection->SetPauseHandler([stopping](std::chrono::milliseconds pause) {
+      for (auto waited = std::chrono::milliseconds(0); waited < pause && !stopping(); waited += kStopCheckInterval)
         std::this_thread::sleep_for(kStopCheckInterval);
-      return !closing_;
+      return !stopping();
     });
   } catch (const FtpError& error) {
     // Servers limit the connections of one user; the run goes on with those
     // it has, its own among them.
-    SayOnce("The server refused another connection (" + error.Message() + "); going on with fewer.");
+    if (error.Code() != FtpError::kStopped)
+      SayOnce("The server refused another connection (" + error.Message() + "); going on with fewer.");
   } catch (const std::exception& error) {
     SayOnce(std::string("Another connection could not be opened (") + error.what() + "); going on with fewer.");
   }
@@ -223,7 +226,7 @@ void UploadPool::RunUpload(FileUploader& uploader, UploadJob job) {
     bool retried = false;
     {
       const std::lock_guard lock(mutex_);
-      if (handingOut_) {
+      if (handingOut_ && running_ != 0) {
         uploads_.push_front(job);
         ++generation_;
         retried = true;
@@ -235,7 +238,10 @@ void UploadPool::RunUpload(FileUploader& uploader, UploadJob job) {
       return;
     }
   }
-  Post({outcome.copied ? Event::Kind::Copied : Event::Kind::Failed, std::move(job), outcome.failure});
+  const Event::Kind kind = outcome.copied    ? Event::Kind::Copied
+                           : outcome.stopped ? Event::Kind::GivenUp
+                                             : Event::Kind::Failed;
+  Post({kind, std::move(job), outcome.failure});
 }
 
 }  // namespace ostrel

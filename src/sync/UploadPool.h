@@ -37,10 +37,11 @@ struct PreparedDirectory {
 class UploadPool {
  public:
   struct Event {
-    enum class Kind { Started, Copied, Failed, Notice };
+    // GivenUp: failed because the server went quiet after a stop request.
+    enum class Kind { Started, Copied, Failed, GivenUp, Notice };
     Kind kind;
-    UploadJob job;     // Started, Copied, Failed
-    std::string text;  // Failed: why; Notice: what to say
+    UploadJob job;     // Started, Copied, Failed, GivenUp
+    std::string text;  // Failed, GivenUp: why; Notice: what to say
   };
   // Logs on, with waits that end when `stopRequested` says so; throws
   // FtpError when the server refuses.

@@ -128,6 +128,16 @@ FtpTestServer::FtpTestServer(FtpTestServerOptions options) : TestServer(options.
       true);
 }
 
+StockPyftpdlibServer::StockPyftpdlibServer() : TestServer("tester", "secret") {
+  Start(
+      [&] {
+        return std::vector<std::string>{
+            OSTREL_TEST_PYTHON,    "-m", "pyftpdlib",    "-w", "-i",  "127.0.0.1", "-p",
+            std::to_string(port_), "-d", root_.string(), "-u", user_, "-P",        password_};
+      },
+      true);
+}
+
 std::vector<std::string> FtpTestServer::CommandLog() const {
   std::vector<std::string> commands;
   std::ifstream log(directory_.Path() / "log", std::ios::binary);

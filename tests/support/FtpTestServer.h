@@ -77,6 +77,13 @@ class FtpTestServer : public TestServer {
   std::vector<std::string> CommandLog() const;
 };
 
+// pyftpdlib as its users start it, `python3 -m pyftpdlib -w`: its own handler,
+// no command log and no fault of ours.
+class StockPyftpdlibServer : public TestServer {
+ public:
+  StockPyftpdlibServer();
+};
+
 // vsftpd: LIST only, times in UTC to the minute, dot files only with "LIST -a".
 // Anonymous logon, writing below /pub/ as the system account "ftp". Runs only
 // as root: if (auto reason = VsftpdTestServer::WhyUnavailable()) GTEST_SKIP() << *reason;

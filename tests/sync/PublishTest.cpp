@@ -58,13 +58,21 @@ struct PublishCase {
   std::map<std::string, int> commands = {};  // how often the server got these verbs (pyftpdlib)
 };
 
+// Which server a row runs against: pyftpdlib with our command log and
+// faults, or as its users start it; or vsftpd.
+enum class Server { Scripted, Stock, Vsftpd };
+
 // Every row runs on one connection and, unless it counts commands (which
-// extra connections change), on four: the same site, lines and counts.
-class PublishTest : public testing::TestWithParam<std::tuple<PublishCase, int>> {
+// extra connections change), on four: the same site, lines and counts. Rows
+// that need neither faults nor the command log also run with the settings'
+// defaults against stock pyftpdlib, as users meet it.
+class PublishTest : public testing::TestWithParam<std::tuple<PublishCase, int, Server>> {
  public:
-  void Serve(bool vsftpd, const std::vector<std::string>& faults) {
-    if (vsftpd)
+  void Serve(Server server, const std::vector<std::string>& faults) {
+    if (server == Server::Vsftpd)
       server_ = std::make_unique<test::VsftpdTestServer>();
+    else if (server == Server::Stock)
+      server_ = std::make_unique<test::StockPyftpdlibServer>();
     else
       server_ = std::make_unique<test::FtpTestServer>(test::FtpTestServerOptions{.faults = faults});
     site_ = server_->Root() / server_->WritablePath().substr(1) / "site";
@@ -95,14 +103,10 @@ class PublishTest : public testing::TestWithParam<std::tuple<PublishCase, int>> 
 };
 
 TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
-  const auto& [row, connections] = GetParam();
+  const auto& [row, connections, server] = GetParam();
   if (row.vsftpd && test::VsftpdTestServer::WhyUnavailable()) GTEST_SKIP() << *test::VsftpdTestServer::WhyUnavailable();
-  Serve(row.vsftpd, row.faults);
-  publisher_.Connections = connections;
-  // pyftpdlib, single-threaded, now and then stops reading one control
-  // connection while others make active data connections at the same time;
-  // vsftpd, one process a session, covers active mode on several.
-  if (connections > 1 && !row.vsftpd) publisher_.Passive = 1;
+  Serve(server, row.faults);
+  if (server != Server::Stock) publisher_.Connections = connections;
   // Recoded copies go to the temporary directory: none may stay behind.
   setenv("TMPDIR", temporary_.Path().c_str(), 1);
   row.setup(*this);
@@ -144,7 +148,7 @@ TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
                        result.bytesWouldCopy),
             std::tuple(row.counts.filesCopied, row.counts.filesSkipped, row.counts.filesFailed, row.counts.bytesCopied,
                        row.counts.bytesWouldCopy));
-  if (row.vsftpd) return;
+  if (server != Server::Scripted) return;
   const std::vector<std::string> log = static_cast<test::FtpTestServer&>(*server_).CommandLog();
   EXPECT_EQ(std::any_of(log.begin(), log.end(), [](auto& c) { return c.starts_with("DELE"); }), row.deleteSent);
   if (connections > 1 && row.counts.filesCopied > 1 && publisher_.Mode == PublishMode::Publish) {
@@ -346,6 +350,7 @@ const PublishCase kRows[] = {
      {.filesCopied = 1, .filesFailed = 1, .bytesCopied = 1}, true},
     {"OneFiftyThen425FailsAtOnceAndLeavesThePage", false, {"--answer", "STOR .b.htm.ostrel-upload=150 Opening.|425 Can't open data connection."},
      [](PublishTest& fixture) {
+       fixture.publisher_.Passive = 0;
        fixture.Local("b.htm", "new b");
        fixture.Remote("b.htm", "published", kLocalTime - 100);
      },
@@ -392,6 +397,7 @@ const PublishCase kRows[] = {
      {.filesSkipped = 2}},
     {"RefusedActiveModeSwitchesToPassiveOncePerRun", false, {"--answer", "EPRT=500 No.", "--answer", "PORT=500 No."},
      [](PublishTest& fixture) {
+       fixture.publisher_.Passive = 0;
        for (const char* name : {"a", "d/b", "d/e/c"}) fixture.Local(name, name);
      },
      {"Copying: a", "Copying: d/b", "Copying: d/e/c"},
@@ -399,6 +405,7 @@ const PublishCase kRows[] = {
      {.filesCopied = 3, .bytesCopied = 9}, false, {{"EPRT", 1}, {"PORT", 1}}},
     {"ServerThatCannotConnectBackCostsOneBoundedWaitPerRun", false, {"--never-connect-back", "2"},
      [](PublishTest& fixture) {
+       fixture.publisher_.Passive = 0;
        fixture.publisher_.Timeouts.dataConnect = std::chrono::milliseconds(300);
        for (const char* name : {"a", "b", "c", "d/e"}) fixture.Local(name, name);
      },
@@ -407,7 +414,6 @@ const PublishCase kRows[] = {
      {.filesCopied = 4, .bytesCopied = 6}, false, {{"EPRT", 1}, {"USER", 2}}},
     {"RefusedPassiveModeSwitchesToActive", false, {"--answer", "EPSV=500 No.", "--answer", "PASV=500 No."},
      [](PublishTest& fixture) {
-       fixture.publisher_.Passive = 1;
        for (const char* name : {"a", "d/b"}) fixture.Local(name, name);
      },
      {"Copying: a", "Copying: d/b"},
@@ -415,20 +421,21 @@ const PublishCase kRows[] = {
      {.filesCopied = 2, .bytesCopied = 4}, false, {{"EPSV", 1}, {"PASV", 1}}},
     {"PasvReplyNamingAnotherAddressIsIgnored", false, {"--answer", "EPSV=500 No.", "--masquerade", "127.0.0.2"},
      [](PublishTest& fixture) {
-       fixture.publisher_.Passive = 1;
        fixture.Local("a", "a");
      },
      {"Copying: a"},
      {{"a", "a"}},
      {.filesCopied = 1, .bytesCopied = 1}, false, {{"EPRT", 0}, {"PASV", 2}}},
     {"VsftpdWithoutActiveModeIsPublishedPassive", true, {"port_enable=NO"},
-     [](PublishTest& fixture) { fixture.Local("d/a", "a"); },
+     [](PublishTest& fixture) {
+       fixture.publisher_.Passive = 0;
+       fixture.Local("d/a", "a");
+     },
      {"Copying: d/a"},
      {{"d/", ""}, {"d/a", "a"}},
      {.filesCopied = 1, .bytesCopied = 1}},
     {"VsftpdWithoutPassiveModeIsPublishedActive", true, {"pasv_enable=NO"},
      [](PublishTest& fixture) {
-       fixture.publisher_.Passive = 1;
        fixture.Local("d/a", "a");
      },
      {"Copying: d/a"},
@@ -457,11 +464,14 @@ const PublishCase kRows[] = {
 };
 // clang-format on
 
-std::vector<std::tuple<PublishCase, int>> RowsAndConnections() {
-  std::vector<std::tuple<PublishCase, int>> runs;
+std::vector<std::tuple<PublishCase, int, Server>> RowsAndConnections() {
+  std::vector<std::tuple<PublishCase, int, Server>> runs;
   for (const PublishCase& row : kRows) {
-    runs.emplace_back(row, 1);
-    if (row.commands.empty()) runs.emplace_back(row, 4);
+    const Server server = row.vsftpd ? Server::Vsftpd : Server::Scripted;
+    runs.emplace_back(row, 1, server);
+    if (row.commands.empty()) runs.emplace_back(row, 4, server);
+    if (server == Server::Scripted && row.faults.empty() && row.commands.empty() && !row.deleteSent)
+      runs.emplace_back(row, 0, Server::Stock);
   }
   return runs;
 }
@@ -469,11 +479,10 @@ std::vector<std::tuple<PublishCase, int>> RowsAndConnections() {
 // A stop request while several uploads run: those under way end whole, no
 // other starts, and the run ends as usual.
 TEST_F(PublishTest, StopDuringParallelUploadsLetsThoseUnderWayEnd) {
-  Serve(false, {"--delay-reply", "STOR:0.5"});
+  Serve(Server::Scripted, {"--delay-reply", "STOR:0.5"});
   for (int file = 0; file < 12; ++file)
     Local("f" + std::to_string(file), std::string(1000 + static_cast<std::size_t>(file), 'x'));
   publisher_.Connections = 4;
-  publisher_.Passive = 1;  // as the table's rows on four connections do
   recorder_.onStatus = [this](int, const std::string& status) {
     if (status.starts_with("Copying: ")) publisher_.Running = 0;
   };
@@ -489,7 +498,10 @@ TEST_F(PublishTest, StopDuringParallelUploadsLetsThoseUnderWayEnd) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, PublishTest, testing::ValuesIn(RowsAndConnections()), [](const auto& parameter) {
-  return std::string(std::get<0>(parameter.param).name) + (std::get<1>(parameter.param) > 1 ? "On4" : "");
+  const Server server = std::get<2>(parameter.param);
+  return std::string(std::get<0>(parameter.param).name) + (server == Server::Stock            ? "OnStockServer"
+                                                           : std::get<1>(parameter.param) > 1 ? "On4"
+                                                                                              : "");
 });
 
 }  // namespace

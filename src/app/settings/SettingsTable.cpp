@@ -28,7 +28,7 @@ constexpr std::array kSettings = {
     SettingDefinition{"NoQMarks",         Group::Option,     &RunSettings::NoQMarks,         "no-qmarks",         "qmarks",               {},     "characters KOI8-R lacks become spaces (--qmarks: \"?\")"},
     SettingDefinition{"UpdateOnly",       Group::Option,     &RunSettings::UpdateOnly,       "update-only",       "no-update-only",       {},     "copy only files newer than the remote copy"},
     SettingDefinition{"Recurse",          Group::Option,     &RunSettings::Recurse,          "recurse",           "no-recurse",           {},     "publish subdirectories too"},
-    SettingDefinition{"Passive",          Group::Option,     &RunSettings::Passive,          "passive",           "active",               {},     "open data connections passive first (--active: active first)"},
+    SettingDefinition{"Passive",          Group::Option,     &RunSettings::Passive,          "passive",           "active",               {},     "open data connections passive first, the default (--active: active first)"},
     SettingDefinition{"Connections",      Group::Option,     &RunSettings::Connections,      "connections",       {},                     "N",    "connections to use at once, 1 to 16: one walks, the others upload",
                       kMinimumConnections, kMaximumConnections},
 };

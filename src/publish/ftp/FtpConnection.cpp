@@ -86,10 +86,11 @@ std::string_view WithoutTrailingSlashes(std::string_view path) {
 
 }  // namespace
 
-FtpConnection::FtpConnection(std::unique_ptr<FtpControlChannel> channel, FtpHostAddress address,
-                             std::shared_ptr<FtpTlsClient> tls, std::string user, std::string password,
-                             const FtpTimeouts& timeouts)
+FtpConnection::FtpConnection(std::unique_ptr<FtpControlChannel> channel, std::shared_ptr<FtpServerFacts> facts,
+                             FtpHostAddress address, std::shared_ptr<FtpTlsClient> tls, std::string user,
+                             std::string password, const FtpTimeouts& timeouts)
     : channel_(std::move(channel)),
+      facts_(std::move(facts)),
       address_(std::move(address)),
       tls_(std::move(tls)),
       user_(std::move(user)),
@@ -98,9 +99,9 @@ FtpConnection::FtpConnection(std::unique_ptr<FtpControlChannel> channel, FtpHost
 
 bool FtpConnection::WithReconnection(const std::function<bool()>& operation) {
   if (operation()) return true;
-  // A stop request is no lost connection: nothing is tried again.
+  // After a stop request nothing is tried again, whatever ended the operation.
   while (channel_->IsBroken() && !closed_ && reconnections_ < kMaximumReconnections &&
-         channel_->LastError().Code() != FtpError::kStopped) {
+         channel_->LastError().Code() != FtpError::kStopped && !StopRequested()) {
     const std::chrono::milliseconds pause = timeouts_.reconnectPause * (1 << reconnections_);
     ++reconnections_;
     if (!pauseHandler_)
@@ -113,14 +114,13 @@ bool FtpConnection::WithReconnection(const std::function<bool()>& operation) {
   return false;
 }
 
+bool FtpConnection::StopRequested() const { return timeouts_.stopRequested && timeouts_.stopRequested(); }
+
 bool FtpConnection::Reconnect() {
-  FtpServerFacts facts = channel_->Facts();
-  facts.binaryTypeSet = false;  // a new session starts in ASCII
   try {
-    auto channel = std::make_unique<FtpControlChannel>(address_, timeouts_, facts.dataMode, tls_);
+    auto channel = std::make_unique<FtpControlChannel>(address_, timeouts_, facts_, tls_);
     channel->LogOn(user_, password_);
-    facts.notice = "The connection to the server was lost; logged on again.";
-    channel->Facts() = std::move(facts);
+    facts_->notice = "The connection to the server was lost; logged on again.";
     if (!currentDirectory_.empty() && !channel->Command("CWD", currentDirectory_, 2)) {
       lastError_ = channel->LastError();
       return false;
@@ -133,7 +133,7 @@ bool FtpConnection::Reconnect() {
   }
 }
 
-std::string FtpConnection::TakeNotice() { return std::exchange(channel_->Facts().notice, {}); }
+std::string FtpConnection::TakeNotice() { return std::exchange(facts_->notice, {}); }
 
 FtpConnection::~FtpConnection() { Close(); }
 
@@ -218,20 +218,24 @@ bool FtpConnection::SetFileModificationTime(const std::string& remoteName, std::
   return WithReconnection([&] { return channel_->Command("MFMT", argument, 2) || Failed(); });
 }
 
-const FtpFeatures& FtpConnection::Features() {
-  std::optional<FtpFeatures>& features = channel_->Facts().features;
-  if (!features) {
-    // A server without FEAT offers none of the extensions.
-    FtpReply reply;
-    features = channel_->Command("FEAT", {}, 2, &reply) ? ParseFeatures(reply) : FtpFeatures{};
+FtpFeatures FtpConnection::Features() {
+  std::optional<FtpFeatures>& features = facts_->features;
+  if (features) return *features;
+  FtpReply reply;
+  if (channel_->Command("FEAT", {}, 2, &reply)) {
+    features = ParseFeatures(reply);
+    return *features;
   }
-  return *features;
+  // A server that refuses FEAT offers none of the extensions; a connection
+  // lost before the answer tells nothing, and the next logon asks again.
+  if (!channel_->IsBroken()) features = FtpFeatures{};
+  return {};
 }
 
 bool FtpConnection::EnsureBinaryType() {
-  if (channel_->Facts().binaryTypeSet) return true;
+  if (channel_->BinaryTypeSet()) return true;
   if (!channel_->Command("TYPE", "I", 2)) return false;
-  channel_->Facts().binaryTypeSet = true;
+  channel_->SetBinaryType();
   return true;
 }
 

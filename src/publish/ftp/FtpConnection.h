@@ -10,6 +10,7 @@
 #include "publish/ftp/FtpError.h"
 #include "publish/ftp/FtpFeatures.h"
 #include "publish/ftp/FtpHostAddress.h"
+#include "publish/ftp/FtpServerFacts.h"
 #include "publish/ftp/FtpTimeouts.h"
 
 namespace ostrel {
@@ -55,8 +56,12 @@ class FtpConnection {
   std::optional<std::int64_t> FileModificationTime(const std::string& remoteName);
   // MFMT: sets the file's modification time, seconds since 1970 UTC.
   bool SetFileModificationTime(const std::string& remoteName, std::int64_t utcSeconds);
-  // The server's extensions, asked with FEAT once per connection.
-  const FtpFeatures& Features();
+  // The server's extensions, asked with FEAT once per connection; asked again
+  // after a new logon when the connection was lost before FEAT was answered.
+  FtpFeatures Features();
+  // What this connection learned about its server; lives as long as the
+  // connection, across new logons.
+  FtpServerFacts& Facts() { return *facts_; }
   // Sends QUIT (when the connection still answers) and closes it. Idempotent.
   void Close();
 
@@ -81,12 +86,14 @@ class FtpConnection {
  private:
   friend class FtpSession;
   friend class FtpFind;
-  FtpConnection(std::unique_ptr<FtpControlChannel> channel, FtpHostAddress address, std::shared_ptr<FtpTlsClient> tls,
-                std::string user, std::string password, const FtpTimeouts& timeouts);
+  FtpConnection(std::unique_ptr<FtpControlChannel> channel, std::shared_ptr<FtpServerFacts> facts,
+                FtpHostAddress address, std::shared_ptr<FtpTlsClient> tls, std::string user, std::string password,
+                const FtpTimeouts& timeouts);
   // Runs the operation; when it failed because the connection was lost, logs
   // on again and repeats it, as often as reconnections are left.
   bool WithReconnection(const std::function<bool()>& operation);
   bool Reconnect();
+  bool StopRequested() const;
   bool QueryCurrentDirectory(std::string& path);
   bool PutOnce(int localFile, const std::string& remoteName, const PutProgress& progress);
   // Takes the channel's error as LastError() and returns false.
@@ -94,6 +101,7 @@ class FtpConnection {
   bool EnsureBinaryType();
 
   std::unique_ptr<FtpControlChannel> channel_;
+  std::shared_ptr<FtpServerFacts> facts_;  // shared with every channel this connection logs on with
   FtpHostAddress address_;
   std::shared_ptr<FtpTlsClient> tls_;
   std::string user_;

@@ -6,8 +6,10 @@
 #include <Poco/Net/NetException.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <string.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <memory>
@@ -68,6 +70,34 @@ std::vector<Poco::Net::IPAddress> ResolveHost(const std::string& host, std::chro
   return lookup->addresses;
 }
 
+std::string SystemErrorText(int error) {
+  char buffer[256];
+  return strerror_r(error, buffer, sizeof buffer);
+}
+
+// Connects without blocking, so that a stop request ends the wait within
+// kStopCheckInterval: a host that drops the connection request is a wait in
+// which nothing moves. False when the time ran out; throws the system's error.
+bool ConnectWithin(Poco::Net::StreamSocket& socket, const Poco::Net::SocketAddress& address,
+                   std::chrono::milliseconds wait, const std::function<bool()>& stopRequested) {
+  const auto deadline = Clock::now() + wait;
+  socket.connectNB(address);
+  for (;;) {
+    const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (remaining.count() <= 0) return false;
+    if (socket.poll(ToTimespan(std::min(remaining, kStopCheckInterval)),
+                    Poco::Net::Socket::SELECT_WRITE | Poco::Net::Socket::SELECT_ERROR))
+      break;
+    if (stopRequested && stopRequested()) throw FtpError(FtpError::kStopped, "Stopped while connecting.");
+  }
+  const int error = socket.impl()->socketError();
+  // The texts a blocking connect would have given.
+  if (error == ECONNREFUSED) throw Poco::Net::ConnectionRefusedException();
+  if (error != 0) throw Poco::Net::NetException(SystemErrorText(error), error);
+  socket.setBlocking(true);
+  return true;
+}
+
 // 10/8, 172.16/12, 192.168/16, the carrier-grade 100.64/10 and fc00::/7.
 bool IsPrivateOrShared(const Poco::Net::IPAddress& address) {
   const auto* bytes = static_cast<const unsigned char*>(address.addr());
@@ -114,9 +144,9 @@ std::string DescribeWait(std::chrono::milliseconds wait) {
   return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
 }
 
-FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts, FtpDataMode dataMode,
-                                     std::shared_ptr<FtpTlsClient> tls)
-    : timeouts_(timeouts), tls_(std::move(tls)) {
+FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts,
+                                     std::shared_ptr<FtpServerFacts> facts, std::shared_ptr<FtpTlsClient> tls)
+    : timeouts_(timeouts), tls_(std::move(tls)), facts_(std::move(facts)) {
   const std::string where = DescribeHostAddress(address);
   // The look-up and every address it gives share one connect timeout.
   const auto deadline = Clock::now() + timeouts_.connect;
@@ -131,11 +161,12 @@ FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTim
     if (remaining.count() <= 0) break;
     try {
       Poco::Net::StreamSocket socket(candidate.family());
-      socket.connect(Poco::Net::SocketAddress(candidate, address.port), ToTimespan(remaining));
-      socket_ = socket;
-      connected = true;
-      break;
-    } catch (const Poco::TimeoutException&) {
+      if (ConnectWithin(socket, Poco::Net::SocketAddress(candidate, address.port), remaining,
+                        timeouts_.stopRequested)) {
+        socket_ = socket;
+        connected = true;
+        break;
+      }
       // The next address gets what is left of the time.
     } catch (const Poco::Exception& exception) {
       failure = FtpError(FtpError::kSystemError, "Cannot connect to " + where + ": " + exception.displayText());
@@ -153,12 +184,11 @@ FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTim
     socket_.setKeepAlive(true);
     socket_.setOption(IPPROTO_TCP, TCP_KEEPIDLE, kKeepAliveIdleSeconds);
     socket_.setOption(IPPROTO_TCP, TCP_KEEPINTVL, kKeepAliveIdleSeconds);
-    if (IsPrivateOrShared(socket_.address().host()) && IsPublic(peer_.host())) dataMode = FtpDataMode::Passive;
+    // Behind NAT the server can certainly not connect back: no time is spent on trying.
+    if (IsPrivateOrShared(socket_.address().host()) && IsPublic(peer_.host())) facts_->dataMode = FtpDataMode::Passive;
   } catch (const Poco::Exception& exception) {
     throw FtpError(FtpError::kSystemError, exception.displayText());
   }
-  // Behind NAT the server can certainly not connect back: no time is spent on trying.
-  facts_.dataMode = dataMode;
   if (tls_ != nullptr && address.tls == FtpTlsMode::Implicit) StartTls(where);
 
   // "120 ready in a few minutes" may come before the real greeting, all
@@ -194,7 +224,7 @@ void FtpControlChannel::StartTls(const std::string& where) {
   }
   tls_->CheckTrust(secureSocket_, where);
   secure_ = true;
-  facts_.notice = "Logging on (TLS)...";
+  facts_->notice = "Logging on (TLS)...";
 }
 
 Poco::Net::SecureStreamSocket FtpControlChannel::SecureDataConnection(const Poco::Net::StreamSocket& data) {
@@ -205,8 +235,14 @@ FtpControlChannel::~FtpControlChannel() { CloseSocket(); }
 
 bool FtpControlChannel::ContinueWaiting() {
   // Asked during an upload too, since the question is also when input is handled.
-  if (!timeouts_.stopRequested || !timeouts_.stopRequested() || uploading_) return true;
-  Break(FtpError::kStopped, "Stopped before the server answered.");
+  if (!timeouts_.stopRequested || !timeouts_.stopRequested()) return true;
+  if (!uploading_) {
+    Break(FtpError::kStopped, "Stopped before the server answered.");
+    return false;
+  }
+  if (Clock::now() - lastMovement_ < timeouts_.quietAfterStop) return true;
+  Break(FtpError::kStopped,
+        "Stopped: the server had taken no data and sent no answer for " + DescribeWait(timeouts_.quietAfterStop) + ".");
   return false;
 }
 
@@ -290,6 +326,7 @@ bool FtpControlChannel::ReadLine(Clock::time_point deadline, std::chrono::millis
       char buffer[4096];
       const int received = socket_.receiveBytes(buffer, sizeof buffer);
       if (received > 0) {
+        NoteMovement();
         inbound_.append(buffer, static_cast<std::size_t>(received));
         continue;
       }

@@ -18,25 +18,11 @@
 #include "publish/ftp/FtpFeatures.h"
 #include "publish/ftp/FtpHostAddress.h"
 #include "publish/ftp/FtpReply.h"
+#include "publish/ftp/FtpServerFacts.h"
 #include "publish/ftp/FtpTimeouts.h"
 #include "publish/ftp/FtpTls.h"
 
 namespace ostrel {
-
-// What a connection learns about its server, so that each is asked only once.
-struct FtpServerFacts {
-  FtpDataMode dataMode = FtpDataMode::Active;
-  bool binaryTypeSet = false;
-  bool eprtRefused = false;
-  bool epsvRefused = false;
-  bool listAllRefused = false;          // "LIST -a path" was refused where "LIST path" worked
-  std::optional<FtpFeatures> features;  // empty until FEAT has been asked
-  // How far the clock of LIST listings runs ahead of UTC, in seconds; empty
-  // until learned.
-  std::optional<std::int64_t> listingOffset;
-  // What the user should read about how the connection adapted; said once.
-  std::string notice;
-};
 
 // The control connection: one command in one write, replies read whole by
 // the multi-line rule, every wait bounded. After a timeout, an end of
@@ -46,12 +32,13 @@ class FtpControlChannel {
  public:
   // Connects within the connect timeout and reads the greeting. Throws
   // FtpError with the system's text or the server's refusal. Data
-  // connections start in `dataMode`, or passive when we are certainly behind
-  // NAT.
+  // connections go in the facts' data mode, made passive when we are
+  // certainly behind NAT.
   // With `tls`, TLS is taken as the address asks: at once (implicit), or by
   // AUTH TLS after the greeting, required or where offered; a certificate
   // that cannot be trusted ends the connection before anything else is sent.
-  FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts, FtpDataMode dataMode,
+  // `facts` are the connection's, shared with every channel it logs on with.
+  FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts, std::shared_ptr<FtpServerFacts> facts,
                     std::shared_ptr<FtpTlsClient> tls);
   ~FtpControlChannel();
   FtpControlChannel(const FtpControlChannel&) = delete;
@@ -82,6 +69,8 @@ class FtpControlChannel {
   const Poco::Net::SocketAddress& PeerAddress() const { return peer_; }
   // The control socket, for a wait that watches it beside a data socket.
   const Poco::Net::StreamSocket& Socket() const { return socket_; }
+  // Reply bytes received already, which no wait on the socket would show.
+  bool HasBufferedInput() { return !inbound_.empty() || socket_.available() > 0; }
   // Sends a command and reads its reply; true when the reply is of the
   // expected class (2 for "completed"). Otherwise the reply's text is the error.
   bool Command(std::string_view verb, std::string_view argument, int expectedClass, FtpReply* reply = nullptr);
@@ -97,13 +86,22 @@ class FtpControlChannel {
 
   bool IsBroken() const { return broken_; }
   // Breaks the connection when the user asked to stop; false then. An
-  // upload in progress is never stopped so: the file being copied completes.
-  // Called at least every kStopCheckInterval of every wait.
+  // upload in progress completes while it moves, and is given up once
+  // nothing moved for quietAfterStop. Called at least every
+  // kStopCheckInterval of every wait.
   bool ContinueWaiting();
-  void SetUploading(bool uploading) { uploading_ = uploading; }
+  void SetUploading(bool uploading) {
+    uploading_ = uploading;
+    if (uploading) NoteMovement();
+  }
+  // The server took bytes of an upload or sent some: the transfer moves.
+  void NoteMovement() { lastMovement_ = std::chrono::steady_clock::now(); }
   const FtpError& LastError() const { return lastError_; }
   const FtpTimeouts& Timeouts() const { return timeouts_; }
-  FtpServerFacts& Facts() { return facts_; }
+  FtpServerFacts& Facts() { return *facts_; }
+  // TYPE I holds for one logon only.
+  bool BinaryTypeSet() const { return binaryTypeSet_; }
+  void SetBinaryType() { binaryTypeSet_ = true; }
   // The address the control connection runs from; data connections listen there.
   std::optional<Poco::Net::SocketAddress> LocalAddress();
 
@@ -125,9 +123,11 @@ class FtpControlChannel {
   std::string inbound_;  // received bytes not yet taken as lines
   bool broken_ = false;
   bool uploading_ = false;
+  std::chrono::steady_clock::time_point lastMovement_ = std::chrono::steady_clock::now();
   std::string unusableMessage_ = "The connection to the server was lost; log on again.";
   FtpError lastError_{0, ""};
-  FtpServerFacts facts_;
+  std::shared_ptr<FtpServerFacts> facts_;
+  bool binaryTypeSet_ = false;
 };
 
 Poco::Timespan ToTimespan(std::chrono::milliseconds wait);

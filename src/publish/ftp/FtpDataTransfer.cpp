@@ -1,6 +1,8 @@
 #include "publish/ftp/FtpDataTransfer.h"
 
 #include <Poco/Net/IPAddress.h>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -71,6 +73,10 @@ std::optional<std::uint16_t> PasvPort(const std::string& text) {
 
 bool IsDataConnectionFailure(const FtpReply& reply) { return reply.code == 425 || reply.code == 426; }
 
+// Longer than any server takes to read the end of a transfer that arrived,
+// or to connect back: beyond it, active data connections are stalling.
+constexpr std::chrono::seconds kSlowActiveEnd{5};
+
 // Small enough to go out at once when the socket reports room, large enough
 // to keep system calls few.
 constexpr std::size_t kSendPiece = 64 * 1024;
@@ -118,6 +124,7 @@ bool FtpDataTransfer::Start(std::string_view verb, std::string_view argument) {
   }
   if (attempt == Attempt::Started && channel_.IsSecure()) {
     try {
+      plainData_ = data_;
       secureData_ = channel_.SecureDataConnection(data_);
       data_ = secureData_;
     } catch (const Poco::Exception& exception) {
@@ -176,7 +183,12 @@ FtpDataTransfer::Attempt FtpDataTransfer::OpenPort() {
   const bool isIpv6 = port.family() == Poco::Net::AddressFamily::IPv6;
   FtpReply reply;
   if (!facts.eprtRefused) {
-    if (channel_.Command("EPRT", EprtArgument(port), 2, &reply)) return Attempt::Started;
+    const auto asked = std::chrono::steady_clock::now();
+    const bool accepted = channel_.Command("EPRT", EprtArgument(port), 2, &reply);
+    // Servers that connect back before they answer take a round trip more,
+    // never seconds.
+    if (std::chrono::steady_clock::now() - asked >= kSlowActiveEnd) AvoidActiveMode("The server was slow to answer");
+    if (accepted) return Attempt::Started;
     if (channel_.IsBroken()) return Attempt::Refused;
     // Only a server that does not know EPRT gets PORT, and then for good.
     if (reply.Class() != 5 || isIpv6) return Attempt::DataConnectionFailed;
@@ -299,6 +311,7 @@ bool FtpDataTransfer::Send(const char* bytes, std::size_t size) {
         return false;
       }
       const int sent = data_.sendBytes(bytes, static_cast<int>(std::min(size, kSendPiece)), MSG_NOSIGNAL);
+      channel_.NoteMovement();
       bytes += sent;
       size -= static_cast<std::size_t>(sent);
       lastProgress = Clock::now();
@@ -356,17 +369,20 @@ bool FtpDataTransfer::Finish(std::optional<std::int64_t> uploadedBytes) {
     // cut file for a whole one, and with TLS 1.3 bytes still on their way
     // would be lost if the socket closed before the final reply.
     if (channel_.IsSecure()) {
-      // close_notify, then the end of our half only. POCO's shutdown of a
-      // blocking TLS socket closes both halves, and TLS 1.3 records the
-      // server still sends (session tickets) would then meet a reset that
-      // throws away the end of the upload in the server's buffers.
-      secureData_.setBlocking(false);
+      // close_notify, then the end of our half only. POCO's TLS shutdown
+      // also shuts both halves of the TCP connection when the socket it
+      // wraps counts as blocking (the wrapper's own flag is not the one it
+      // reads), and TLS 1.3 records the server still sends (session
+      // tickets) would then meet a reset that throws away what was still
+      // unsent of the upload. The alert goes out once there is room for it.
+      if (!AwaitRoomToSend()) return false;
+      plainData_.setBlocking(false);
       try {
         secureData_.shutdown();
       } catch (const Poco::Exception&) {
         // A close_notify that could not go out: the final reply tells.
       }
-      secureData_.setBlocking(true);
+      plainData_.setBlocking(true);
       ::shutdown(secureData_.impl()->sockfd(), SHUT_WR);
       // What the server still sends (its close_notify, session tickets) is
       // read, briefly, so that the next data connection has a fresh session
@@ -382,6 +398,10 @@ bool FtpDataTransfer::Finish(std::optional<std::int64_t> uploadedBytes) {
   } catch (const Poco::Exception&) {
     // A receiving transfer's peer may have gone already; for a sending one
     // the server's final reply says whether it got every byte.
+  }
+  if (uploadedBytes && !channel_.IsSecure() && !AwaitEndOfUpload()) {
+    ResetDataConnection();
+    return false;
   }
   // The final reply comes once the server has read everything; closing our
   // side before it could throw away bytes still on their way.
@@ -403,6 +423,70 @@ bool FtpDataTransfer::Finish(std::optional<std::int64_t> uploadedBytes) {
     return false;
   }
   return true;
+}
+
+bool FtpDataTransfer::AwaitRoomToSend() {
+  using Clock = std::chrono::steady_clock;
+  const std::chrono::milliseconds dataTimeout = channel_.Timeouts().data;
+  for (const auto started = Clock::now();;) {
+    if (data_.poll(ToTimespan(kStopCheckInterval), Poco::Net::Socket::SELECT_WRITE)) return true;
+    if (!channel_.ContinueWaiting()) return false;
+    if (Clock::now() - started >= dataTimeout) {
+      FailWithFinalReply(FtpError::kTimeout, "The server took no data for " + DescribeWait(dataTimeout) + ".");
+      return false;
+    }
+  }
+}
+
+bool FtpDataTransfer::AwaitEndOfUpload() {
+  using Clock = std::chrono::steady_clock;
+  const std::chrono::milliseconds wait = channel_.Timeouts().reply;
+  auto lastMovement = Clock::now();
+  int unsent = -1;
+  try {
+    while (!channel_.HasBufferedInput()) {
+      // Bytes still leaving our side are movement: on a slow link the end
+      // of a large upload may take long to get out.
+      int queued = 0;
+      if (::ioctl(data_.impl()->sockfd(), SIOCOUTQ, &queued) == 0 && queued != unsent) {
+        unsent = queued;
+        lastMovement = Clock::now();
+        channel_.NoteMovement();
+      }
+      const auto quiet = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastMovement);
+      if (quiet >= kSlowActiveEnd) AvoidActiveMode("The server was slow to read the end of an upload");
+      if (quiet >= wait) {
+        channel_.Break(FtpError::kTimeout,
+                       "The server neither confirmed the upload nor read its end within " + DescribeWait(wait) + ".");
+        return false;
+      }
+      Poco::Net::Socket::SocketList readable{data_, channel_.Socket()};
+      Poco::Net::Socket::SocketList writable;
+      Poco::Net::Socket::SocketList failed;
+      if (Poco::Net::Socket::select(readable, writable, failed, ToTimespan(kStopCheckInterval)) == 0) {
+        if (!channel_.ContinueWaiting()) return false;
+        continue;
+      }
+      if (std::find(readable.begin(), readable.end(), channel_.Socket()) != readable.end()) return true;
+      char ignored[512];
+      if (data_.receiveBytes(ignored, sizeof ignored) <= 0) return true;
+    }
+  } catch (const Poco::Exception&) {
+    // A reset of the data connection is an end too; the final reply tells the rest.
+  }
+  return true;
+}
+
+void FtpDataTransfer::AvoidActiveMode(const std::string& why) {
+  // Seen with several sessions making active data connections at once on one
+  // server (pyftpdlib 1.5.7): one session's connection is dropped from the
+  // server's event loop, and it waits until a timer of the server's wakes it.
+  // Passive data connections do not meet it: the connection's next transfers
+  // go passive.
+  FtpServerFacts& facts = channel_.Facts();
+  if (facts.dataMode != FtpDataMode::Active) return;
+  facts.dataMode = FtpDataMode::Passive;
+  facts.notice = why + " over an active data connection; using passive mode.";
 }
 
 void FtpDataTransfer::Abandon(int code, std::string message) {

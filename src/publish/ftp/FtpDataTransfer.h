@@ -63,6 +63,15 @@ class FtpDataTransfer {
   // Waits up to the data-connect bound for the server's connection; the
   // control connection is watched too, for a refusal.
   Attempt AcceptFromServer();
+  // After the last byte of an upload: until the server has read the end of
+  // the data, or answered, at most the reply timeout after the last byte left
+  // our side. A server that does neither has stopped serving the transfer; a
+  // server that has read it all may take long to confirm, which Finish waits for.
+  bool AwaitEndOfUpload();
+  // Until the data connection takes bytes again, within the data timeout.
+  bool AwaitRoomToSend();
+  // The connection's next transfers go passive, with `why` said once.
+  void AvoidActiveMode(const std::string& why);
   // After the data connection failed: the server's refusal explains it best
   // when one comes; otherwise the failure on our side is the error.
   void FailWithFinalReply(int code, std::string message);
@@ -72,6 +81,7 @@ class FtpDataTransfer {
   Poco::Net::ServerSocket listener_;
   Poco::Net::StreamSocket data_;
   Poco::Net::SecureStreamSocket secureData_;  // data_ as TLS sees it, over TLS
+  Poco::Net::StreamSocket plainData_;         // the TCP connection under secureData_
   FtpReply finalReply_;
   bool started_ = false;
   bool dataOpen_ = false;

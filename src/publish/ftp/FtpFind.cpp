@@ -68,9 +68,9 @@ const FtpFindEntry* MostRecentFile(const std::vector<FtpFindEntry>& entries) {
 // A LIST listing shows times in the server's own time zone, which FTP does
 // not tell; MDTM is UTC by definition. Their difference for one file,
 // rounded to a quarter hour, is the listing's offset, learned once.
-std::int64_t ListingOffset(FtpConnection& connection, FtpServerFacts& facts, const std::string& directory,
+std::int64_t ListingOffset(FtpConnection& connection, const std::string& directory,
                            const std::vector<FtpFindEntry>& entries) {
-  if (facts.listingOffset) return *facts.listingOffset;
+  if (const auto learned = connection.Facts().listingOffset) return *learned;
   const FtpFindEntry* sample = MostRecentFile(entries);
   if (sample == nullptr || !connection.Features().mdtm) return 0;
   constexpr std::int64_t kQuarterHour = 15 * 60;
@@ -82,7 +82,8 @@ std::int64_t ListingOffset(FtpConnection& connection, FtpServerFacts& facts, con
         (difference + (difference >= 0 ? kQuarterHour / 2 : -kQuarterHour / 2)) / kQuarterHour * kQuarterHour;
     if (rounded >= -kFurthestZone && rounded <= kFurthestZone) offset = rounded;
   }
-  facts.listingOffset = offset;
+  // Read again after MDTM: a new logon on the way keeps the connection's facts.
+  connection.Facts().listingOffset = offset;
   return offset;
 }
 
@@ -128,7 +129,7 @@ bool FtpFind::StartOnce(const std::string& searchName) {
   incomplete_ = SaysTruncated(finalReply) || entries_.size() == kKnownListingCut;
   secondsPerTick_ = useMlsd ? 1 : 60;
   if (!useMlsd) {
-    const std::int64_t offset = ListingOffset(connection_, channel.Facts(), directory, entries_);
+    const std::int64_t offset = ListingOffset(connection_, directory, entries_);
     for (FtpFindEntry& entry : entries_)
       if (entry.lastWriteUtc) *entry.lastWriteUtc -= offset;
   }

@@ -22,10 +22,12 @@ std::unique_ptr<FtpConnection> FtpSession::Connect(const std::string& host, cons
                        "user name.");
   std::shared_ptr<FtpTlsClient> tls;
   if (address->tls != FtpTlsMode::Off) tls = std::make_shared<FtpTlsClient>(address->host, tlsTrust_);
-  auto channel = std::make_unique<FtpControlChannel>(*address, timeouts_, firstDataMode_, tls);
+  auto facts = std::make_shared<FtpServerFacts>();
+  facts->dataMode = firstDataMode_;
+  auto channel = std::make_unique<FtpControlChannel>(*address, timeouts_, facts, tls);
   channel->LogOn(user, password);
   return std::unique_ptr<FtpConnection>(
-      new FtpConnection(std::move(channel), *address, std::move(tls), user, password, timeouts_));
+      new FtpConnection(std::move(channel), std::move(facts), *address, std::move(tls), user, password, timeouts_));
 }
 
 void FtpSession::Close() { closed_ = true; }

@@ -24,7 +24,7 @@ class FtpSession {
 
   const std::string& AgentName() const { return agentName_; }
   const FtpTimeouts& Timeouts() const { return timeouts_; }
-  // Data connections of new connections start in this mode: active unless
+  // Data connections of new connections start in this mode: passive unless
   // told otherwise.
   void SetFirstDataMode(FtpDataMode mode) { firstDataMode_ = mode; }
   // What is trusted beyond the system's trust store.
@@ -37,7 +37,7 @@ class FtpSession {
  private:
   std::string agentName_;
   FtpTimeouts timeouts_;
-  FtpDataMode firstDataMode_ = FtpDataMode::Active;
+  FtpDataMode firstDataMode_ = FtpDataMode::Passive;
   FtpTlsTrust tlsTrust_;
   bool closed_ = false;
 };

@@ -21,9 +21,12 @@ struct FtpTimeouts {
   // Before the first new logon after a lost connection; each further one
   // waits twice as long as the one before.
   std::chrono::milliseconds reconnectPause{std::chrono::seconds(1)};
-  // Asked at least every kStopCheckInterval during every wait but an
-  // upload's: true ends the wait at once, as a stopped operation.
+  // Asked at least every kStopCheckInterval during every wait: true ends the
+  // wait at once, as a stopped operation, except during an upload, which is
+  // let finish while it moves: it is given up once neither a byte went out
+  // nor a reply came for quietAfterStop.
   std::function<bool()> stopRequested;
+  std::chrono::milliseconds quietAfterStop{std::chrono::seconds(10)};
   // After the last byte of an upload: hosts that scan uploads before they
   // confirm them take minutes, so the wait is long, and longer by
   // finalReplyPerMebibyte for every MiB sent.

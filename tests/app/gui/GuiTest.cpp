@@ -155,7 +155,7 @@ TEST_F(GuiTest, TheOptionsDialogReadsAndWritesItsSixKeys) {
     EXPECT_EQ(Get<QLineEdit>(dialog, kExtensionsEdit).text(), "php");
     Get<QLineEdit>(dialog, kExtensionsEdit).setText("shtml");
     Click(dialog, kOkButton);
-    EXPECT_EQ(ReadFile(File()), expected + "XCodeExtenstions=shtml\nPassive=0\nConnections=4\n");
+    EXPECT_EQ(ReadFile(File()), expected + "XCodeExtenstions=shtml\nPassive=1\nConnections=4\n");
   }
 }
 

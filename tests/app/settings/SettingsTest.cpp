@@ -92,7 +92,7 @@ TEST_F(SettingsTest, SaveWritesOneGroupInTableOrderAndKeepsEveryOtherLine) {
   using enum SettingGroup;
   const std::string connection = "LocalDir=/site/\nHost=ftp.example.org\nName=user\nRemoteDir=/www/\n";
   const std::string options =
-      "SkipSpecialDirs=2\nXCodeExtenstions=php\nXcode=3\nNoQMarks=4\nUpdateOnly=5\nRecurse=6\nPassive=0\nConnections="
+      "SkipSpecialDirs=2\nXCodeExtenstions=php\nXcode=3\nNoQMarks=4\nUpdateOnly=5\nRecurse=6\nPassive=1\nConnections="
       "4\n";
   const struct {
     std::string before;
