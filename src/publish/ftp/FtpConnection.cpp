@@ -58,8 +58,20 @@ FtpFeatures ParseFeatures(const FtpReply& reply) {
     features.mdtm = features.mdtm || name == "MDTM";
     features.mfmt = features.mfmt || name == "MFMT";
     features.size = features.size || name == "SIZE";
+    if (name == "MLST") {
+      std::string facts(feature.substr(name.size()));
+      for (char& character : facts) character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
+      // Facts shown unasked carry a "*".
+      features.mlstModeOff = (facts + ";").find("unix.mode;") != std::string::npos;
+    }
   }
   return features;
+}
+
+// pyftpdlib offers permission bits in MLSD listings but sends them only when
+// asked, once per session: a new logon asks again.
+void AskForModes(FtpControlChannel& channel, const std::optional<FtpFeatures>& features) {
+  if (features && features->mlstModeOff) channel.Command("OPTS", "MLST type;size;modify;unix.mode;", 2);
 }
 
 // "YYYYMMDDHHMMSS name"; empty for a time that has no such form.
@@ -119,6 +131,7 @@ bool FtpConnection::Reconnect() {
   try {
     auto channel = std::make_unique<FtpControlChannel>(address_, timeouts_, facts.dataMode, tls_);
     channel->LogOn(user_, password_);
+    AskForModes(*channel, facts.features);
     facts.notice = "The connection to the server was lost; logged on again.";
     channel->Facts() = std::move(facts);
     if (!currentDirectory_.empty() && !channel->Command("CWD", currentDirectory_, 2)) {
@@ -224,6 +237,7 @@ const FtpFeatures& FtpConnection::Features() {
     // A server without FEAT offers none of the extensions.
     FtpReply reply;
     features = channel_->Command("FEAT", {}, 2, &reply) ? ParseFeatures(reply) : FtpFeatures{};
+    AskForModes(*channel_, features);
   }
   return *features;
 }
