@@ -83,6 +83,9 @@ class Publisher : public RunSettings {
   void CountUpload(const UploadJob& job, bool copied);
   void ReportGivenUp(const UploadJob& job);
   bool MarkDirectoryEntered(const std::string& localDirectory);
+  // Remote directories that exist are listed: for the update decision, and
+  // when publishing for the permissions of the pages replaced.
+  bool ListsDirectories() const { return UpdateOnly != 0 || Mode == PublishMode::Publish; }
 
   // The extra connections: opened after the remote directory was entered.
   void OpenUploadPool();

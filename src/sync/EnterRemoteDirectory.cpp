@@ -36,7 +36,9 @@ bool Publisher::EnterRemoteDirectory(FtpConnection& connection, const std::strin
     ShowMessage(LoadString(StringId::CannotChangeRemoteDirectory) + remotePath);
     return false;
   }
-  if (UpdateOnly && !created) {
+  // Publishing lists a directory that existed even when every file is to be
+  // copied: pages renamed over keep the permissions the listing shows.
+  if (ListsDirectories() && !created) {
     RemoteDirectoryListing listing = ListRemoteDirectory(connection, remotePath, Mode == PublishMode::Publish);
     RemoteListing = std::move(listing.entries);
     remoteListingIncomplete_ = listing.incomplete;

@@ -19,6 +19,11 @@ namespace ostrel {
 namespace {
 
 constexpr const char* kNoRenameNotice = "The server cannot rename files; pages are now replaced in place.";
+constexpr const char* kLostModesNotice =
+    "The server refused SITE CHMOD: replaced pages get the server's default permissions, not those they had; set "
+    "them again where it matters.";
+// What nearly every server gives an upload (umask 022).
+constexpr unsigned kUsualNewMode = 0644;
 
 // 500, 502 and 504: the server does not know or does not offer the command.
 bool IsUnsupportedCommand(int code) { return code == 500 || code == 502 || code == 504; }
@@ -94,7 +99,11 @@ FileUploader::ReplaceOutcome FileUploader::PutReplacing(int file, const UploadJo
     connection_.DeleteFile(temporary);
     return ReplaceOutcome::Failed;
   }
-  if (connection_.RenameFile(temporary, job.name, job.status.lastWriteUtc)) return ReplaceOutcome::Replaced;
+  int modeReply = 0;
+  if (connection_.RenameFile(temporary, job.name, job.status.lastWriteUtc, job.replacedMode, &modeReply)) {
+    NoteLostMode(job, modeReply, outcome);
+    return ReplaceOutcome::Replaced;
+  }
   const FtpError renameError = connection_.LastError();
   if (connection_.IsBroken()) {
     outcome.failure = renameError.Message();
@@ -108,10 +117,23 @@ FileUploader::ReplaceOutcome FileUploader::PutReplacing(int file, const UploadJo
   }
   // Some servers rename only onto a free name: the old page goes first, for
   // a moment in which the page is missing but never empty or cut.
-  if (connection_.DeleteFile(job.name) && connection_.RenameFile(temporary, job.name)) return ReplaceOutcome::Replaced;
+  if (connection_.DeleteFile(job.name) && connection_.RenameFile(temporary, job.name)) {
+    NoteLostMode(job, modeReply, outcome);
+    return ReplaceOutcome::Replaced;
+  }
   outcome.failure = renameError.Message();
   if (!connection_.IsBroken()) connection_.DeleteFile(temporary);
   return ReplaceOutcome::Failed;
+}
+
+// Whether the page kept its permissions, said once a run where it did not.
+// What the renamed copy got instead is not known without a listing of it, a
+// round trip a file; new files nearly everywhere get 0644, so a page that had
+// those most likely lost nothing, and one that had others most likely did.
+void FileUploader::NoteLostMode(const UploadJob& job, int modeReply, UploadOutcome& outcome) {
+  // 202: "not implemented, superfluous at this site".
+  if (!job.replacedMode || (modeReply / 100 == 2 && modeReply != 202)) return;
+  if (*job.replacedMode != kUsualNewMode && !rules_.lostModesSaid.exchange(true)) outcome.notice = kLostModesNotice;
 }
 
 // A server was seen to confirm an upload over TLS (1.3, under load) of which

@@ -16,6 +16,8 @@ struct UploadRules {
   // Pages are replaced whole through a temporary name until the server turns
   // out not to rename files.
   std::atomic<bool> replaceWhole = true;
+  // A replaced page lost its permissions, and the user was told.
+  std::atomic<bool> lostModesSaid = false;
   // A new logon, used only to look at a copy that a lost connection may have
   // cut; it throws FtpError when none can be made.
   std::function<std::unique_ptr<FtpConnection>()> logOnAgain;
@@ -39,6 +41,7 @@ class FileUploader {
   bool PutInPlace(int file, std::int64_t size, const UploadJob& job, const FtpConnection::PutProgress& progress,
                   UploadOutcome& outcome);
   void RemoveTruncatedCopy(const UploadJob& job, std::int64_t size);
+  void NoteLostMode(const UploadJob& job, int modeReply, UploadOutcome& outcome);
   bool StoredWhole(const std::string& remoteName, UploadOutcome& outcome);
 
   FtpConnection& connection_;

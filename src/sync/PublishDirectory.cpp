@@ -55,7 +55,7 @@ void Publisher::PublishDirectory(FtpConnection& connection, std::string relative
       if (!std::filesystem::is_directory(status) || (SkipSpecialDirs && name.front() == '_')) continue;
       std::string subdirectory = remotePath + name + "/";
       std::replace(subdirectory.begin(), subdirectory.end(), '\\', '/');
-      uploadPool_->Prepare(subdirectory, UpdateOnly != 0);
+      uploadPool_->Prepare(subdirectory, ListsDirectories());
     }
   }
 

@@ -25,7 +25,8 @@ RemoteDirectoryListing ListRemoteDirectory(FtpConnection& connection, const std:
       }
       // Without a time there is nothing to compare: the local file is copied.
       if (!entry.lastWriteUtc) continue;
-      listing.entries.push_back({entry.name, ConvertThroughLocalTime(*entry.lastWriteUtc) + tickRest, entry.size});
+      listing.entries.push_back(
+          {entry.name, ConvertThroughLocalTime(*entry.lastWriteUtc) + tickRest, entry.size, entry.mode});
     } while (find.Next());
   }
   listing.incomplete = find.IsIncomplete();

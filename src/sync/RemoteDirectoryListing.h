@@ -9,7 +9,8 @@ namespace ostrel {
 
 class FtpConnection;
 
-// The files of one remote directory, as the update decision needs them.
+// The files of one remote directory, as the update decision and the pages
+// replaced (for their permissions) need them.
 struct RemoteDirectoryListing {
   std::vector<RemoteEntry> entries;
   // The server cut the listing short: a file missing from it may still exist.

@@ -36,7 +36,14 @@ bool Publisher::UploadFile(FtpConnection& connection, std::string localPath, std
     return true;
   }
 
-  UploadJob job{localPath, currentRemotePath_, name, status, Xcode && IsRecodedExtension(name), NoQMarks != 0};
+  const RemoteEntry* replaced = FindRemoteEntry(name);
+  UploadJob job{localPath,
+                currentRemotePath_,
+                name,
+                status,
+                Xcode && IsRecodedExtension(name),
+                NoQMarks != 0,
+                replaced != nullptr ? replaced->Mode : std::nullopt};
   if (uploadPool_ && uploadPool_->HandOut(job)) return true;
   ShowStatus(LoadString(StringId::Copying) + localPath);
   // Read after the status line: options confirmed there apply to this file.
@@ -97,7 +104,7 @@ bool Publisher::IsUpToDate(FtpConnection& connection, const std::string& localPa
     // A listing cut short may just not have reached the file.
     const std::string remotePath = currentRemotePath_ + name;
     if (const auto time = connection.FileModificationTime(remotePath))
-      remote = RemoteEntry{name, ConvertThroughLocalTime(*time), connection.FileSize(remotePath)};
+      remote = RemoteEntry{name, ConvertThroughLocalTime(*time), connection.FileSize(remotePath), std::nullopt};
   }
   if (!remote || remote->WriteTime < status.lastWriteTime) return false;
   if (!remote->Size) return true;

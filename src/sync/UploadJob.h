@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "sync/LocalFileStatus.h"
@@ -16,6 +17,10 @@ struct UploadJob {
   LocalFileStatus status;
   bool recoded = false;
   bool noQMarks = true;
+  // The permission bits of the remote file this one replaces, where the
+  // listing showed them: a copy renamed over it would get the server's
+  // default ones instead.
+  std::optional<unsigned> replacedMode;
 };
 
 // How an upload ended.

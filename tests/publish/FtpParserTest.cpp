@@ -119,6 +119,14 @@ TEST(FtpListParser, ReadsUnixAndDosLines) {
   for (const char* line : {"total 24", "", "-rw-r--r-- 1 u g 5 Dec 06 18:15 ", "-rw-r--r-- 1 u g 5 Dez 06 18:15 x",
                            "hello 1 u g 5 Dec 06 18:15 x", "12-06-26  06:15PM  <DIR>", "12-06-26  06:15PM  big name"})
     EXPECT_EQ(ParseListLine(line, Utc(2025y / 12 / 7, 12h)), std::nullopt) << line;
+  // Permission bits, set-id and sticky bits among them; none from letters of another notation, nor from DOS lines.
+  const std::pair<const char*, std::optional<unsigned>> modes[] = {{"-rwxr-x--- 1 u g 5 Dec 06 18:15 run.cgi", 0750},
+                                                                   {"-rwsr-Sr-t+ 1 u g 5 Dec 06 18:15 x", 07745},
+                                                                   {"drwx--x--T 1 u g 5 Dec 06 18:15 d", 01710},
+                                                                   {"-rw-r--r-A 1 u g 5 Dec 06 18:15 x", std::nullopt},
+                                                                   {"12-06-26  12:30PM  5 noon", std::nullopt}};
+  for (const auto& [line, mode] : modes)
+    EXPECT_EQ(ParseListLine(line, Utc(2025y / 12 / 7, 12h)).value().mode, mode) << line;
 }
 
 TEST(FtpMlsdParser, ReadsFactsExactSecondsAndTheNameAfterTheFirstSpace) {
@@ -139,6 +147,12 @@ TEST(FtpMlsdParser, ReadsFactsExactSecondsAndTheNameAfterTheFirstSpace) {
   for (const Entry& c : cases) ExpectEntry(ParseMlsdLine(c.line), c);
   for (const char* line : {"type=file;size=1", "type=file;size=1; ", "just a name"})
     EXPECT_EQ(ParseMlsdLine(line), std::nullopt) << line;
+  // unix.mode in octal, as servers write it (pyftpdlib "0o755"), without the file type.
+  const std::pair<const char*, std::optional<unsigned>> modes[] = {
+      {"type=file;UNIX.mode=0755; run.cgi", 0755}, {"type=file;unix.mode=0o640; x", 0640},
+      {"type=file;unix.mode=104750; x", 04750},    {"type=file;unix.mode=0x1ed; x", std::nullopt},
+      {"type=file;unix.mode=; x", std::nullopt},   {"type=file;size=1; x", std::nullopt}};
+  for (const auto& [line, mode] : modes) EXPECT_EQ(ParseMlsdLine(line).value().mode, mode) << line;
 }
 
 TEST(FtpError, KeepsTheCodeAndSaysSoWhenThereIsNoText) {

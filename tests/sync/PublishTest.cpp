@@ -55,7 +55,8 @@ struct PublishCase {
   TreeSnapshot site;
   RunResult counts;  // finished and messagesShown are checked for every row
   bool deleteSent = false;
-  std::map<std::string, int> commands = {};  // how often the server got these verbs (pyftpdlib)
+  std::map<std::string, int> commands = {};    // how often the server got these verbs (pyftpdlib)
+  std::map<std::string, unsigned> modes = {};  // permission bits of these files afterwards
 };
 
 // Which server a row runs against: pyftpdlib with our command log and
@@ -88,8 +89,9 @@ class PublishTest : public testing::TestWithParam<std::tuple<PublishCase, int, S
   void Local(const std::string& relative, const std::string& bytes) {
     test::WriteFile(local_.Path() / relative, bytes);
   }
-  void Remote(const std::string& relative, const std::string& bytes, std::int64_t time) {
+  void Remote(const std::string& relative, const std::string& bytes, std::int64_t time, unsigned mode = 0644) {
     test::WriteFile(site_ / relative, bytes);
+    fs::permissions(site_ / relative, fs::perms(mode));
     SetTime(site_ / relative, time);
     server_->HandOver(site_);
   }
@@ -128,7 +130,7 @@ TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
     if (index < row.lines.size() && row.lines[index].ends_with('*') &&
         line.starts_with(row.lines[index].substr(0, row.lines[index].size() - 1)))
       line = row.lines[index];
-    for (const char* kept : {"Copying: ", "Skipping: ", "Would copy: ", "box: "})
+    for (const char* kept : {"Copying: ", "Skipping: ", "Would copy: ", "box: ", "The server refused SITE CHMOD"})
       if (line.starts_with(kept)) lines.push_back(line);
   }
   if (connections == 1) {
@@ -140,6 +142,8 @@ TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
     EXPECT_EQ(shown, expected);
   }
   EXPECT_EQ(Snapshot(site_), row.site);
+  for (const auto& [name, mode] : row.modes)
+    EXPECT_EQ(static_cast<unsigned>(fs::status(site_ / name).permissions()), mode) << name;
   EXPECT_TRUE(fs::is_empty(temporary_.Path())) << "a recoded copy was left behind";
   EXPECT_TRUE(result.finished);
   EXPECT_EQ(result.messagesShown,
@@ -180,6 +184,9 @@ std::string Recoded(char lacking) {
   return "<html><head>\r\n\r\n</head>\xF0\xD2\xC9\xD7\xC5\xD4" + std::string(1, lacking) + "!";
 }
 
+const std::string kLostModes =
+    "The server refused SITE CHMOD: replaced pages get the server's default permissions, not those they had; set "
+    "them again where it matters.";
 const std::string kCutReply = "426 Data connection cut by the test server; transfer aborted.";
 
 // One row a case, compact, so that the table reads as one.
@@ -461,6 +468,44 @@ const PublishCase kRows[] = {
      {"Copying: a.htm"},  // not skipped for the intruder's forged listing, nor sent to it
      {{"a.htm", "a"}},
      {.filesCopied = 1, .bytesCopied = 1}},
+    {"ReplacedPagesKeepTheirPermissionsAlsoWhenEveryFileIsCopied", false, {},
+     [](PublishTest& fixture) {
+       fixture.publisher_.UpdateOnly = 0;  // listed for the permissions only: nothing is skipped
+       for (const char* name : {"run.cgi", "d/page.htm", "new.htm"}) fixture.Local(name, "new");
+       fixture.Remote("run.cgi", "old", kLocalTime, 0755);
+       fixture.Remote("d/page.htm", "old", kLocalTime - 60, 0640);
+     },
+     {"Copying: new.htm", "Copying: run.cgi", "Copying: d/page.htm"},
+     {{"d/", ""}, {"d/page.htm", "new"}, {"new.htm", "new"}, {"run.cgi", "new"}},
+     {.filesCopied = 3, .bytesCopied = 9}, false, {}, {{"run.cgi", 0755}, {"d/page.htm", 0640}}},
+    {"ReplacedPagesKeepTheirPermissionsOverList", false, {"--local-times"},
+     [](PublishTest& fixture) {
+       for (const char* name : {"run.cgi", "d/page.htm"}) fixture.Local(name, "new");
+       fixture.Remote("run.cgi", "old", kLocalTime - 60, 0755);
+       fixture.Remote("d/page.htm", "old", kLocalTime - 60, 0640);
+     },
+     {"Copying: run.cgi", "Copying: d/page.htm"},
+     {{"d/", ""}, {"d/page.htm", "new"}, {"run.cgi", "new"}},
+     {.filesCopied = 2, .bytesCopied = 6}, false, {}, {{"run.cgi", 0755}, {"d/page.htm", 0640}}},
+    {"RefusedChmodStillReplacesThePagesAndIsSaidOnce", false, {"--answer", "SITE=550 Not enough privileges."},
+     [](PublishTest& fixture) {
+       for (const char* name : {"a.htm", "b.cgi", "c.htm", "d.htm"}) fixture.Local(name, "new");
+       fixture.Remote("b.cgi", "old", kLocalTime - 60, 0755);
+       fixture.Remote("c.htm", "old", kLocalTime - 60, 0640);
+       fixture.Remote("d.htm", "old", kLocalTime - 60);
+     },
+     {"Copying: a.htm", "Copying: b.cgi", kLostModes, "Copying: c.htm", "Copying: d.htm"},
+     {{"a.htm", "new"}, {"b.cgi", "new"}, {"c.htm", "new"}, {"d.htm", "new"}},
+     {.filesCopied = 4, .bytesCopied = 12}, false, {{"SITE CHMOD", 3}}},  // none for the new file
+    {"AnonymousVsftpdRefusesChmodOverListAndTheUserIsToldOnce", true, {},
+     [](PublishTest& fixture) {
+       for (const char* name : {"run.cgi", "page.htm"}) fixture.Local(name, "new");
+       fixture.Remote("run.cgi", "old", kLocalTime - 60, 0755);
+       fixture.Remote("page.htm", "old", kLocalTime - 60, 0640);
+     },
+     {"Copying: page.htm", kLostModes, "Copying: run.cgi"},
+     {{"page.htm", "new"}, {"run.cgi", "new"}},
+     {.filesCopied = 2, .bytesCopied = 6}, false, {}, {{"run.cgi", 0644}, {"page.htm", 0644}}},
 };
 // clang-format on
 

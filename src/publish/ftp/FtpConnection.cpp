@@ -58,8 +58,28 @@ FtpFeatures ParseFeatures(const FtpReply& reply) {
     features.mdtm = features.mdtm || name == "MDTM";
     features.mfmt = features.mfmt || name == "MFMT";
     features.size = features.size || name == "SIZE";
+    if (name == "MLST") {
+      std::string facts(feature.substr(name.size()));
+      for (char& character : facts) character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
+      // Facts shown unasked carry a "*".
+      features.mlstModeOff = (facts + ";").find("unix.mode;") != std::string::npos;
+    }
   }
   return features;
+}
+
+// Three or four octal digits, as servers take them in SITE CHMOD.
+std::string OctalMode(unsigned mode) {
+  std::string digits;
+  for (mode &= 07777u; mode != 0 || digits.size() < 3; mode >>= 3)
+    digits.insert(digits.begin(), static_cast<char>('0' + (mode & 7u)));
+  return digits;
+}
+
+// pyftpdlib offers permission bits in MLSD listings but sends them only when
+// asked, once per session: a new logon asks again.
+void AskForModes(FtpControlChannel& channel, const std::optional<FtpFeatures>& features) {
+  if (features && features->mlstModeOff) channel.Command("OPTS", "MLST type;size;modify;unix.mode;", 2);
 }
 
 // "YYYYMMDDHHMMSS name"; empty for a time that has no such form.
@@ -120,6 +140,7 @@ bool FtpConnection::Reconnect() {
   try {
     auto channel = std::make_unique<FtpControlChannel>(address_, timeouts_, facts_, tls_);
     channel->LogOn(user_, password_);
+    AskForModes(*channel, facts_->features);
     facts_->notice = "The connection to the server was lost; logged on again.";
     if (!currentDirectory_.empty() && !channel->Command("CWD", currentDirectory_, 2)) {
       lastError_ = channel->LastError();
@@ -177,20 +198,24 @@ bool FtpConnection::DeleteFile(const std::string& remoteName) {
   return WithReconnection([&] { return channel_->Command("DELE", remoteName, 2) || Failed(); });
 }
 
-bool FtpConnection::RenameFile(const std::string& from, const std::string& to, std::optional<std::int64_t> stampUtc) {
+bool FtpConnection::RenameFile(const std::string& from, const std::string& to, std::optional<std::int64_t> stampUtc,
+                               std::optional<unsigned> mode, int* modeReply) {
   if (!channel_->AcceptsArgument(from) || !channel_->AcceptsArgument(to)) return Failed();
   const std::string stamp = stampUtc && Features().mfmt ? MfmtArgument(*stampUtc, from) : std::string();
+  const std::string chmod = mode ? "CHMOD " + OctalMode(*mode) + " " + from : std::string();
+  if (modeReply != nullptr) *modeReply = 0;
   return WithReconnection([&] {
     // Sent together and answered in order: a round trip per command would
     // cost more than the upload of a small page. A refused RNFR makes the
-    // server refuse the RNTO after it too; a failed stamp changes nothing.
-    if ((!stamp.empty() && !channel_->Send("MFMT", stamp)) || !channel_->Send("RNFR", from) ||
-        !channel_->Send("RNTO", to))
+    // server refuse the RNTO after it too; a failed stamp or mode changes nothing.
+    if ((!stamp.empty() && !channel_->Send("MFMT", stamp)) || (!chmod.empty() && !channel_->Send("SITE", chmod)) ||
+        !channel_->Send("RNFR", from) || !channel_->Send("RNTO", to))
       return Failed();
-    FtpReply stamped, renameFrom, renameTo;
-    if ((!stamp.empty() && !channel_->ReadReply(stamped)) || !channel_->ReadReply(renameFrom) ||
-        !channel_->ReadReply(renameTo))
+    FtpReply stamped, chmodded, renameFrom, renameTo;
+    if ((!stamp.empty() && !channel_->ReadReply(stamped)) || (!chmod.empty() && !channel_->ReadReply(chmodded)) ||
+        !channel_->ReadReply(renameFrom) || !channel_->ReadReply(renameTo))
       return Failed();
+    if (modeReply != nullptr && !chmod.empty()) *modeReply = chmodded.code;
     if (renameFrom.Class() != 3) return channel_->RecordReplyFailure(renameFrom), Failed();
     if (renameTo.Class() != 2) return channel_->RecordReplyFailure(renameTo), Failed();
     return true;
@@ -224,6 +249,7 @@ FtpFeatures FtpConnection::Features() {
   FtpReply reply;
   if (channel_->Command("FEAT", {}, 2, &reply)) {
     features = ParseFeatures(reply);
+    AskForModes(*channel_, features);
     return *features;
   }
   // A server that refuses FEAT offers none of the extensions; a connection

@@ -48,8 +48,11 @@ class FtpConnection {
   bool DeleteFile(const std::string& remoteName);
   // RNFR then RNTO; a file already named `to` is replaced where the server
   // allows it. With `stampUtc`, `from` first gets that modification time
-  // (MFMT, where offered), in the same round trip.
-  bool RenameFile(const std::string& from, const std::string& to, std::optional<std::int64_t> stampUtc = {});
+  // (MFMT, where offered), in the same round trip; with `mode`, those
+  // permission bits too (SITE CHMOD), whose reply code goes to *modeReply.
+  // Neither failing stops the rename.
+  bool RenameFile(const std::string& from, const std::string& to, std::optional<std::int64_t> stampUtc = {},
+                  std::optional<unsigned> mode = {}, int* modeReply = nullptr);
   // SIZE (binary) and MDTM of a file of the current directory; empty when the
   // server does not tell.
   std::optional<std::int64_t> FileSize(const std::string& remoteName);

@@ -16,6 +16,8 @@ struct FtpFindEntry {
   std::optional<std::int64_t> lastWriteUtc;
   // Size in bytes; empty when the listing gave none.
   std::optional<std::int64_t> size;
+  // Permission bits (07777 at most); empty when the listing shows none.
+  std::optional<unsigned> mode;
 };
 
 }  // namespace ostrel

@@ -76,6 +76,31 @@ std::optional<std::int64_t> MostRecentOccurrence(int month, int day, int hour, i
   return std::nullopt;
 }
 
+// The nine columns after the type in "-rwsr-x--T". Empty for a letter of
+// another notation: such a server shows no mode we can trust.
+std::optional<unsigned> ParsePermissionColumns(std::string_view columns) {
+  static constexpr std::string_view kPlain = "rwxrwxrwx";
+  unsigned mode = 0;
+  for (std::size_t index = 0; index < kPlain.size(); ++index) {
+    const char letter = columns[index];
+    const unsigned bit = 0400u >> index;
+    // The execute columns of owner, group and others also show set-user-id,
+    // set-group-id and sticky.
+    const bool special = index % 3 == 2;
+    const unsigned specialBit = 04000u >> (index / 3);
+    const char setLetter = index == 8 ? 't' : 's';
+    if (letter == kPlain[index])
+      mode |= bit;
+    else if (special && letter == setLetter)
+      mode |= bit | specialBit;
+    else if (special && letter == std::toupper(setLetter))
+      mode |= specialBit;
+    else if (letter != '-')
+      return std::nullopt;
+  }
+  return mode;
+}
+
 std::optional<FtpFindEntry> ParseUnixLine(std::string_view line, const std::vector<Token>& tokens,
                                           std::int64_t nowUtc) {
   auto text = [&](std::size_t index) {
@@ -108,6 +133,7 @@ std::optional<FtpFindEntry> ParseUnixLine(std::string_view line, const std::vect
     entry.lastWriteUtc = hasClockTime ? MostRecentOccurrence(month, ToNumber(day), hour, minute, nowUtc)
                                       : UtcSecondsFromFields(ToNumber(timeOrYear), month, ToNumber(day), 0, 0, 0);
     if (!entry.isDirectory) entry.size = ParseSize(text(index - 1));
+    entry.mode = ParsePermissionColumns(mode.substr(1));
     return entry;
   }
   return std::nullopt;

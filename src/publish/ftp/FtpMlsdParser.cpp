@@ -25,6 +25,18 @@ int NumberAt(std::string_view text, std::size_t position, std::size_t length) {
   return std::stoi(std::string(text.substr(position, length)));
 }
 
+// "0755", "755" or, from pyftpdlib, "0o755"; a file type in front is dropped.
+std::optional<unsigned> ParseOctalMode(std::string_view value) {
+  if (value.size() > 2 && value[0] == '0' && (value[1] == 'o' || value[1] == 'O')) value.remove_prefix(2);
+  if (value.empty() || value.size() > 7) return std::nullopt;
+  unsigned mode = 0;
+  for (const char digit : value) {
+    if (digit < '0' || digit > '7') return std::nullopt;
+    mode = mode * 8 + static_cast<unsigned>(digit - '0');
+  }
+  return mode & 07777;
+}
+
 }  // namespace
 
 // "YYYYMMDDHHMMSS", optionally followed by ".fraction", which is dropped.
@@ -73,6 +85,8 @@ std::optional<FtpFindEntry> ParseMlsdLine(std::string_view line) {
       entry.lastWriteUtc = ParseModifyTime(value);
     } else if (name == "size") {
       entry.size = ParseSize(value);
+    } else if (name == "unix.mode") {
+      entry.mode = ParseOctalMode(value);
     }
   }
   if (!hasFacts) return std::nullopt;
