@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <ctime>
 #include <exception>
 #include <memory>
 #include <new>
@@ -42,6 +43,7 @@ RunResult Publisher::RunPublishing() {
     ShowMessage(LoadString(StringId::CannotFindLocalDirectory) + LocalDir);
     return result_;
   }
+  runStartUtc_ = std::time(nullptr);
 
   ShowStatus(LoadString(StringId::LoggingOn));
   enteredDirectories_.clear();

@@ -37,7 +37,9 @@ bool Publisher::EnterRemoteDirectory(FtpConnection& connection, const std::strin
     return false;
   }
   if (UpdateOnly && !created) {
-    RemoteDirectoryListing listing = ListRemoteDirectory(connection, remotePath, Mode == PublishMode::Publish);
+    RemoteDirectoryListing listing =
+        ListRemoteDirectory(connection, remotePath,
+                            Mode == PublishMode::Publish ? std::optional(LeftoversBefore(runStartUtc_)) : std::nullopt);
     RemoteListing = std::move(listing.entries);
     remoteListingIncomplete_ = listing.incomplete;
   }
