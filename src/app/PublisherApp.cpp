@@ -1,7 +1,5 @@
 #include "app/PublisherApp.h"
 
-#include <cstdlib>
-
 #include "app/MainDialog.h"
 
 namespace ostrel {
@@ -11,12 +9,6 @@ PublisherApp::PublisherApp(const std::string& executablePath, std::filesystem::p
 
 std::string PublisherApp::ApplicationNameOf(const std::string& executablePath) {
   return std::filesystem::path(executablePath).stem().string();
-}
-
-std::filesystem::path PublisherApp::SettingsFileFor(const std::string& executablePath) {
-  const char* overridden = std::getenv(kSettingsFileVariable);
-  if (overridden != nullptr && *overridden != '\0') return overridden;
-  return DefaultPath(executablePath);
 }
 
 void PublisherApp::InitInstance() {

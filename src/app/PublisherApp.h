@@ -13,18 +13,11 @@ namespace ostrel {
 // is built on; the dialogs read and write the settings through it.
 class PublisherApp : public SettingsStore {
  public:
-  // The environment variable that names another settings file, for the demo
-  // and for tests; without it the file is the one named after the executable
-  // in the user's configuration directory.
-  static constexpr const char* kSettingsFileVariable = "OSTREL_SETTINGS_FILE";
-
   PublisherApp(const std::string& executablePath, std::filesystem::path settingsFile);
 
   // The executable's file name without directory and extension: the caption
   // of every message box.
   static std::string ApplicationNameOf(const std::string& executablePath);
-  // The settings file for this executable, formed once at start-up.
-  static std::filesystem::path SettingsFileFor(const std::string& executablePath);
 
   const std::string& ApplicationName() const { return applicationName_; }
 

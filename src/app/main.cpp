@@ -10,7 +10,7 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setDesktopFileName(QStringLiteral("ostrel"));
   const std::string executable = QCoreApplication::applicationFilePath().toStdString();
-  ostrel::PublisherApp publisherApp(executable, ostrel::PublisherApp::SettingsFileFor(executable));
+  ostrel::PublisherApp publisherApp(executable, ostrel::SettingsStore::FileFor(executable));
   publisherApp.InitInstance();
   return 0;
 }

@@ -82,7 +82,8 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
       "server stays as it was).\n"
       "\n"
       "Exit status: 0 when the run finished without any message, 1 when it showed a\n"
-      "message (a file not copied, a failed logon, a missing directory), 2 for options\n"
+      "message (a file not copied, a failed logon, a missing directory, another\n"
+      "publish to the same site and remote directory still running), 2 for options\n"
       "that are not acceptable and for a settings or password file that cannot be\n"
       "read or is refused, 3 when a stop request ended the run early.\n";
   return help;

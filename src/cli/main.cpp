@@ -36,13 +36,6 @@ constexpr int kExitFinished = 0;
 constexpr int kExitWithMessages = 1;
 constexpr int kExitBadOptions = 2;
 
-// The desktop program's own settings file, so that both publish alike.
-std::filesystem::path SettingsFile() {
-  const char* overridden = std::getenv("OSTREL_SETTINGS_FILE");
-  if (overridden != nullptr && *overridden != '\0') return overridden;
-  return SettingsStore::DefaultPath("ostrel");
-}
-
 // Empty when the user stopped the program at the prompt.
 std::optional<std::string> ObtainPassword(const CommandLine& commandLine, const Publisher& publisher) {
   if (commandLine.passwordFile) return ReadPasswordFile(*commandLine.passwordFile);
@@ -68,7 +61,8 @@ int Run(const std::vector<std::string>& arguments) {
     return kExitFinished;
   }
 
-  const std::filesystem::path settingsFile = SettingsFile();
+  // The desktop program's own settings file, so that both publish alike.
+  const std::filesystem::path settingsFile = SettingsStore::FileFor("ostrel");
   // A settings file that is there but unreadable would silently give the
   // defaults: another site, another directory. Better to stop and say why.
   if (const SmallFileRead settings = ReadSmallRegularFile(settingsFile); !settings.missing && !settings.contents) {

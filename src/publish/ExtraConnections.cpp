@@ -5,6 +5,7 @@
 #include "publish/ftp/FtpConnection.h"
 #include "publish/ftp/FtpSession.h"
 #include "resources/StringTable.h"
+#include "sync/RemoteDirectoryListing.h"
 
 namespace ostrel {
 namespace {
@@ -43,6 +44,7 @@ void Publisher::OpenUploadPool() {
   parameters.timeouts.stopRequested = nullptr;
   uploadRules_.replaceWhole = true;
   uploadRules_.logOnAgain = [parameters] { return parameters.LogOn(nullptr); };
+  uploadRules_.deleteLeftoversBefore = LeftoversBefore(runStartUtc_);
   uploadPool_.reset();
   const int extraConnections = std::clamp(Connections, kMinimumConnections, kMaximumConnections) - 1;
   if (Mode == PublishMode::Publish && extraConnections > 0)

@@ -124,6 +124,8 @@ class Publisher : public RunSettings {
   std::set<std::pair<std::uint64_t, std::uint64_t>> enteredDirectories_;
   // The listing of the current level was cut short by the server.
   bool remoteListingIncomplete_ = false;
+  // When the run began, seconds since 1970 UTC: the age of leftovers counts from here.
+  std::int64_t runStartUtc_ = 0;
 };
 
 static_assert(std::atomic<std::int32_t>::is_always_lock_free);

@@ -1,13 +1,16 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <ctime>
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "publish/Publisher.h"
+#include "publish/RunLock.h"
 #include "publish/ftp/FtpConnection.h"
 #include "publish/ftp/FtpError.h"
 #include "publish/ftp/FtpHostAddress.h"
@@ -41,6 +44,24 @@ RunResult Publisher::RunPublishing() {
   if (!IsExistingDirectory(localDirectory)) {
     ShowMessage(LoadString(StringId::CannotFindLocalDirectory) + LocalDir);
     return result_;
+  }
+  runStartUtc_ = std::time(nullptr);
+  // Another run to the same site would take this one's temporary uploads for
+  // leftovers of a killed run, and the other way round. A dry run changes
+  // nothing and goes alongside.
+  std::optional<RunLock> runLock;
+  if (Mode == PublishMode::Publish) {
+    runLock.emplace(RunLockFile(RunLockDirectory(), Name, Host, RemoteDir));
+    if (runLock->GetState() == RunLock::State::HeldElsewhere) {
+      ShowMessage("Another publish to " + Host + " " + RemoteDir + " is running");
+      return result_;
+    }
+    // A lock that cannot be made (a read-only home, a file system without
+    // flock) must not keep anyone from publishing: it only guards against an
+    // overlap that is rare, while refusing would stop every run. So the run
+    // goes on without it, and the status line says so once.
+    if (runLock->GetState() == RunLock::State::Unavailable)
+      ShowStatus("Runs at the same time are not guarded: " + runLock->Problem());
   }
 
   ShowStatus(LoadString(StringId::LoggingOn));

@@ -39,7 +39,9 @@ bool Publisher::EnterRemoteDirectory(FtpConnection& connection, const std::strin
   // Publishing lists a directory that existed even when every file is to be
   // copied: pages renamed over keep the permissions the listing shows.
   if (ListsDirectories() && !created) {
-    RemoteDirectoryListing listing = ListRemoteDirectory(connection, remotePath, Mode == PublishMode::Publish);
+    RemoteDirectoryListing listing =
+        ListRemoteDirectory(connection, remotePath,
+                            Mode == PublishMode::Publish ? std::optional(LeftoversBefore(runStartUtc_)) : std::nullopt);
     RemoteListing = std::move(listing.entries);
     remoteListingIncomplete_ = listing.incomplete;
   }

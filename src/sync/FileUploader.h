@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,6 +22,9 @@ struct UploadRules {
   // A new logon, used only to look at a copy that a lost connection may have
   // cut; it throws FtpError when none can be made.
   std::function<std::unique_ptr<FtpConnection>()> logOnAgain;
+  // Temporary copies listed before this time (seconds since 1970 UTC) are
+  // leftovers of a killed run, to be deleted. Set before any connection starts.
+  std::int64_t deleteLeftoversBefore = 0;
 };
 
 // Carries out uploads on one connection: enters the file's directory unless

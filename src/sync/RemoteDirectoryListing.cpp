@@ -8,7 +8,7 @@
 namespace ostrel {
 
 RemoteDirectoryListing ListRemoteDirectory(FtpConnection& connection, const std::string& remotePath,
-                                           bool deleteLeftovers) {
+                                           std::optional<std::int64_t> deleteLeftoversBefore) {
   RemoteDirectoryListing listing;
   FtpFind find(connection);
   if (find.Start(remotePath + "*.*")) {
@@ -19,8 +19,11 @@ RemoteDirectoryListing ListRemoteDirectory(FtpConnection& connection, const std:
       const FtpFindEntry& entry = find.Current();
       if (entry.isDirectory || entry.isDotEntry) continue;
       if (IsTemporaryRemoteName(entry.name)) {
-        // Left by a run that was killed in the middle of an upload.
-        if (deleteLeftovers) connection.DeleteFile(remotePath + entry.name);
+        // Left by a run that was killed in the middle of an upload. One
+        // without a time is kept: it may be another run's, and if not, the
+        // next upload of its page replaces it anyway.
+        if (deleteLeftoversBefore && entry.lastWriteUtc && *entry.lastWriteUtc < *deleteLeftoversBefore)
+          connection.DeleteFile(remotePath + entry.name);
         continue;
       }
       // Without a time there is nothing to compare: the local file is copied.

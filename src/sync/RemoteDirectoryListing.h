@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,10 +21,19 @@ struct RemoteDirectoryListing {
   bool listed = false;
 };
 
+// A temporary copy younger than this may be the upload in progress of a run
+// on another machine (runs on this one exclude each other with a RunLock):
+// only an older one counts as left by a killed run.
+inline constexpr std::int64_t kLeftoverAge = 3600;
+
+// The time before which a run that began at runStartUtc deletes leftovers.
+inline std::int64_t LeftoversBefore(std::int64_t runStartUtc) { return runStartUtc - kLeftoverAge; }
+
 // Lists remotePath (absolute, ending with "/") without entering it. Temporary
-// copies that a killed run left behind are not listed, and are deleted when
-// `deleteLeftovers`. A listing that fails counts as empty.
+// copies are never listed; those the listing dates before
+// `deleteLeftoversBefore` (seconds since 1970 UTC) are deleted, and without
+// it none. A listing that fails counts as empty.
 RemoteDirectoryListing ListRemoteDirectory(FtpConnection& connection, const std::string& remotePath,
-                                           bool deleteLeftovers);
+                                           std::optional<std::int64_t> deleteLeftoversBefore);
 
 }  // namespace ostrel

@@ -188,12 +188,12 @@ void UploadPool::RunPreparation(FtpConnection& connection, const Preparation& pr
     // MLSD refuses a directory that does not exist, so a listing proves it
     // does, without entering it first. LIST may answer a missing one with
     // nothing, so there it is entered first.
-    result.listing = ListRemoteDirectory(connection, preparation.remoteDirectory, true);
+    result.listing = ListRemoteDirectory(connection, preparation.remoteDirectory, rules_.deleteLeftoversBefore);
     result.entered = result.listing.listed;
   } else {
     result.entered = connection.SetCurrentDirectory(preparation.remoteDirectory);
     if (result.entered && preparation.list)
-      result.listing = ListRemoteDirectory(connection, preparation.remoteDirectory, true);
+      result.listing = ListRemoteDirectory(connection, preparation.remoteDirectory, rules_.deleteLeftoversBefore);
   }
   result.refused = !result.entered;
   // A connection lost on the way proves nothing: the walk does it itself.

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 
 #include <regex>
@@ -9,6 +10,8 @@
 
 #include "cli/ChildProcess.h"
 #include "cli/CommandLine.h"
+#include "platform/FileDescriptor.h"
+#include "publish/RunLock.h"
 #include "support/FtpTestServer.h"
 
 namespace ostrel {
@@ -100,10 +103,12 @@ class PublishCommandTest : public testing::Test {
 
 TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
   const std::string password = std::string("OSTREL_PASSWORD=") + kPassword;
+  const std::string runtime = "XDG_RUNTIME_DIR=" + work_.Path().string();
   const struct {
     Lines options, environment, faults;
     int exitStatus;
-    std::string output, error;  // parts of standard output and standard error; no error: none at all
+    std::string output, error;  // parts of standard output and standard error, "HOST" the server's; no error: none
+    bool anotherRun = false;    // the test holds the run lock of this site, as a run in progress would
   } cases[] = {
       {{},
        {password},
@@ -142,22 +147,41 @@ TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
       {{"--password", "hunter2"}, {}, {}, 2, "", "ostrel-publish: --password is refused"},
       {{"--version"}, {}, {}, 0, "ostrel-publish 1.0.0.1\n", ""},
       {{"--progress"}, {password}, {}, 0, "\x1b[KFinished.\n\r\x1b[K3 of 3 files, 39 B, ", ""},
+      {{}, {password, runtime}, {}, 1, "0 copied", "ostrel-publish: Another publish to HOST / is running\n", true},
+      // A dry run changes nothing, so it goes alongside.
+      {{"--dry-run"}, {password, runtime}, {}, 0, "3 would copy", "", true},
+      // Without a place for the lock the run goes on, unguarded.
+      {{},
+       {password, "XDG_RUNTIME_DIR=" + Path("absent")},
+       {},
+       0,
+       "Runs at the same time are not guarded: cannot create " + Path("absent") + "/ostrel-tester@127.0.0.1_",
+       ""},
   };
   // Every run that got going ends with the tally line.
   const std::regex tally(
       "([\\s\\S]*(\n|\r\x1b\\[K))?[0-9]+ (copied|would copy), [0-9]+ skipped, \\d+ failed, \\d+ bytes in .*\n");
   for (const auto& testCase : cases) {
     test::FtpTestServer server({.password = kPassword, .faults = testCase.faults});
+    const FileDescriptor lock(
+        testCase.anotherRun
+            ? open(RunLockFile(work_.Path(), "tester", server.Host(), "/").c_str(), O_RDWR | O_CREAT, 0600)
+            : -1);
+    ASSERT_TRUE(!testCase.anotherRun || flock(lock.Get(), LOCK_EX | LOCK_NB) == 0);
     ChildProcess child = Start(server.Host(), testCase.options, testCase.environment);
     EXPECT_EQ(child.Finish(), testCase.exitStatus) << child.Error();
     const std::string output = child.Output(), error = child.Error(), where = testing::PrintToString(testCase.options);
     EXPECT_NE(output.find(testCase.output), std::string::npos) << where << " printed\n" << output;
-    EXPECT_TRUE(testCase.error.empty() ? error.empty() : error.find(testCase.error) != std::string::npos) << error;
+    std::string expectedError = testCase.error;
+    if (const std::size_t host = expectedError.find("HOST"); host != std::string::npos)
+      expectedError.replace(host, 4, server.Host());
+    EXPECT_TRUE(expectedError.empty() ? error.empty() : error.find(expectedError) != std::string::npos) << error;
     EXPECT_EQ(output.find("ostrel-publish:"), std::string::npos) << "a message on standard output: " << output;
     EXPECT_EQ(std::regex_match(output, tally), testCase.exitStatus != 2 && output.find("1.0.0.1") == std::string::npos)
         << where << " ended with\n"
         << output;
-    EXPECT_TRUE(testCase.exitStatus != 2 || server.CommandLog().empty()) << where << " reached the server";
+    const bool refused = testCase.exitStatus == 2 || (testCase.anotherRun && testCase.exitStatus == 1);
+    EXPECT_TRUE(!refused || server.CommandLog().empty()) << where << " reached the server";
     for (const char* secret : {kPassword, "hunter2"}) EXPECT_EQ((output + error).find(secret), std::string::npos);
   }
 }

@@ -215,20 +215,33 @@ const PublishCase kRows[] = {
        fixture.Remote("older.htm", "old", kLocalTime - 1);
        fixture.Remote("same.htm", "old", kLocalTime);
        fixture.Remote("sized.htm", "older", kLocalTime);  // not older, but not what would be sent
-       fixture.Remote(".gone.htm.ostrel-upload", "left by a killed run", kLocalTime);
+       fixture.Remote(".gone.htm.ostrel-upload", "left by a killed run", kLocalTime - 3600);
      },
      {"Copying: fresh.htm", "Copying: older.htm", "Skipping: same.htm", "Copying: sized.htm"},
      {{"fresh.htm", "new"}, {"older.htm", "new"}, {"same.htm", "old"}, {"sized.htm", "new"}},
      {.filesCopied = 3, .filesSkipped = 1, .bytesCopied = 9}, true},
+    // Less than an hour old, a temporary copy may be the upload in progress of a run on another machine.
+    {"YoungTemporaryCopiesAreAnotherRunsAndStay", false, {},
+     [](PublishTest& fixture) {
+       fixture.Local("a.htm", "new");
+       fixture.Remote(".b.htm.ostrel-upload", "under way", std::time(nullptr));
+       fixture.Remote(".c.htm.ostrel-upload", "under way for 50 minutes", std::time(nullptr) - 3000);
+     },
+     {"Copying: a.htm"},
+     {{"a.htm", "new"}, {".b.htm.ostrel-upload", "under way"}, {".c.htm.ostrel-upload", "under way for 50 minutes"}},
+     {.filesCopied = 1, .bytesCopied = 3}},
     {"EqualRemoteTimeSkipsAndOlderCopiesOverListWithDotFiles", true, {},
      [](PublishTest& fixture) {
        for (const char* name : {".htaccess", "older.htm", "same.htm", "d/e.htm"}) fixture.Local(name, "new");
        fixture.Remote(".htaccess", "old", kLocalTime);
        fixture.Remote("older.htm", "old", kLocalTime - 60);
        fixture.Remote("same.htm", "old", kLocalTime);
+       fixture.Remote(".gone.htm.ostrel-upload", "left by a killed run", kLocalTime - 3600);
+       fixture.Remote(".young.htm.ostrel-upload", "under way", std::time(nullptr));
      },
      {"Skipping: .htaccess", "Copying: older.htm", "Skipping: same.htm", "Copying: d/e.htm"},
-     {{".htaccess", "old"}, {"older.htm", "new"}, {"same.htm", "old"}, {"d/", ""}, {"d/e.htm", "new"}},
+     {{".htaccess", "old"}, {"older.htm", "new"}, {"same.htm", "old"}, {"d/", ""}, {"d/e.htm", "new"},
+      {".young.htm.ostrel-upload", "under way"}},
      {.filesCopied = 2, .filesSkipped = 2, .bytesCopied = 6}},
     {"DryRunChangesNothingAndCountsWhatItWouldCopy", false, {},
      [](PublishTest& fixture) {

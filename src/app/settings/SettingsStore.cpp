@@ -67,6 +67,12 @@ std::filesystem::path ConfigurationDirectory() {
 
 SettingsStore::SettingsStore(std::filesystem::path file) : file_(std::move(file)) {}
 
+std::filesystem::path SettingsStore::FileFor(const std::string& executablePath) {
+  const char* overridden = std::getenv(kFileVariable);
+  if (overridden != nullptr && *overridden != '\0') return overridden;
+  return DefaultPath(executablePath);
+}
+
 std::filesystem::path SettingsStore::DefaultPath(const std::string& executablePath) {
   std::string name = std::filesystem::path(executablePath).filename().string();
   if (const std::size_t dot = name.rfind('.'); dot != std::string::npos) name.erase(dot);

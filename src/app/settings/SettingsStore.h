@@ -15,8 +15,16 @@ namespace ostrel {
 // key is written. A write replaces the file atomically.
 class SettingsStore {
  public:
+  // The environment variable that names another settings file, for scripts,
+  // the demo and tests.
+  static constexpr const char* kFileVariable = "OSTREL_SETTINGS_FILE";
+
   explicit SettingsStore(std::filesystem::path file);
 
+  // The settings file both programs use: the one kFileVariable names, else
+  // DefaultPath. The one place that decides it, so that the desktop program,
+  // ostrel-publish and the run lock beside the file never disagree.
+  static std::filesystem::path FileFor(const std::string& executablePath);
   // The file named after the executable plus ".INI" (ostrel.INI for the
   // executable ostrel, cut at the last ".") in the user's configuration
   // directory: $XDG_CONFIG_HOME, else ~/.config.
