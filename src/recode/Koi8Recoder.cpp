@@ -24,8 +24,6 @@ namespace {
 constexpr const char* kTempNameTemplate = "~k8XXXXXX";
 // Linux moves at most this much in one read or write call.
 constexpr std::size_t kLargestTransfer = 0x7ffff000;
-// The text streams through blocks of this size.
-constexpr std::size_t kBlockSize = 1 << 20;
 
 int OpenForReading(const std::string& path) {
   const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -101,11 +99,11 @@ FileDescriptor CreateTemporaryFile(std::string& name) {
 // final piece to `sink`.
 template <typename Sink>
 void StreamWithoutDeclarations(const FileDescriptor& source, const std::string& path, Sink&& sink) {
-  const auto buffer = std::make_unique_for_overwrite<char[]>(kBlockSize);
+  const auto buffer = std::make_unique_for_overwrite<char[]>(Koi8Recoder::kBlockSize);
   CharsetMetaRemover remover;
   std::string piece;
   for (;;) {
-    const std::size_t got = ReadUpTo(source, path, buffer.get(), kBlockSize);
+    const std::size_t got = ReadUpTo(source, path, buffer.get(), Koi8Recoder::kBlockSize);
     if (got == 0) break;
     remover.Add(std::string_view(buffer.get(), got), piece);
     sink(piece);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -13,6 +14,9 @@ namespace ostrel {
 // recoded in a few megabytes of memory.
 class Koi8Recoder {
  public:
+  // The text streams through blocks of this size.
+  static constexpr std::size_t kBlockSize = 1 << 20;
+
   explicit Koi8Recoder(std::string sourceName);
 
   // Writes the recoded text to a new temporary file, which gets the source's

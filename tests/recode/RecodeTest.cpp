@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <tuple>
+#include <vector>
 
 #include "recode/FileError.h"
 #include "recode/IsRecodedExtension.h"
@@ -60,6 +61,11 @@ TEST(TranslateToKoi8, EveryByteAtEveryAlignmentInBothModes) {
     }
 }
 
+// The declaration stretched to `size` bytes by spaces before its ">".
+std::string Padded(const std::string& declaration, std::size_t size) {
+  return declaration.substr(0, declaration.size() - 1) + std::string(size - declaration.size(), ' ') + ">";
+}
+
 TEST(RemoveCharsetMeta, RemovesEveryDeclarationAndKeepsTheRestByteForByte) {
   const std::string decl = R"(<meta http-equiv="Content-Type" content="text/html; charset=windows-1251">)";
   // Without charset, or without http-equiv, a META tag stays.
@@ -76,7 +82,8 @@ TEST(RemoveCharsetMeta, RemovesEveryDeclarationAndKeepsTheRestByteForByte) {
        "<html>< meta http-equiv charset content><link http-equiv charset content>!"},
       {"<html><meta http-equiv charset content", same},
       {"<html>" + decl + "\0"s + decl, "<html>\0"s + decl},  // a zero byte ends the scan, the rest moves along
-      {R"(<html><meta http-equiv charset content="a>b">)", R"(<html>b">)"}};  // the first ">" ends the tag
+      {R"(<html><meta http-equiv charset content="a>b">)", R"(<html>b">)"},          // the first ">" ends the tag
+      {"<html>" + Padded(decl, CharsetMetaRemover::kLongestTag) + "!", "<html>!"}};  // as long as the stream holds
   for (const auto& [text, expected] : cases) {
     SCOPED_TRACE(text);
     const auto buffer = std::make_unique<char[]>(text.size() + 1);  // one spare byte, for the zero
@@ -136,15 +143,24 @@ class Koi8RecoderTest : public ::testing::Test {
 };
 
 TEST_F(Koi8RecoderTest, TheRecodedTextComesThroughADescriptorOnlyWithTheSourcesTime) {
-  const std::tuple<std::string, bool, std::string> cases[] = {
+  std::vector<std::tuple<std::string, bool, std::string>> cases = {
       {"<html>\r\n<meta http-equiv=Content-Type content='text/html; charset=windows-1251'>\r\n\xCF\xF0\xE8 \xA8\xB8",
        false, "<html>\r\n\r\n\xF0\xD2\xC9 \xB3\xA3"},
       {"\x93?\x94", false, "???"},  // characters KOI8-R lacks; a "?" of the text stays
       {"\x93?\x94", true, " ? "},
       {std::string(3 << 20, '\xE0') + "<html><meta http-equiv charset content>", true,
        std::string(3 << 20, '\xC1') + "<html>"}};  // longer than the stream's blocks
+  // A declaration across the end of the first block, from all in it to all
+  // after it, and decided before the text ends.
+  const std::string decl = "<meta http-equiv=Content-Type content='text/html; charset=windows-1251'>";
+  const std::string after(CharsetMetaRemover::kLongestTag, 'y');
+  for (const std::size_t inFirst :
+       {decl.size(), decl.size() - 1, decl.size() / 2, std::size_t{5}, std::size_t{1}, std::size_t{0}}) {
+    const std::string before(Koi8Recoder::kBlockSize - inFirst - 6, 'x');
+    cases.emplace_back("<html>" + before + decl + after, false, "<html>" + before + after);
+  }
   for (const auto& [source, noQuestionMarks, expected] : cases) {
-    SCOPED_TRACE(source.substr(0, 40));
+    SCOPED_TRACE(source.substr(0, 40) + "..., " + std::to_string(source.size()) + " bytes");
     test::WriteFile(source_, source);
     const FileDescriptor recoded = Koi8Recoder(source_.string()).RecodeFile(noQuestionMarks);
     EXPECT_TRUE(fs::is_empty(temp_));  // nothing is left, nothing can be opened by name

@@ -16,6 +16,7 @@ parser.add_argument("--answer", action="append", default=[],
                     help="'VERB[ ARG]=REPLY[|REPLY...]': answer so at once; ARG may be the argument or its base name")
 parser.add_argument("--truncate-refused-stor", action="store_true", help="empty the target of an answered STOR first")
 parser.add_argument("--cut-data-during-stor", type=int, help="BYTES, then close the data connection alone")
+parser.add_argument("--stall-stor", action="store_true", help="read nothing of an upload's data, keeping its connection open")
 parser.add_argument("--close-control-during-stor", type=int, help="BYTES, then close the control connection, once")
 parser.add_argument("--silent-on", default="", help="COMMAND, from which on nothing is answered")
 parser.add_argument("--delay-reply", action="append", default=[], help="COMMAND:SECONDS")
@@ -53,6 +54,11 @@ class FaultyDTPHandler(BaseDTP):
     # pyftpdlib takes bytes before the transfer command for a hang-up, but they may be a TLS handshake.
     def readable(self):
         return getattr(self, "_ssl_accepting", False) or super().readable()
+
+    def enable_receiving(self, type, cmd):
+        super().enable_receiving(type, cmd)
+        if options.stall_stor:
+            self.del_channel()  # the client's sends fill the socket buffers, then wait
 
     # pyftpdlib aliases handle_read_event to handle_read: override the event to see every chunk.
     def handle_read_event(self):

@@ -300,6 +300,14 @@ const PublishCase kRows[] = {
      {"Copying: big.bin", "box: Cannot copy file big.bin\n" + kCutReply},
      {},
      {.filesFailed = 1}, true},
+    {"ServerTakingNoMoreDataEndsThePutAfterTheDataTimeout", false, {"--stall-stor"},
+     [](PublishTest& fixture) {
+       fixture.publisher_.Timeouts.reply = fixture.publisher_.Timeouts.data = std::chrono::milliseconds(500);
+       fixture.Local("big.bin", std::string(8 << 20, 'b'));  // more than the socket buffers hold
+     },
+     {"Copying: big.bin", "box: Cannot copy file big.bin\nThe server took no data for 500 ms."},
+     {{".big.bin.ostrel-upload", ""}},
+     {.filesFailed = 1}, false, {{"STOR", 4}}},  // the first, then one on each of three new logons
     {"ConnectionResetMidPutIsMadeAgainAndThePutRepeatedWhole", false, {"--close-control-during-stor", "65536"},
      [](PublishTest& fixture) { fixture.Local("big.bin", std::string(1 << 20, 'b')); },
      {"Copying: big.bin"},
