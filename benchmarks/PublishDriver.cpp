@@ -1,6 +1,6 @@
 // Publishes one tree through the engine with no display: the benchmark's
 // stand-in for the dialog. Usage:
-//   publish_driver LOCAL_DIR HOST USER PASSWORD REMOTE_DIR [--update-only] [--xcode] [--passive] [--one-connection]
+//   publish_driver LOCAL_DIR HOST USER PASSWORD REMOTE_DIR [--update-only] [--xcode] [--active] [--one-connection]
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -20,7 +20,7 @@ class SilentUserInterface : public ostrel::PublisherUserInterface {
 int main(int argc, char** argv) {
   if (argc < 6) {
     std::fprintf(stderr,
-                 "usage: %s LOCAL_DIR HOST USER PASSWORD REMOTE_DIR [--update-only] [--xcode] [--passive] "
+                 "usage: %s LOCAL_DIR HOST USER PASSWORD REMOTE_DIR [--update-only] [--xcode] [--active] "
                  "[--one-connection]\n",
                  argv[0]);
     return 2;
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
   for (int i = 6; i < argc; ++i) {
     if (std::strcmp(argv[i], "--update-only") == 0) publisher.UpdateOnly = 1;
     if (std::strcmp(argv[i], "--xcode") == 0) publisher.Xcode = 1;
-    if (std::strcmp(argv[i], "--passive") == 0) publisher.Passive = 1;
+    if (std::strcmp(argv[i], "--active") == 0) publisher.Passive = 0;
     if (std::strcmp(argv[i], "--one-connection") == 0) publisher.Connections = 1;
   }
   publisher.Running = 1;

@@ -104,14 +104,16 @@ def main():
     try:
         results = {}
         # One connection in active mode, as every run was before extra
-        # connections; pyftpdlib stalls now and then when several sessions
-        # open active data connections at once (lftp --parallel does too), so
-        # the engine's several connections are timed in passive mode.
+        # connections, and in passive mode, the default; pyftpdlib stalls when
+        # several sessions open active data connections at once (lftp
+        # --parallel too), so several connections are timed as the defaults
+        # have them, passive.
         engine = [args.driver, local, host, USER, PASSWORD, "/site", "--update-only", "--one-connection"]
-        results["engine"] = measure("ostrel engine, active, 1 conn.", engine, engine, server_root, args.runs, local)
-        results["engine passive"] = measure("ostrel engine, passive, 1 conn.", engine + ["--passive"],
-                                            engine + ["--passive"], server_root, args.runs, local)
-        parallel = engine[:-1] + ["--passive"]
+        results["engine"] = measure("ostrel engine, active, 1 conn.", engine + ["--active"], engine + ["--active"],
+                                    server_root, args.runs, local)
+        results["engine passive"] = measure("ostrel engine, passive, 1 conn.", engine, engine, server_root, args.runs,
+                                            local)
+        parallel = engine[:-1]
         results["engine 4"] = measure("ostrel engine, passive, 4 conn.", parallel, parallel, server_root, args.runs,
                                       local)
         in_place = [args.driver, local, "127.0.0.1:%d" % in_place_port, USER, PASSWORD, "/site", "--update-only",
