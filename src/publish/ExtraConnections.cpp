@@ -18,14 +18,16 @@ struct LogOnParameters {
   std::string user;
   std::string password;
   FtpTimeouts timeouts;
-  FtpDataMode firstDataMode = FtpDataMode::Active;
+  FtpDataMode firstDataMode = FtpDataMode::Passive;
   std::string trustedFingerprint;
+  std::shared_ptr<std::atomic<bool>> activeStalled;
 
   std::unique_ptr<FtpConnection> LogOn(std::function<bool()> stopRequested) const {
     FtpTimeouts connectionTimeouts = timeouts;
     connectionTimeouts.stopRequested = std::move(stopRequested);
     FtpSession session(agentName, connectionTimeouts);
     session.SetFirstDataMode(firstDataMode);
+    session.ShareActiveStall(activeStalled);
     session.SetTlsTrust({trustedFingerprint});
     return session.Connect(host, user, password);
   }
@@ -40,7 +42,8 @@ void Publisher::OpenUploadPool() {
                              Password,
                              Timeouts,
                              Passive ? FtpDataMode::Passive : FtpDataMode::Active,
-                             userInterface_.TrustedCertificate(CertificateSite())};
+                             userInterface_.TrustedCertificate(CertificateSite()),
+                             activeStalled_};
   parameters.timeouts.stopRequested = nullptr;
   uploadRules_.replaceWhole = true;
   uploadRules_.logOnAgain = [parameters] { return parameters.LogOn(nullptr); };

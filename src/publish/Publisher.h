@@ -122,6 +122,9 @@ class Publisher : public RunSettings {
   // Directories already walked in this run, by device and inode, so that a
   // link cycle cannot make the walk recurse forever.
   std::set<std::pair<std::uint64_t, std::uint64_t>> enteredDirectories_;
+  // Set by the first of the run's connections that finds active data
+  // connections stalling; all of them go passive then.
+  std::shared_ptr<std::atomic<bool>> activeStalled_;
   // The listing of the current level was cut short by the server.
   bool remoteListingIncomplete_ = false;
   // When the run began, seconds since 1970 UTC: the age of leftovers counts from here.

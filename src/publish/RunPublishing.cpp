@@ -66,6 +66,7 @@ RunResult Publisher::RunPublishing() {
 
   ShowStatus(LoadString(StringId::LoggingOn));
   enteredDirectories_.clear();
+  activeStalled_ = std::make_shared<std::atomic<bool>>(false);
   bool remoteDirectoryEntered = true;
   // A certificate the user decides to trust lets the run log on once more.
   for (bool logOnAgain = true; logOnAgain;) {
@@ -76,6 +77,7 @@ RunResult Publisher::RunPublishing() {
       timeouts.stopRequested = [this] { return KeepInformedAndCheckStop(); };
       FtpSession session(applicationName_, timeouts);
       session.SetFirstDataMode(Passive ? FtpDataMode::Passive : FtpDataMode::Active);
+      session.ShareActiveStall(activeStalled_);
       session.SetTlsTrust({userInterface_.TrustedCertificate(CertificateSite())});
       remoteDirectoryEntered = RunGuarded(session);
     } catch (const FtpError& error) {

@@ -374,9 +374,10 @@ bool FtpControlChannel::ReadReply(FtpReply& reply, std::optional<std::chrono::mi
   return false;
 }
 
-bool FtpControlChannel::Command(std::string_view verb, std::string_view argument, int expectedClass, FtpReply* reply) {
+bool FtpControlChannel::Command(std::string_view verb, std::string_view argument, int expectedClass, FtpReply* reply,
+                                std::optional<std::chrono::milliseconds> wait) {
   FtpReply received;
-  if (!Send(verb, argument) || !ReadReply(received)) return false;
+  if (!Send(verb, argument) || !ReadReply(received, wait)) return false;
   const bool expected = received.Class() == expectedClass;
   if (!expected) RecordReplyFailure(received);
   if (reply != nullptr) *reply = std::move(received);

@@ -73,7 +73,9 @@ class FtpControlChannel {
   bool HasBufferedInput() { return !inbound_.empty() || socket_.available() > 0; }
   // Sends a command and reads its reply; true when the reply is of the
   // expected class (2 for "completed"). Otherwise the reply's text is the error.
-  bool Command(std::string_view verb, std::string_view argument, int expectedClass, FtpReply* reply = nullptr);
+  // The reply is awaited within the reply timeout, or within `wait`.
+  bool Command(std::string_view verb, std::string_view argument, int expectedClass, FtpReply* reply = nullptr,
+               std::optional<std::chrono::milliseconds> wait = std::nullopt);
 
   // Records a failure that leaves the connection usable.
   void RecordFailure(int code, std::string message);

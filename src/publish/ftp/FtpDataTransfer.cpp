@@ -76,6 +76,8 @@ bool IsDataConnectionFailure(const FtpReply& reply) { return reply.code == 425 |
 // Longer than any server takes to read the end of a transfer that arrived,
 // or to connect back: beyond it, active data connections are stalling.
 constexpr std::chrono::seconds kSlowActiveEnd{5};
+// Far beyond it: the active data connection is not served any more.
+constexpr std::chrono::seconds kStalledActiveEnd{15};
 
 // Small enough to go out at once when the socket reports room, large enough
 // to keep system calls few.
@@ -102,6 +104,7 @@ FtpDataTransfer::~FtpDataTransfer() {
 bool FtpDataTransfer::Start(std::string_view verb, std::string_view argument) {
   if (!channel_.AcceptsArgument(argument)) return false;
   FtpServerFacts& facts = channel_.Facts();
+  if (facts.activeStalledInRun && *facts.activeStalledInRun) facts.dataMode = FtpDataMode::Passive;
   const FtpDataMode first = facts.dataMode;
   auto attemptIn = [&](FtpDataMode mode) {
     return mode == FtpDataMode::Active ? TryActive(verb, argument) : TryPassive(verb, argument);
@@ -184,9 +187,12 @@ FtpDataTransfer::Attempt FtpDataTransfer::OpenPort() {
   FtpReply reply;
   if (!facts.eprtRefused) {
     const auto asked = std::chrono::steady_clock::now();
-    const bool accepted = channel_.Command("EPRT", EprtArgument(port), 2, &reply);
     // Servers that connect back before they answer take a round trip more,
-    // never seconds.
+    // never seconds; one that takes longer than kStalledActiveEnd has
+    // stopped serving this session's active data connections.
+    const bool accepted =
+        channel_.Command("EPRT", EprtArgument(port), 2, &reply,
+                         std::min<std::chrono::milliseconds>(channel_.Timeouts().reply, kStalledActiveEnd));
     if (std::chrono::steady_clock::now() - asked >= kSlowActiveEnd) AvoidActiveMode("The server was slow to answer");
     if (accepted) return Attempt::Started;
     if (channel_.IsBroken()) return Attempt::Refused;
@@ -443,6 +449,7 @@ bool FtpDataTransfer::AwaitEndOfUpload() {
   const std::chrono::milliseconds wait = channel_.Timeouts().reply;
   auto lastMovement = Clock::now();
   int unsent = -1;
+  const bool active = channel_.Facts().dataMode == FtpDataMode::Active;
   try {
     while (!channel_.HasBufferedInput()) {
       // Bytes still leaving our side are movement: on a slow link the end
@@ -454,7 +461,14 @@ bool FtpDataTransfer::AwaitEndOfUpload() {
         channel_.NoteMovement();
       }
       const auto quiet = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastMovement);
-      if (quiet >= kSlowActiveEnd) AvoidActiveMode("The server was slow to read the end of an upload");
+      if (active && quiet >= kSlowActiveEnd) AvoidActiveMode("The server was slow to read the end of an upload");
+      // What stalls there waits for a timer of the server's, minutes away;
+      // the next logon, passive, gets on with it sooner.
+      if (active && quiet >= kStalledActiveEnd) {
+        channel_.Break(FtpError::kTimeout,
+                       "The server did not read the end of an upload within " + DescribeWait(kStalledActiveEnd) + ".");
+        return false;
+      }
       if (quiet >= wait) {
         channel_.Break(FtpError::kTimeout,
                        "The server neither confirmed the upload nor read its end within " + DescribeWait(wait) + ".");
@@ -484,6 +498,7 @@ void FtpDataTransfer::AvoidActiveMode(const std::string& why) {
   // Passive data connections do not meet it: the connection's next transfers
   // go passive.
   FtpServerFacts& facts = channel_.Facts();
+  if (facts.activeStalledInRun) *facts.activeStalledInRun = true;
   if (facts.dataMode != FtpDataMode::Active) return;
   facts.dataMode = FtpDataMode::Passive;
   facts.notice = why + " over an active data connection; using passive mode.";

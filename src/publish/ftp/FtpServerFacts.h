@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -15,6 +17,9 @@ namespace ostrel {
 // that a reconnection may destroy.
 struct FtpServerFacts {
   FtpDataMode dataMode = FtpDataMode::Active;
+  // Shared by the connections of one run: once one of them found active data
+  // connections stalling, the others go passive before they meet it too.
+  std::shared_ptr<std::atomic<bool>> activeStalledInRun;
   bool eprtRefused = false;
   bool epsvRefused = false;
   bool listAllRefused = false;          // "LIST -a path" was refused where "LIST path" worked

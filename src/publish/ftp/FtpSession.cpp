@@ -23,7 +23,8 @@ std::unique_ptr<FtpConnection> FtpSession::Connect(const std::string& host, cons
   std::shared_ptr<FtpTlsClient> tls;
   if (address->tls != FtpTlsMode::Off) tls = std::make_shared<FtpTlsClient>(address->host, tlsTrust_);
   auto facts = std::make_shared<FtpServerFacts>();
-  facts->dataMode = firstDataMode_;
+  facts->dataMode = activeStalled_ && *activeStalled_ ? FtpDataMode::Passive : firstDataMode_;
+  facts->activeStalledInRun = activeStalled_;
   auto channel = std::make_unique<FtpControlChannel>(*address, timeouts_, facts, tls);
   channel->LogOn(user, password);
   return std::unique_ptr<FtpConnection>(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,8 @@ class FtpSession {
   // Data connections of new connections start in this mode: passive unless
   // told otherwise.
   void SetFirstDataMode(FtpDataMode mode) { firstDataMode_ = mode; }
+  // Connections given the same flag leave active mode together.
+  void ShareActiveStall(std::shared_ptr<std::atomic<bool>> stalled) { activeStalled_ = std::move(stalled); }
   // What is trusted beyond the system's trust store.
   void SetTlsTrust(FtpTlsTrust trust) { tlsTrust_ = std::move(trust); }
 
@@ -38,6 +41,7 @@ class FtpSession {
   std::string agentName_;
   FtpTimeouts timeouts_;
   FtpDataMode firstDataMode_ = FtpDataMode::Passive;
+  std::shared_ptr<std::atomic<bool>> activeStalled_;
   FtpTlsTrust tlsTrust_;
   bool closed_ = false;
 };
