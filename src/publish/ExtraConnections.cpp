@@ -46,6 +46,7 @@ void Publisher::OpenUploadPool() {
                              activeStalled_};
   parameters.timeouts.stopRequested = nullptr;
   uploadRules_.replaceWhole = true;
+  uploadRules_.lostModesSaid = false;
   uploadRules_.logOnAgain = [parameters] { return parameters.LogOn(nullptr); };
   uploadRules_.deleteLeftoversBefore = LeftoversBefore(runStartUtc_);
   uploadPool_.reset();
