@@ -109,21 +109,26 @@ FileUploader::ReplaceOutcome FileUploader::PutReplacing(int file, const UploadJo
     outcome.failure = renameError.Message();
     return ReplaceOutcome::Failed;
   }
-  if (IsUnsupportedCommand(renameError.Code())) {
-    connection_.DeleteFile(temporary);
-    // Said by the connection that found out, once for the run.
-    if (rules_.replaceWhole.exchange(false)) outcome.notice = kNoRenameNotice;
-    return ReplaceOutcome::RenameUnsupported;
-  }
-  // Some servers rename only onto a free name: the old page goes first, for
-  // a moment in which the page is missing but never empty or cut.
-  if (connection_.DeleteFile(job.name) && connection_.RenameFile(temporary, job.name)) {
-    NoteLostMode(job, modeReply, outcome);
-    return ReplaceOutcome::Replaced;
-  }
-  outcome.failure = renameError.Message();
-  if (!connection_.IsBroken()) connection_.DeleteFile(temporary);
-  return ReplaceOutcome::Failed;
+  // A rename repeated on a new logon fails when the first one went through
+  // and only its answer was lost.
+  if (RenameHappened(temporary, job)) return ReplaceOutcome::Replaced;
+  // Refused, for whatever reason (no rename right, a scanner that moved the
+  // upload, a server that renames only onto free names): the page is never
+  // deleted to make room, only our own copy is; pages go in place from now on.
+  connection_.DeleteFile(temporary);
+  // Said by the connection that found out, once for the run.
+  if (rules_.replaceWhole.exchange(false))
+    outcome.notice = IsUnsupportedCommand(renameError.Code())
+                         ? kNoRenameNotice
+                         : "The server refused to rename an upload over its page (" + renameError.Message() +
+                               "); pages are now replaced in place.";
+  return ReplaceOutcome::RenameUnsupported;
+}
+
+bool FileUploader::RenameHappened(const std::string& temporary, const UploadJob& job) {
+  if (connection_.IsBroken() || RemoteSize(connection_, temporary)) return false;
+  const std::optional<std::int64_t> page = RemoteSize(connection_, job.name);
+  return page && *page == connection_.LastPutBytes();
 }
 
 // Whether the page kept its permissions, said once a run where it did not.

@@ -45,6 +45,8 @@ class FileUploader {
   bool PutInPlace(int file, std::int64_t size, const UploadJob& job, const FtpConnection::PutProgress& progress,
                   UploadOutcome& outcome);
   void RemoveTruncatedCopy(const UploadJob& job, std::int64_t size);
+  // The temporary copy is gone and the page has its size.
+  bool RenameHappened(const std::string& temporary, const UploadJob& job);
   void NoteLostMode(const UploadJob& job, int modeReply, UploadOutcome& outcome);
   bool StoredWhole(const std::string& remoteName, UploadOutcome& outcome);
 

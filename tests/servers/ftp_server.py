@@ -24,6 +24,7 @@ parser.add_argument("--late-final-reply", type=float, help="SECONDS between an u
 parser.add_argument("--never-connect-back", type=float, help="SECONDS: take EPRT/PORT, then answer 425 that late")
 parser.add_argument("--masquerade", help="ADDRESS that PASV replies name")
 parser.add_argument("--close-after", type=int, help="COMMANDS, then 421 and close, once")
+parser.add_argument("--lose-reply", help="VERB: carry it out, then close without its reply, once")
 parser.add_argument("--logons", type=int, help="how many logons succeed; later ones get 530")
 parser.add_argument("--local-times", action="store_true", help="no MLSD; LIST in the server's zone (TZ)")
 parser.add_argument("--list-limit", type=int, help="ENTRIES a listing is cut to, saying so")
@@ -103,6 +104,13 @@ class TestHandler(BaseFTP):
     unicode_errors = "surrogateescape"
     silenced = False
     fake_active = False
+    losing_reply = False
+
+    def respond(self, resp, *args, **kwargs):
+        if not self.losing_reply:
+            return super().respond(resp, *args, **kwargs)
+        self.losing_reply = False
+        self.close()
 
     def pre_process_command(self, line, cmd, arg):
         command_log.write(("PASS ******" if cmd == "PASS" else line).encode("utf-8", "surrogateescape") + b"\n")
@@ -136,6 +144,10 @@ class TestHandler(BaseFTP):
         elif cmd in ("STOR", "LIST", "MLSD", "RETR") and self.fake_active:
             self.fake_active = False
             self.ioloop.call_later(options.never_connect_back, self.respond, "425 Can't open data connection.")
+        elif cmd == options.lose_reply and not counts.get("reply lost"):
+            counts["reply lost"] = True
+            self.losing_reply = True
+            super().pre_process_command(line, cmd, arg)
         elif cmd in delays:
             self.ioloop.call_later(delays[cmd], super().pre_process_command, line, cmd, arg)
         else:

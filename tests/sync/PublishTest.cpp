@@ -376,6 +376,32 @@ const PublishCase kRows[] = {
      {"Copying: a.htm", "Copying: b.htm", "box: Cannot copy file b.htm\n425 Can't open data connection."},
      {{"a.htm", "a"}},
      {.filesCopied = 1, .filesFailed = 1, .bytesCopied = 1}, true},
+    {"RefusedRenameNeverDeletesThePageAndPagesGoInPlace", false, {"--answer", "RNTO=553 Rename refused by the test server."},
+     [](PublishTest& fixture) {
+       fixture.Local("a.htm", "a");
+       fixture.Local("b.htm", "new b");
+       fixture.Remote("b.htm", "published", kLocalTime - 100);
+     },
+     {"Copying: a.htm", "Copying: b.htm"},
+     {{"a.htm", "a"}, {"b.htm", "new b"}},
+     {.filesCopied = 2, .bytesCopied = 6}, true},
+    {"VsftpdDenyingRenamesGetsThePagesInPlace", true, {"cmds_denied=RNFR,RNTO"},
+     [](PublishTest& fixture) {
+       fixture.Local("a.htm", "a");
+       fixture.Local("b.htm", "new b");
+       fixture.Remote("b.htm", "published", kLocalTime - 100);
+     },
+     {"Copying: a.htm", "Copying: b.htm"},
+     {{"a.htm", "a"}, {"b.htm", "new b"}},
+     {.filesCopied = 2, .bytesCopied = 6}},
+    {"RenameWhoseReplyWasLostIsFoundDoneAfterANewLogon", false, {"--lose-reply", "RNTO"},
+     [](PublishTest& fixture) {
+       fixture.Local("a.htm", "new a");
+       fixture.Remote("a.htm", "published", kLocalTime - 100);
+     },
+     {"Copying: a.htm"},
+     {{"a.htm", "new a"}},
+     {.filesCopied = 1, .bytesCopied = 5}, false, {{"USER", 2}, {"STOR", 1}}},
     {"OneFiftyThen425FailsAtOnceAndLeavesThePage", false, {"--answer", "STOR .b.htm.ostrel-upload=150 Opening.|425 Can't open data connection."},
      [](PublishTest& fixture) {
        fixture.publisher_.Passive = 0;
