@@ -90,10 +90,18 @@ FileUploader::ReplaceOutcome FileUploader::PutReplacing(int file, const UploadJo
                                                         UploadOutcome& outcome) {
   const std::string temporary = TemporaryRemoteName(job.name);
   if (!connection_.PutFile(file, temporary, progress)) {
-    outcome.failure = connection_.LastError().Message();
+    const FtpError putError = connection_.LastError();
+    outcome.failure = putError.Message();
     // A lost connection leaves it to the next run, whose listing shows it.
-    if (!connection_.IsBroken()) connection_.DeleteFile(temporary);
-    return ReplaceOutcome::Failed;
+    if (connection_.IsBroken()) return ReplaceOutcome::Failed;
+    connection_.DeleteFile(temporary);
+    // Refused before a byte went: some servers refuse names that begin with
+    // a dot, or that long, and take the page under its own name.
+    if (putError.Code() / 100 != 5 || connection_.LastPutWasStarted()) return ReplaceOutcome::Failed;
+    if (rules_.replaceWhole.exchange(false))
+      outcome.notice = "The server refused the temporary name of an upload (" + putError.Message() +
+                       "); pages are now replaced in place.";
+    return ReplaceOutcome::RenameUnsupported;
   }
   if (!StoredWhole(temporary, outcome)) {
     connection_.DeleteFile(temporary);

@@ -126,7 +126,8 @@ TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
       {{"--dry-run"}, {"OSTREL_PASSWORD=wrong"}, {}, 1, "Logging on...\nFinished.\n0 would", "ostrel-publish: 530 "},
       {{"--no-recurse"},
        {password},
-       {"--answer", "STOR .index.htm.ostrel-upload=552 Upload refused by the test server."},
+       {"--answer", "STOR .index.htm.ostrel-upload=552 Upload refused by the test server.", "--answer",
+        "STOR index.htm=552 Upload refused by the test server."},
        1,
        "0 copied, 0 skipped, 1 failed, 0 bytes",
        "ostrel-publish: Cannot copy file " + Path("index.htm") +

@@ -1,7 +1,7 @@
 # A pyftpdlib FTP server for one test on 127.0.0.1: logs every command (PASS masked) and injects
 # faults, so that tests see how the client copes with a refusing, dropping, slow or silent server.
 import argparse
-import os, logging, posixpath, socket, time
+import os, logging, posixpath, re, socket, time
 
 from OpenSSL import SSL
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -117,7 +117,9 @@ class TestHandler(BaseFTP):
         counts["commands"] += 1
         counts["logons"] += cmd == "USER"
         self.silenced = self.silenced or cmd == options.silent_on
-        answer = answers.get("%s %s" % (cmd, arg), answers.get("%s %s" % (cmd, posixpath.basename(arg or "")),
+        # An upload's temporary name is answered as if it had no random part.
+        asked = re.sub(r"^(.*)\.[0-9a-z]{6}(\.ostrel-upload)$", r"\1\2", arg or "")
+        answer = answers.get("%s %s" % (cmd, asked), answers.get("%s %s" % (cmd, posixpath.basename(asked)),
                                                                   answers.get(cmd)))
         if self.silenced:
             pass

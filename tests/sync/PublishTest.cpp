@@ -12,6 +12,7 @@
 #include <chrono>
 #include <map>
 #include <optional>
+#include <regex>
 
 #include "support/FtpTestServer.h"
 #include "support/PermissionChecks.h"
@@ -24,11 +25,13 @@ namespace {
 namespace fs = std::filesystem;
 using TreeSnapshot = std::map<std::string, std::string>;  // "d/" for a directory, else the file's bytes
 
+// An upload's temporary copy is shown without its random part.
 TreeSnapshot Snapshot(const fs::path& root) {
+  static const std::regex kRandomPart(R"(\.[0-9a-z]{6}(\.ostrel-upload)$)");
   TreeSnapshot tree;
   for (const auto& entry : fs::recursive_directory_iterator(root))
-    tree[fs::relative(entry.path(), root).string() + (entry.is_directory() ? "/" : "")] =
-        entry.is_directory() ? "" : test::ReadFile(entry.path());
+    tree[std::regex_replace(fs::relative(entry.path(), root).string(), kRandomPart, "$1") +
+         (entry.is_directory() ? "/" : "")] = entry.is_directory() ? "" : test::ReadFile(entry.path());
   return tree;
 }
 
@@ -272,7 +275,7 @@ const PublishCase kRows[] = {
      {"Copying: page.htm"},
      {{"page.htm", Recoded('?')}},
      {.filesCopied = 1, .bytesCopied = static_cast<std::int64_t>(Page().size())}},
-    {"RefusedPutShowsTheReplyAndLeavesThePageAsItWas", false, {"--answer", "STOR .b.htm.ostrel-upload=553 Upload refused by the test server."},
+    {"RefusedPutShowsTheReplyAndLeavesThePageAsItWas", false, {"--answer", "STOR .b.htm.ostrel-upload=553 Upload refused by the test server.", "--answer", "STOR b.htm=553 Upload refused by the test server."},
      [](PublishTest& fixture) {
        fixture.publisher_.Xcode = 1;
        fixture.Local("docs/b.htm", "new b");
@@ -394,6 +397,23 @@ const PublishCase kRows[] = {
      {"Copying: a.htm", "Copying: b.htm"},
      {{"a.htm", "a"}, {"b.htm", "new b"}},
      {.filesCopied = 2, .bytesCopied = 6}},
+    {"VsftpdRefusingDotNamesGetsThePagesInPlace", true, {"deny_file={.*}"},
+     [](PublishTest& fixture) {
+       fixture.Local("a.htm", "a");
+       fixture.Local("b.htm", "new b");
+       fixture.Remote("b.htm", "published", kLocalTime - 100);
+     },
+     {"Copying: a.htm", "Copying: b.htm"},
+     {{"a.htm", "a"}, {"b.htm", "new b"}},
+     {.filesCopied = 2, .bytesCopied = 6}},
+    {"LocalFileNamedLikeATemporaryCopyGoesUpBesideItsPage", false, {},
+     [](PublishTest& fixture) {
+       fixture.Local(".page.htm.ostrel-upload", "named like a copy");
+       fixture.Local("page.htm", "page");
+     },
+     {"Copying: .page.htm.ostrel-upload", "Copying: page.htm"},
+     {{".page.htm.ostrel-upload", "named like a copy"}, {"page.htm", "page"}},
+     {.filesCopied = 2, .bytesCopied = 21}},
     {"RenameWhoseReplyWasLostIsFoundDoneAfterANewLogon", false, {"--lose-reply", "RNTO"},
      [](PublishTest& fixture) {
        fixture.Local("a.htm", "new a");

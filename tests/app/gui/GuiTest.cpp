@@ -313,8 +313,14 @@ TEST_F(RunTest, InputIsHandledWithin200MsWhileALargeFileIsUnderWay) {
   Clock::duration slowest{};
   int handled = 0;
   std::thread pauser([&, until = Clock::now() + std::chrono::seconds(10)] {
-    std::error_code error;  // the file's temporary copy on the server
-    while (std::filesystem::file_size(server_.Root() / "www/.a.bin.ostrel-upload", error) < (1u << 20) || error)
+    // The file's temporary copy on the server, ".a.bin.RANDOM.ostrel-upload".
+    const auto copySize = [&] {
+      std::error_code error;
+      for (const auto& entry : std::filesystem::directory_iterator(server_.Root() / "www", error))
+        if (entry.path().filename().string().starts_with(".a.bin.")) return entry.file_size(error);
+      return std::uintmax_t{0};
+    };
+    while (copySize() < (1u << 20))
       if (std::this_thread::sleep_for(std::chrono::milliseconds(1)), Clock::now() > until) return;
     server_.Pause(true);
     for (int event = 1; event <= 20; ++event, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
