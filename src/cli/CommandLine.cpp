@@ -7,6 +7,8 @@
 #include <system_error>
 #include <utility>
 
+#include "publish/ftp/FtpTls.h"
+
 namespace ostrel {
 namespace {
 
@@ -93,6 +95,9 @@ CommandLineParse ParseCommandLine(const std::vector<std::string>& arguments) {
       value = arguments[++index];
     }
     if (option != nullptr) {
+      if (name == "trust-certificate" && NormalizeFingerprint(value).empty())
+        return Refuse(
+            "option --trust-certificate takes a SHA-256 fingerprint, such as SHA256:AB:CD:... (64 hex digits)");
       option->apply(commandLine, value);
     } else if (setting->IsNumber()) {
       const std::optional<std::int32_t> number = ParseNumber(value, setting->minimum, setting->maximum);

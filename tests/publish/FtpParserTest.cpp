@@ -12,6 +12,7 @@
 #include "publish/ftp/FtpListParser.h"
 #include "publish/ftp/FtpMlsdParser.h"
 #include "publish/ftp/FtpReply.h"
+#include "publish/ftp/FtpTls.h"
 
 namespace ostrel {
 namespace {
@@ -166,6 +167,27 @@ TEST(FtpMlsdParser, ReadsFactsExactSecondsAndTheNameAfterTheFirstSpace) {
 TEST(FtpError, KeepsTheCodeAndSaysSoWhenThereIsNoText) {
   EXPECT_EQ(FtpError(530, "530 Login incorrect.").Code(), 530);
   EXPECT_STREQ(FtpError(FtpError::kSystemError, "").what(), "No error message is available.");
+}
+
+// Fingerprints are read in every spelling people copy them in.
+TEST(FtpTls, FingerprintsAreReadInEveryCommonSpelling) {
+  const std::string digits = "0123456789ABCDEF0123456789ABCDEF0123456789ABCDEF0123456789ABCDEF";
+  std::string canonical = "SHA256:";
+  for (std::size_t index = 0; index < digits.size(); index += 2)
+    canonical += digits.substr(index, 2) + (index + 2 < digits.size() ? ":" : "");
+  std::string lower = canonical;
+  for (char& character : lower) character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
+  const std::pair<std::string, std::string> rows[] = {
+      {canonical, canonical},
+      {lower, canonical},
+      {digits, canonical},
+      {"sha256 Fingerprint=" + canonical.substr(7), canonical},
+      {"SHA256 Fingerprint=" + lower.substr(7), canonical},
+      {canonical.substr(0, canonical.size() - 3), ""},  // a pair short
+      {"SHA1:" + canonical.substr(7), ""},
+      {"", ""},
+  };
+  for (const auto& [given, read] : rows) EXPECT_EQ(NormalizeFingerprint(given), read) << given;
 }
 
 }  // namespace

@@ -106,6 +106,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, TlsPublishTest, testing::Values(
     TlsCase{"WrongNameIsRefused", "", CertificateKind::WrongName, {}, "", false, {}, kRefused},
     TlsCase{"ExpiredIsRefused", "", CertificateKind::Expired, {}, "", false, {}, kRefused + "certificate has expired)"},
     TlsCase{"TrustedFingerprintStandsInForTheCheck", "", CertificateKind::SelfSigned, {}, "", false, CertificateKind::SelfSigned},
+    TlsCase{"TrustedSiteOfferingNoTlsIsRefusedBeforeThePassword", "", {}, {}, "", false, CertificateKind::SelfSigned, "now offers no TLS"},
     TlsCase{"ChangedCertificateIsRefused", "", CertificateKind::SelfSigned, {}, "", false, CertificateKind::Expired, "has changed since it was trusted"},
     // Every extra connection checks the certificate, or the trusted fingerprint, as the first did.
     TlsCase{"Tls12PassiveOnFourConnections", "", CertificateKind::Trusted, {}, "1.2", true, {}, {}, 4},

@@ -207,6 +207,10 @@ FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTim
   FtpReply reply;
   if (Command("AUTH", "TLS", 2, &reply)) {
     StartTls(where);
+  } else if (!IsBroken() && tls_->TlsIsExpected()) {
+    throw FtpError(FtpError::kProtocolError, where + " has a certificate you trust, yet now offers no TLS (" +
+                                                 lastError_.Message() +
+                                                 "): somebody on the way may be stripping it. Nothing was sent.");
   } else if (IsBroken() || address.tls == FtpTlsMode::Required) {
     throw FtpError(reply.code != 0 ? reply.code : lastError_.Code(),
                    where + " does not offer TLS (" + lastError_.Message() +

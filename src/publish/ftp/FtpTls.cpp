@@ -7,6 +7,8 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <utility>
 
@@ -38,7 +40,10 @@ VerificationRecord& RecordOf(const Poco::Net::Context::Ptr& context) {
 
 }  // namespace
 
-FtpTlsClient::FtpTlsClient(std::string host, FtpTlsTrust trust) : host_(std::move(host)), trust_(std::move(trust)) {}
+FtpTlsClient::FtpTlsClient(std::string host, FtpTlsTrust trust)
+    : host_(std::move(host)), trust_(std::move(trust)), givenFingerprint_(trust_.trustedFingerprint) {
+  trust_.trustedFingerprint = NormalizeFingerprint(trust_.trustedFingerprint);
+}
 
 // Made on first use: loading the trust store costs more than a whole
 // unchanged publish, and a server without TLS never needs it.
@@ -112,6 +117,27 @@ std::string CertificateFingerprint(const Poco::Net::SecureStreamSocket& socket) 
     text += pair;
   }
   return text;
+}
+
+std::string NormalizeFingerprint(std::string_view text) {
+  // "sha256 Fingerprint=AB:..." (openssl), "SHA256:AB:..." or the bare digits.
+  if (const auto equals = text.rfind('='); equals != std::string_view::npos) text.remove_prefix(equals + 1);
+  constexpr std::string_view kPrefix = "sha256:";
+  if (text.size() > kPrefix.size() &&
+      std::equal(kPrefix.begin(), kPrefix.end(), text.begin(),
+                 [](char prefix, char given) { return prefix == std::tolower(static_cast<unsigned char>(given)); }))
+    text.remove_prefix(kPrefix.size());
+  std::string digits;
+  for (const char character : text) {
+    if (character == ':' || std::isspace(static_cast<unsigned char>(character))) continue;
+    if (!std::isxdigit(static_cast<unsigned char>(character))) return {};
+    digits += static_cast<char>(std::toupper(static_cast<unsigned char>(character)));
+  }
+  if (digits.size() != 64) return {};
+  std::string fingerprint = "SHA256:";
+  for (std::size_t index = 0; index < digits.size(); index += 2)
+    fingerprint += digits.substr(index, 2) + (index + 2 < digits.size() ? ":" : "");
+  return fingerprint;
 }
 
 }  // namespace ostrel

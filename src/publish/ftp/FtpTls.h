@@ -6,6 +6,7 @@
 #include <Poco/Net/StreamSocket.h>
 
 #include <string>
+#include <string_view>
 
 namespace ostrel {
 
@@ -38,6 +39,9 @@ class FtpTlsClient {
   // certificate's fingerprint when the last handshake's certificate neither
   // verified nor carries the trusted fingerprint.
   void CheckTrust(const Poco::Net::SecureStreamSocket& socket, const std::string& where) const;
+  // The user trusts a certificate for this site: a logon without TLS could
+  // only be somebody in the way stripping it, and is never made.
+  bool TlsIsExpected() const { return !givenFingerprint_.empty(); }
   // From now on TLS 1.2 at most. vsftpd's demand that every data connection
   // resume the control connection's session fails with TLS 1.3 tickets, which
   // it takes for good once used; TLS 1.2 sessions resume any number of times.
@@ -49,11 +53,16 @@ class FtpTlsClient {
 
   std::string host_;
   FtpTlsTrust trust_;
+  std::string givenFingerprint_;  // as the user gave it, before it was read
   Poco::Net::Context::Ptr context_;
   bool limitedToTls12_ = false;
 };
 
 // "SHA256:" and the SHA-256 of the certificate's DER form, upper-case hex pairs joined by ":".
 std::string CertificateFingerprint(const Poco::Net::SecureStreamSocket& socket);
+// A SHA-256 fingerprint as people copy it (any case, with or without colons,
+// after "SHA256:" or as `openssl x509 -fingerprint` prints it) in the form
+// CertificateFingerprint gives; empty when the text is no such fingerprint.
+std::string NormalizeFingerprint(std::string_view text);
 
 }  // namespace ostrel
