@@ -40,9 +40,15 @@ RunResult Publisher::RunPublishing() {
     ShowMessage(LoadString(StringId::RemoteSiteNotSpecified));
     return result_;
   }
-  if (localDirectory.back() == '/') localDirectory.pop_back();
+  // "/" is the root itself, not an empty name.
+  if (localDirectory.size() > 1 && localDirectory.back() == '/') localDirectory.pop_back();
   if (!IsExistingDirectory(localDirectory)) {
     ShowMessage(LoadString(StringId::CannotFindLocalDirectory) + LocalDir);
+    return result_;
+  }
+  // A bare USER is no logon any server accepts; saying so costs no connection.
+  if (Name.empty()) {
+    ShowMessage("No user name is given: fill in the user name for the site (anonymous for a public one).");
     return result_;
   }
   runStartUtc_ = std::time(nullptr);
@@ -127,7 +133,9 @@ bool Publisher::RunGuarded(FtpSession& session) {
   std::string remoteDirectory = RemoteDir;
   std::replace(remoteDirectory.begin(), remoteDirectory.end(), '\\', '/');
   if (!connection->SetCurrentDirectory(remoteDirectory)) {
-    ShowMessage(LoadString(StringId::CannotSetRemoteDirectory) + RemoteDir);
+    // The user who asked to stop needs no message about it.
+    if (connection->LastError().Code() != FtpError::kStopped)
+      ShowMessage(LoadString(StringId::CannotSetRemoteDirectory) + RemoteDir);
     connection->Close();
     ShowStatus("");
     session.Close();

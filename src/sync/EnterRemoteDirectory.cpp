@@ -1,5 +1,6 @@
 #include "publish/Publisher.h"
 #include "publish/ftp/FtpConnection.h"
+#include "publish/ftp/FtpError.h"
 #include "resources/StringTable.h"
 #include "sync/RemoteDirectoryListing.h"
 
@@ -32,8 +33,12 @@ bool Publisher::EnterRemoteDirectory(FtpConnection& connection, const std::strin
   // A directory just made is empty: there is nothing to list. Uploads enter
   // it when they need to.
   if (!entered && !created && !knownMissing) created = connection.CreateDirectory(remotePath);
+  // A refused MKD may come from a directory made meanwhile: by this MKD
+  // itself when its answer was lost with the connection, or by another run.
+  if (!entered && !created && !connection.IsBroken()) entered = connection.SetCurrentDirectory(remotePath);
   if (!entered && !created) {
-    ShowMessage(LoadString(StringId::CannotChangeRemoteDirectory) + remotePath);
+    if (connection.LastError().Code() != FtpError::kStopped)
+      ShowMessage(LoadString(StringId::CannotChangeRemoteDirectory) + remotePath);
     return false;
   }
   // Publishing lists a directory that existed even when every file is to be

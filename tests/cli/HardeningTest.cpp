@@ -121,8 +121,9 @@ TEST(HardeningTest, MessagesGoNowhereWhenStandardErrorIsClosed) {
 TEST(HardeningTest, OneStopSignalEndsAWaitOnAHostileServerPromptly) {
   test::FtpTestServer server({.faults = {"--hostile", "greeting"}});
   test::TempDirectory work;
-  test::ChildProcess child({OSTREL_PUBLISH_EXECUTABLE, "--local-dir", work.Path().string(), "--host", server.Host()},
-                           Environment(work.Path() / "none.INI"));
+  test::ChildProcess child(
+      {OSTREL_PUBLISH_EXECUTABLE, "--local-dir", work.Path().string(), "--host", server.Host(), "--user", "u"},
+      Environment(work.Path() / "none.INI"));
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   child.Signal(SIGTERM);
   const auto signalled = std::chrono::steady_clock::now();

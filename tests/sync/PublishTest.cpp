@@ -422,6 +422,11 @@ const PublishCase kRows[] = {
      {"Copying: a.htm"},
      {{"a.htm", "new a"}},
      {.filesCopied = 1, .bytesCopied = 5}, false, {{"USER", 2}, {"STOR", 1}}},
+    {"DirectoryWhoseMkdReplyWasLostIsEnteredAfterANewLogon", false, {"--lose-reply", "MKD"},
+     [](PublishTest& fixture) { for (const char* name : {"d/a", "d/b", "e"}) fixture.Local(name, name); },
+     {"Copying: e", "Copying: d/a", "Copying: d/b"},
+     {{"d/", ""}, {"d/a", "d/a"}, {"d/b", "d/b"}, {"e", "e"}},
+     {.filesCopied = 3, .bytesCopied = 7}},
     {"OneFiftyThen425FailsAtOnceAndLeavesThePage", false, {"--answer", "STOR .b.htm.ostrel-upload=150 Opening.|425 Can't open data connection."},
      [](PublishTest& fixture) {
        fixture.publisher_.Passive = 0;

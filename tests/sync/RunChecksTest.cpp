@@ -26,6 +26,7 @@ TEST(RunPublishing, ChecksTheSettingsFirstAndShowsOneMessageForEachProblem) {
   const struct {
     std::string localDir, host;
     std::vector<std::string> lines;
+    std::string user = "user";
   } cases[] = {
       {"", "", {"box: Local directory does not specified."}},
       {"", "ftp.example.org", {"box: Local directory does not specified."}},
@@ -35,12 +36,16 @@ TEST(RunPublishing, ChecksTheSettingsFirstAndShowsOneMessageForEachProblem) {
       {t + "/plain-file//", "h", {"box: Cannot find local directory " + t + "/plain-file//"}},
       {t + "/plain-file", "h", {"box: Cannot find local directory " + t + "/plain-file"}},
       {t, "nosuchhost.invalid", {"Logging on...", "box: Host not found: nosuchhost.invalid", "Finished."}},
+      // The root stays itself when its separator is dropped.
+      {"/", "nosuchhost.invalid", {"Logging on...", "box: Host not found: nosuchhost.invalid", "Finished."}},
+      {t, "h", {"box: No user name is given: fill in the user name for the site (anonymous for a public one)."}, ""},
   };
   for (const auto& c : cases) {
     test::RecordingUserInterface recorder;
     test::TestPublisher publisher(recorder);
     publisher.LocalDir = c.localDir;
     publisher.Host = c.host;
+    publisher.Name = c.user;
     publisher.TotalCopied = 77;
     const RunResult result = publisher.Run();
     EXPECT_EQ(recorder.lines, c.lines) << c.localDir << " " << c.host;
