@@ -181,6 +181,9 @@ void FileUploader::RemoveTruncatedCopy(const UploadJob& job, std::int64_t size) 
   const bool started = connection_.LastPutWasStarted();
   auto removeFrom = [&](FtpConnection& live) {
     const std::optional<std::int64_t> remoteSize = RemoteSize(live, job.name);
+    // A page that is still as the listing showed it was never touched (a
+    // server may say 150 and then fail to open the data connection): it stays.
+    if (job.replacesListed && (!remoteSize || !job.replacedSize || *remoteSize == *job.replacedSize)) return;
     const bool truncated = remoteSize ? *remoteSize < size : started;
     if (truncated) live.DeleteFile(job.name);
   };

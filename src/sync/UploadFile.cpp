@@ -43,7 +43,9 @@ bool Publisher::UploadFile(FtpConnection& connection, std::string localPath, std
                 status,
                 Xcode && IsRecodedExtension(name),
                 NoQMarks != 0,
-                replaced != nullptr ? replaced->Mode : std::nullopt};
+                replaced != nullptr ? replaced->Mode : std::nullopt,
+                replaced != nullptr,
+                replaced != nullptr ? replaced->Size : std::nullopt};
   if (uploadPool_ && uploadPool_->HandOut(job)) return true;
   ShowStatus(LoadString(StringId::Copying) + localPath);
   // Read after the status line: options confirmed there apply to this file.

@@ -21,6 +21,9 @@ struct UploadJob {
   // listing showed them: a copy renamed over it would get the server's
   // default ones instead.
   std::optional<unsigned> replacedMode;
+  // The remote file this one replaces was listed, with this size where shown.
+  bool replacesListed = false;
+  std::optional<std::int64_t> replacedSize;
 };
 
 // How an upload ended.

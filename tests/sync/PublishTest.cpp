@@ -379,6 +379,15 @@ const PublishCase kRows[] = {
      {"Copying: a.htm", "Copying: b.htm", "box: Cannot copy file b.htm\n425 Can't open data connection."},
      {{"a.htm", "a"}},
      {.filesCopied = 1, .filesFailed = 1, .bytesCopied = 1}, true},
+    {"InPlaceUploadThatNeverStartedLeavesThePage", false, {"--answer", "RNFR=502 Not implemented.", "--answer", "STOR b.htm=150 Opening.|425 Can't open data connection."},
+     [](PublishTest& fixture) {
+       fixture.Local("a.htm", "a");
+       fixture.Local("b.htm", "new b, longer than the page");
+       fixture.Remote("b.htm", "published", kLocalTime - 100);
+     },
+     {"Copying: a.htm", "Copying: b.htm", "box: Cannot copy file b.htm\n425 Can't open data connection."},
+     {{"a.htm", "a"}, {"b.htm", "published"}},
+     {.filesCopied = 1, .filesFailed = 1, .bytesCopied = 1}, true},
     {"RefusedRenameNeverDeletesThePageAndPagesGoInPlace", false, {"--answer", "RNTO=553 Rename refused by the test server."},
      [](PublishTest& fixture) {
        fixture.Local("a.htm", "a");
