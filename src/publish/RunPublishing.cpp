@@ -88,8 +88,10 @@ RunResult Publisher::RunPublishing() {
       remoteDirectoryEntered = RunGuarded(session);
     } catch (const FtpError& error) {
       const std::string site = CertificateSite();
-      // A certificate that changed since it was trusted is only ever refused.
-      if (error.Code() == FtpError::kUntrustedCertificate && userInterface_.TrustedCertificate(site).empty() &&
+      // A certificate that changed since it was trusted is only ever refused,
+      // and so is one that only a data connection presented.
+      if (error.Code() == FtpError::kUntrustedCertificate && !error.CertificateFingerprint().empty() &&
+          userInterface_.TrustedCertificate(site).empty() &&
           userInterface_.TrustCertificate(site, error.CertificateFingerprint(), error.Message())) {
         logOnAgain = true;
         continue;

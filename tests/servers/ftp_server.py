@@ -37,6 +37,7 @@ parser.add_argument("--tls-cert", help="FILE of the certificate (and key, withou
 parser.add_argument("--tls-key", help="FILE of the certificate's key")
 parser.add_argument("--tls-required", action="store_true", help="no logon and no data connection without TLS")
 parser.add_argument("--tls-version", help="1.2 or 1.3: the only TLS version spoken; otherwise any")
+parser.add_argument("--data-cert", help="FILE (key and certificate): what data connections present instead")
 options = parser.parse_args()
 BaseDTP, BaseFTP = (TLS_DTPHandler, TLS_FTPHandler) if options.tls_cert else (DTPHandler, FTPHandler)
 command_log = open(options.command_log, "ab", buffering=0)
@@ -51,7 +52,19 @@ class LimitedFS(AbstractedFS):
         return names[: options.list_limit] if options.list_limit else names
 
 
+data_context = None
+
+
 class FaultyDTPHandler(BaseDTP):
+    # As a host in the way would: data connections with a certificate of its own, in no session of ours.
+    def secure_connection(self, ssl_context):
+        global data_context
+        if options.data_cert and data_context is None:
+            data_context = SSL.Context(SSL.TLS_METHOD)
+            data_context.use_certificate_chain_file(options.data_cert)
+            data_context.use_privatekey_file(options.data_cert)
+        super().secure_connection(data_context or ssl_context)
+
     # pyftpdlib takes bytes before the transfer command for a hang-up, but they may be a TLS handshake.
     def readable(self):
         return getattr(self, "_ssl_accepting", False) or super().readable()

@@ -27,10 +27,16 @@ struct TlsCase {
   std::optional<CertificateKind> trusted = std::nullopt;  // its fingerprint is trusted for the site
   std::string message = {};                               // the run's one message; empty: published whole
   int connections = 1;
-  std::vector<std::string> faults = {};  // pyftpdlib's
+  std::vector<std::string> faults = {};  // pyftpdlib's; "@selfsigned" names that certificate's file
 };
 
 class TlsPublishTest : public testing::TestWithParam<TlsCase> {};
+
+std::vector<std::string> Resolved(std::vector<std::string> faults) {
+  for (std::string& fault : faults)
+    if (fault == "@selfsigned") fault = test::TestCertificates::Get().File(CertificateKind::SelfSigned).string();
+  return faults;
+}
 
 TEST_P(TlsPublishTest, PublishesByteForByteOrStopsBeforeThePassword) {
   const TlsCase& row = GetParam();
@@ -38,7 +44,7 @@ TEST_P(TlsPublishTest, PublishesByteForByteOrStopsBeforeThePassword) {
   setenv("SSL_CERT_FILE", certificates.AuthorityFile().c_str(), 1);
   std::unique_ptr<test::TestServer> server;
   if (row.pyftpdlib || row.vsftpd.empty())
-    server = std::make_unique<test::FtpTestServer>(test::FtpTestServerOptions{.faults = row.faults,
+    server = std::make_unique<test::FtpTestServer>(test::FtpTestServerOptions{.faults = Resolved(row.faults),
                                                                               .tls = row.pyftpdlib,
                                                                               .tlsRequired = row.pyftpdlib.has_value(),
                                                                               .tlsVersion = row.tlsVersion});
@@ -111,6 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, TlsPublishTest, testing::Values(
     // Every extra connection checks the certificate, or the trusted fingerprint, as the first did.
     TlsCase{"Tls12PassiveOnFourConnections", "", CertificateKind::Trusted, {}, "1.2", true, {}, {}, 4},
     TlsCase{"TrustedFingerprintOnFourConnections", "", CertificateKind::SelfSigned, {}, "1.2", true, CertificateKind::SelfSigned, {}, 4},
+    TlsCase{"DataConnectionWithAnotherCertificateIsRefused", "", CertificateKind::Trusted, {}, "1.2", true, {}, "The data connection: The certificate of", 1, {"--data-cert", "@selfsigned"}},
     TlsCase{"UploadConfirmedButCutIsCaughtBeforeTheRename", "", CertificateKind::Trusted, {}, "1.2", true, {}, "confirmed the upload but kept 1000 of the 1048577 bytes sent; the page was left as it was.", 1, {"--keep-only", "1000"}},
     TlsCase{"VsftpdReusingTheSessionOnFourConnections", "", {}, {"require_ssl_reuse=YES", "ssl_ciphers=HIGH"}, "", false, {}, {}, 4}),
     [](const auto& parameter) { return std::string(parameter.param.name); });

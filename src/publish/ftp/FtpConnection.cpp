@@ -119,9 +119,11 @@ FtpConnection::FtpConnection(std::unique_ptr<FtpControlChannel> channel, std::sh
 
 bool FtpConnection::WithReconnection(const std::function<bool()>& operation) {
   if (operation()) return true;
-  // After a stop request nothing is tried again, whatever ended the operation.
+  // After a stop request nothing is tried again, whatever ended the operation;
+  // nor after a certificate that cannot be trusted, which a new logon meets again.
   while (channel_->IsBroken() && !closed_ && reconnections_ < kMaximumReconnections &&
-         channel_->LastError().Code() != FtpError::kStopped && !StopRequested()) {
+         channel_->LastError().Code() != FtpError::kStopped &&
+         channel_->LastError().Code() != FtpError::kUntrustedCertificate && !StopRequested()) {
     const std::chrono::milliseconds pause = timeouts_.reconnectPause * (1 << reconnections_);
     ++reconnections_;
     if (!pauseHandler_)

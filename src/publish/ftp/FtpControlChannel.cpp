@@ -148,6 +148,7 @@ FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTim
                                      std::shared_ptr<FtpServerFacts> facts, std::shared_ptr<FtpTlsClient> tls)
     : timeouts_(timeouts), tls_(std::move(tls)), facts_(std::move(facts)) {
   const std::string where = DescribeHostAddress(address);
+  where_ = where;
   // The look-up and every address it gives share one connect timeout.
   const auto deadline = Clock::now() + timeouts_.connect;
   std::vector<Poco::Net::IPAddress> candidates = ResolveHost(address.host, timeouts_.connect, timeouts_.stopRequested);
@@ -232,7 +233,12 @@ void FtpControlChannel::StartTls(const std::string& where) {
 }
 
 Poco::Net::SecureStreamSocket FtpControlChannel::SecureDataConnection(const Poco::Net::StreamSocket& data) {
-  return tls_->Secure(data, latestSession_ ? latestSession_ : secureSocket_.currentSession());
+  Poco::Net::SecureStreamSocket secured =
+      tls_->Secure(data, latestSession_ ? latestSession_ : secureSocket_.currentSession());
+  // Whoever answers at the data port gets the page: its certificate is
+  // checked as the control connection's was (a resumed session was).
+  tls_->CheckTrust(secured, where_);
+  return secured;
 }
 
 FtpControlChannel::~FtpControlChannel() { CloseSocket(); }

@@ -58,6 +58,7 @@ class FtpControlChannel {
   // Over TLS: wraps a new data connection as a TLS client that resumes this
   // connection's session; a plain connection's data connections stay plain.
   bool IsSecure() const { return tls_ != nullptr && secure_; }
+  // Throws FtpError when its certificate cannot be trusted.
   Poco::Net::SecureStreamSocket SecureDataConnection(const Poco::Net::StreamSocket& data);
   // A data connection's session, which the next one resumes: with TLS 1.3 a
   // session ticket is good for one resumption at servers that demand reuse.
@@ -122,6 +123,7 @@ class FtpControlChannel {
   bool secure_ = false;
   Poco::Net::Session::Ptr latestSession_;
   Poco::Net::SocketAddress peer_;
+  std::string where_;    // the server as messages name it
   std::string inbound_;  // received bytes not yet taken as lines
   bool broken_ = false;
   bool uploading_ = false;

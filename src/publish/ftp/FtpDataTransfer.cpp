@@ -133,6 +133,11 @@ bool FtpDataTransfer::Start(std::string_view verb, std::string_view argument) {
     } catch (const Poco::Exception& exception) {
       FailWithFinalReply(FtpError::kProtocolError, "TLS on the data connection failed: " + exception.displayText());
       return false;
+    } catch (const FtpError& error) {
+      // Not another try: the next data connection would meet the same.
+      ResetDataConnection();
+      channel_.Break(FtpError::kUntrustedCertificate, "The data connection: " + error.Message());
+      return false;
     }
   }
   if (attempt == Attempt::OutOfStep)
