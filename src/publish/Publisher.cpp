@@ -45,9 +45,16 @@ bool Publisher::FindRemoteTime(const std::string& name, std::int64_t& writeTime)
 }
 
 const RemoteEntry* Publisher::FindRemoteEntry(const std::string& name) const {
-  for (const RemoteEntry& entry : RemoteListing)
-    if (entry.FileName == name) return &entry;
-  return nullptr;
+  // A look-up a file: a scan each would make a directory of 100,000 files a
+  // matter of minutes. Made once per directory, after its listing.
+  if (!remoteIndexed_) {
+    remoteIndex_.clear();
+    for (std::size_t index = 0; index < RemoteListing.size(); ++index)
+      remoteIndex_.emplace(RemoteListing[index].FileName, index);  // the first of equal names, as a scan finds
+    remoteIndexed_ = true;
+  }
+  const auto found = remoteIndex_.find(name);
+  return found == remoteIndex_.end() ? nullptr : &RemoteListing[found->second];
 }
 
 }  // namespace ostrel

@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -127,6 +128,9 @@ class Publisher : public RunSettings {
   std::shared_ptr<std::atomic<bool>> activeStalled_;
   // The listing of the current level was cut short by the server.
   bool remoteListingIncomplete_ = false;
+  // RemoteListing's entries by name; stale once remoteIndexed_ is cleared.
+  mutable std::unordered_map<std::string, std::size_t> remoteIndex_;
+  mutable bool remoteIndexed_ = false;
   // When the run began, seconds since 1970 UTC: the age of leftovers counts from here.
   std::int64_t runStartUtc_ = 0;
 };

@@ -10,6 +10,7 @@ bool Publisher::EnterRemoteDirectory(FtpConnection& connection, const std::strin
   currentRemotePath_ = remotePath;
   RemoteListing.clear();
   RemoteListing.shrink_to_fit();
+  remoteIndexed_ = false;
   remoteListingIncomplete_ = false;
   std::optional<PreparedDirectory> prepared;
   if (uploadPool_) {
