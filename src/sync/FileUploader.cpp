@@ -103,7 +103,7 @@ FileUploader::ReplaceOutcome FileUploader::PutReplacing(int file, const UploadJo
                        "); pages are now replaced in place.";
     return ReplaceOutcome::RenameUnsupported;
   }
-  if (!StoredWhole(temporary, outcome)) {
+  if (!StoredWhole(temporary, outcome, Placement::Temporary)) {
     connection_.DeleteFile(temporary);
     return ReplaceOutcome::Failed;
   }
@@ -152,19 +152,23 @@ void FileUploader::NoteLostMode(const UploadJob& job, int modeReply, UploadOutco
 // A server was seen to confirm an upload over TLS (1.3, under load) of which
 // it had kept only the beginning. Where it tells sizes, an encrypted upload
 // is measured before it replaces the page: one round trip a file.
-bool FileUploader::StoredWhole(const std::string& remoteName, UploadOutcome& outcome) {
+bool FileUploader::StoredWhole(const std::string& remoteName, UploadOutcome& outcome, Placement placement) {
   if (!connection_.IsSecure() || !connection_.Features().size) return true;
   const std::int64_t sent = connection_.LastPutBytes();
   const std::optional<std::int64_t> stored = connection_.FileSize(remoteName);
   if (!stored || *stored == sent) return true;
   outcome.failure = "The server confirmed the upload but kept " + std::to_string(*stored) + " of the " +
-                    std::to_string(sent) + " bytes sent; the page was left as it was.";
+                    std::to_string(sent) + " bytes sent; " +
+                    (placement == Placement::Temporary ? "the page was left as it was."
+                                                       : "the page on the server is cut: publish it again.");
   return false;
 }
 
 bool FileUploader::PutInPlace(int file, std::int64_t size, const UploadJob& job,
                               const FtpConnection::PutProgress& progress, UploadOutcome& outcome) {
   if (connection_.PutFile(file, job.name, progress)) {
+    // Measured here too: nothing else would tell that the page is cut.
+    if (!StoredWhole(job.name, outcome, Placement::InPlace)) return false;
     Stamp(connection_, job.name, job.status);
     return true;
   }

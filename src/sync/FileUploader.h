@@ -48,7 +48,8 @@ class FileUploader {
   // The temporary copy is gone and the page has its size.
   bool RenameHappened(const std::string& temporary, const UploadJob& job);
   void NoteLostMode(const UploadJob& job, int modeReply, UploadOutcome& outcome);
-  bool StoredWhole(const std::string& remoteName, UploadOutcome& outcome);
+  enum class Placement { Temporary, InPlace };
+  bool StoredWhole(const std::string& remoteName, UploadOutcome& outcome, Placement placement);
 
   FtpConnection& connection_;
   UploadRules& rules_;

@@ -3,9 +3,12 @@
 // data socket closed too early would cut files), and, for a certificate that
 // cannot be trusted, no password sent at all.
 #include <gtest/gtest.h>
+
 #include <stdlib.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "support/FtpTestServer.h"
 #include "support/TempDirectory.h"
@@ -28,6 +31,7 @@ struct TlsCase {
   std::string message = {};                               // the run's one message; empty: published whole
   int connections = 1;
   std::vector<std::string> faults = {};  // pyftpdlib's; "@selfsigned" names that certificate's file
+  bool underLoad = false;                // two busy threads beside the run, as cut TLS 1.3 uploads were seen
 };
 
 class TlsPublishTest : public testing::TestWithParam<TlsCase> {};
@@ -73,7 +77,16 @@ TEST_P(TlsPublishTest, PublishesByteForByteOrStopsBeforeThePassword) {
   publisher.Passive = row.passive;
   publisher.Connections = row.connections;
   publisher.Xcode = publisher.UpdateOnly = 0;
+  std::atomic<bool> loaded = row.underLoad;
+  std::vector<std::thread> load;
+  for (int thread = 0; thread < (row.underLoad ? 2 : 0); ++thread)
+    load.emplace_back([&loaded] {
+      while (loaded) {
+      }
+    });
   const RunResult result = publisher.Run();
+  loaded = false;
+  for (std::thread& thread : load) thread.join();
   unsetenv("SSL_CERT_FILE");
 
   std::vector<std::string> messages;
@@ -118,6 +131,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, TlsPublishTest, testing::Values(
     TlsCase{"Tls12PassiveOnFourConnections", "", CertificateKind::Trusted, {}, "1.2", true, {}, {}, 4},
     TlsCase{"TrustedFingerprintOnFourConnections", "", CertificateKind::SelfSigned, {}, "1.2", true, CertificateKind::SelfSigned, {}, 4},
     TlsCase{"DataConnectionWithAnotherCertificateIsRefused", "", CertificateKind::Trusted, {}, "1.2", true, {}, "The data connection: The certificate of", 1, {"--data-cert", "@selfsigned"}},
+    TlsCase{"Tls13UnderLoadArrivesWhole", "", CertificateKind::Trusted, {}, "1.3", true, {}, {}, 1, {}, true},
+    TlsCase{"UploadCutInPlaceIsReported", "", CertificateKind::Trusted, {}, "1.2", true, {}, "kept 1000 of the 1048577 bytes sent; the page on the server is cut", 1, {"--answer", "RNFR=502 Not implemented.", "--keep-only", "1000"}},
     TlsCase{"UploadConfirmedButCutIsCaughtBeforeTheRename", "", CertificateKind::Trusted, {}, "1.2", true, {}, "confirmed the upload but kept 1000 of the 1048577 bytes sent; the page was left as it was.", 1, {"--keep-only", "1000"}},
     TlsCase{"VsftpdReusingTheSessionOnFourConnections", "", {}, {"require_ssl_reuse=YES", "ssl_ciphers=HIGH"}, "", false, {}, {}, 4}),
     [](const auto& parameter) { return std::string(parameter.param.name); });
