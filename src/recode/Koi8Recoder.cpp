@@ -82,15 +82,14 @@ FileDescriptor CreateTemporaryFile(std::string& name) {
   std::filesystem::path directory = std::filesystem::temp_directory_path(error);
   if (error) {
     // temp_directory_path forgets the directory it rejected; name the usual
-    // one so the report points somewhere.
+    // one so the report points somewhere. The folder is what the user can
+    // mend, not the name pattern of a file that never came to be.
     const char* configured = std::getenv("TMPDIR");
-    throw FileError::FromErrno(
-        error.value(),
-        ((configured != nullptr ? configured : "/tmp") / std::filesystem::path(kTempNameTemplate)).string());
+    throw FileError::FromErrno(error.value(), configured != nullptr ? configured : "/tmp");
   }
   name = (directory / kTempNameTemplate).string();
   FileDescriptor temporary(::mkostemp(name.data(), O_CLOEXEC));
-  if (!temporary.IsOpen()) throw FileError::FromErrno(errno, (directory / kTempNameTemplate).string());
+  if (!temporary.IsOpen()) throw FileError::FromErrno(errno, directory.string());
   ::unlink(name.c_str());
   return temporary;
 }

@@ -186,9 +186,10 @@ TEST_F(Koi8RecoderTest, FailureNamesTheFile) {
   EXPECT_EQ(Failure(), "Access to " + source_.string() + " was denied.");
   fs::permissions(source_, fs::perms::owner_read);
   fs::permissions(temp_, fs::perms::owner_read | fs::perms::owner_exec);
-  EXPECT_EQ(Failure(), "Access to " + (temp_ / "~k8XXXXXX").string() + " was denied.");
+  // The temporary folder is named, not the pattern of a file never made.
+  EXPECT_EQ(Failure(), "Access to " + temp_.string() + " was denied.");
   ::setenv("TMPDIR", (temp_ / "missing").c_str(), 1);
-  EXPECT_EQ(Failure(), (temp_ / "missing" / "~k8XXXXXX").string() + " was not found.");
+  EXPECT_EQ(Failure(), (temp_ / "missing").string() + " was not found.");
 }
 
 }  // namespace
