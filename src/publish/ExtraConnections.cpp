@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/DisplayText.h"
 #include "publish/Publisher.h"
 #include "publish/ftp/FtpConnection.h"
 #include "publish/ftp/FtpSession.h"
@@ -77,7 +78,8 @@ void Publisher::DeliverUploadEvents(bool messagesAllowed) {
         CountUpload(event.job, true);
         break;
       case UploadPool::Event::Kind::Failed:
-        ShowMessage(LoadString(StringId::CannotCopyFile) + event.job.localPath + "\n" + event.text);
+        ShowMessage(LoadString(StringId::CannotCopyFile) + EscapeControlCharacters(event.job.localPath) + "\n" +
+                    event.text);
         CountUpload(event.job, false);
         break;
       case UploadPool::Event::Kind::GivenUp:

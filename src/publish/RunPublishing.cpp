@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/DisplayText.h"
 #include "publish/Publisher.h"
 #include "publish/RunLock.h"
 #include "publish/ftp/FtpConnection.h"
@@ -43,7 +44,7 @@ RunResult Publisher::RunPublishing() {
   // "/" is the root itself, not an empty name.
   if (localDirectory.size() > 1 && localDirectory.back() == '/') localDirectory.pop_back();
   if (!IsExistingDirectory(localDirectory)) {
-    ShowMessage(LoadString(StringId::CannotFindLocalDirectory) + LocalDir);
+    ShowMessage(LoadString(StringId::CannotFindLocalDirectory) + EscapeControlCharacters(LocalDir));
     return result_;
   }
   // A bare USER is no logon any server accepts; saying so costs no connection.
@@ -137,7 +138,7 @@ bool Publisher::RunGuarded(FtpSession& session) {
   if (!connection->SetCurrentDirectory(remoteDirectory)) {
     // The user who asked to stop needs no message about it.
     if (connection->LastError().Code() != FtpError::kStopped)
-      ShowMessage(LoadString(StringId::CannotSetRemoteDirectory) + RemoteDir);
+      ShowMessage(LoadString(StringId::CannotSetRemoteDirectory) + EscapeControlCharacters(RemoteDir));
     connection->Close();
     ShowStatus("");
     session.Close();

@@ -1,3 +1,4 @@
+#include "platform/DisplayText.h"
 #include "publish/Publisher.h"
 #include "publish/ftp/FtpConnection.h"
 #include "publish/ftp/FtpError.h"
@@ -39,7 +40,7 @@ bool Publisher::EnterRemoteDirectory(FtpConnection& connection, const std::strin
   if (!entered && !created && !connection.IsBroken()) entered = connection.SetCurrentDirectory(remotePath);
   if (!entered && !created) {
     if (connection.LastError().Code() != FtpError::kStopped)
-      ShowMessage(LoadString(StringId::CannotChangeRemoteDirectory) + remotePath);
+      ShowMessage(LoadString(StringId::CannotChangeRemoteDirectory) + EscapeControlCharacters(remotePath));
     return false;
   }
   // Publishing lists a directory that existed even when every file is to be

@@ -1,5 +1,6 @@
 #include <optional>
 
+#include "platform/DisplayText.h"
 #include "publish/Publisher.h"
 #include "publish/ftp/FtpConnection.h"
 #include "publish/ftp/FtpError.h"
@@ -71,10 +72,11 @@ void Publisher::CarryOut(FtpConnection& connection, const UploadJob& job) {
     ++result_.filesFailed;
     // A connection that could not be made again ends the run with this one
     // message, not one for every file left.
-    throw FtpError(connection.LastError().Code(),
-                   LoadString(StringId::CannotCopyFile) + job.localPath + "\n" + outcome.failure);
+    throw FtpError(connection.LastError().Code(), LoadString(StringId::CannotCopyFile) +
+                                                      EscapeControlCharacters(job.localPath) + "\n" + outcome.failure);
   }
-  if (!outcome.copied) ShowMessage(LoadString(StringId::CannotCopyFile) + job.localPath + "\n" + outcome.failure);
+  if (!outcome.copied)
+    ShowMessage(LoadString(StringId::CannotCopyFile) + EscapeControlCharacters(job.localPath) + "\n" + outcome.failure);
   CountUpload(job, outcome.copied);
 }
 
