@@ -2,8 +2,6 @@
 
 #include <sys/stat.h>
 
-#include "sync/LocalTimeConversion.h"
-
 namespace ostrel {
 
 bool ReadLocalFileStatus(const std::string& path, LocalFileStatus& status) {
@@ -11,7 +9,6 @@ bool ReadLocalFileStatus(const std::string& path, LocalFileStatus& status) {
   if (::stat(path.c_str(), &fileStatus) != 0) return false;
   status.size = static_cast<std::int64_t>(fileStatus.st_size);
   status.lastWriteUtc = static_cast<std::int64_t>(fileStatus.st_mtim.tv_sec);
-  status.lastWriteTime = ConvertThroughLocalTime(status.lastWriteUtc);
   return true;
 }
 

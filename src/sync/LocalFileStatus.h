@@ -7,8 +7,7 @@ namespace ostrel {
 
 struct LocalFileStatus {
   std::int64_t size = 0;
-  std::int64_t lastWriteTime = 0;  // seconds, converted through local time
-  std::int64_t lastWriteUtc = 0;   // seconds since 1970 UTC, as the file system keeps them
+  std::int64_t lastWriteUtc = 0;  // seconds since 1970 UTC, as the file system keeps them
 };
 
 // The status of the file a path names, links followed; false when it cannot be read.

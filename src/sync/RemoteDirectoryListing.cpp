@@ -2,7 +2,6 @@
 
 #include "publish/ftp/FtpConnection.h"
 #include "publish/ftp/FtpFind.h"
-#include "sync/LocalTimeConversion.h"
 #include "sync/TemporaryRemoteName.h"
 
 namespace ostrel {
@@ -28,8 +27,7 @@ RemoteDirectoryListing ListRemoteDirectory(FtpConnection& connection, const std:
       }
       // Without a time there is nothing to compare: the local file is copied.
       if (!entry.lastWriteUtc) continue;
-      listing.entries.push_back(
-          {entry.name, ConvertThroughLocalTime(*entry.lastWriteUtc) + tickRest, entry.size, entry.mode});
+      listing.entries.push_back({entry.name, *entry.lastWriteUtc + tickRest, entry.size, entry.mode});
     } while (find.Next());
   }
   listing.incomplete = find.IsIncomplete();

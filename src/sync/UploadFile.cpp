@@ -8,7 +8,6 @@
 #include "recode/Koi8Recoder.h"
 #include "resources/StringTable.h"
 #include "sync/LocalFileStatus.h"
-#include "sync/LocalTimeConversion.h"
 
 namespace ostrel {
 namespace {
@@ -108,9 +107,9 @@ bool Publisher::IsUpToDate(FtpConnection& connection, const std::string& localPa
     // A listing cut short may just not have reached the file.
     const std::string remotePath = currentRemotePath_ + name;
     if (const auto time = connection.FileModificationTime(remotePath))
-      remote = RemoteEntry{name, ConvertThroughLocalTime(*time), connection.FileSize(remotePath), std::nullopt};
+      remote = RemoteEntry{name, *time, connection.FileSize(remotePath), std::nullopt};
   }
-  if (!remote || remote->WriteTime < status.lastWriteTime) return false;
+  if (!remote || remote->WriteTime < status.lastWriteUtc) return false;
   if (!remote->Size) return true;
   if (!recoded) return *remote->Size == status.size;
   try {

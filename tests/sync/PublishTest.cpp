@@ -100,6 +100,7 @@ class PublishTest : public testing::TestWithParam<std::tuple<PublishCase, int, S
   }
 
   test::TempDirectory local_, temporary_;
+  std::map<std::string, std::int64_t> localTimes_;  // local files that do not get kLocalTime
   std::unique_ptr<test::TestServer> server_;
   fs::path site_;
   test::RecordingUserInterface recorder_;
@@ -117,7 +118,10 @@ TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
   row.setup(*this);
   for (const auto& entry :
        fs::recursive_directory_iterator(local_.Path(), fs::directory_options::skip_permission_denied))
-    if (entry.is_regular_file()) SetTime(entry.path(), kLocalTime);
+    if (entry.is_regular_file()) {
+      const auto given = localTimes_.find(fs::relative(entry.path(), local_.Path()).string());
+      SetTime(entry.path(), given != localTimes_.end() ? given->second : kLocalTime);
+    }
 
   const auto started = std::chrono::steady_clock::now();
   const RunResult result = publisher_.Run();
@@ -473,6 +477,16 @@ const PublishCase kRows[] = {
      {"Copying: a", "Copying: c"},
      {{"a", "a"}, {"c", "c"}},
      {.filesCopied = 2, .bytesCopied = 2}, false, {{"STOR", 2}}},
+    // 01:50 daylight time, then 01:10 standard time, twenty minutes later, in the tests' zone.
+    {"EditInTheHourRepeatedWhenDaylightSavingEndsIsCopied", false, {},
+     [](PublishTest& fixture) {
+       fixture.Local("a.htm", "new");
+       fixture.localTimes_["a.htm"] = 1793508000;  // 2026-11-01 04:40 UTC
+       fixture.Remote("a.htm", "old", 1793506800);  // 04:20 UTC
+     },
+     {"Copying: a.htm"},
+     {{"a.htm", "new"}},
+     {.filesCopied = 1, .bytesCopied = 3}},
     {"ListingInTheServersLocalTimeIsReadThroughItsOffset", false, {"--local-times"},
      [](PublishTest& fixture) {
        for (const char* name : {"older.htm", "same.htm"}) fixture.Local(name, "new");
