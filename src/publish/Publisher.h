@@ -87,6 +87,7 @@ class Publisher : public RunSettings {
   // Remote directories that exist are listed: for the update decision, and
   // when publishing for the permissions of the pages replaced.
   bool ListsDirectories() const { return UpdateOnly != 0 || Mode == PublishMode::Publish; }
+  void SayWhatTheListingLacks(const RemoteDirectoryListing& listing, const std::string& remotePath);
 
   // The extra connections: opened after the remote directory was entered.
   void OpenUploadPool();
@@ -131,6 +132,8 @@ class Publisher : public RunSettings {
   // RemoteListing's entries by name; stale once remoteIndexed_ is cleared.
   mutable std::unordered_map<std::string, std::size_t> remoteIndex_;
   mutable bool remoteIndexed_ = false;
+  bool listingFailureSaid_ = false;
+  bool listingCutSaid_ = false;
   // When the run began, seconds since 1970 UTC: the age of leftovers counts from here.
   std::int64_t runStartUtc_ = 0;
 };

@@ -73,6 +73,7 @@ RunResult Publisher::RunPublishing() {
 
   ShowStatus(LoadString(StringId::LoggingOn));
   enteredDirectories_.clear();
+  listingFailureSaid_ = listingCutSaid_ = false;
   activeStalled_ = std::make_shared<std::atomic<bool>>(false);
   bool remoteDirectoryEntered = true;
   // A certificate the user decides to trust lets the run log on once more.

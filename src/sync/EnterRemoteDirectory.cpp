@@ -17,6 +17,7 @@ bool Publisher::EnterRemoteDirectory(FtpConnection& connection, const std::strin
   if (uploadPool_) {
     prepared = AwaitPrepared(remotePath);
     if (prepared && prepared->entered) {
+      if (ListsDirectories()) SayWhatTheListingLacks(prepared->listing, remotePath);
       RemoteListing = std::move(prepared->listing.entries);
       remoteListingIncomplete_ = prepared->listing.incomplete;
       return true;
@@ -49,10 +50,25 @@ bool Publisher::EnterRemoteDirectory(FtpConnection& connection, const std::strin
     RemoteDirectoryListing listing =
         ListRemoteDirectory(connection, remotePath,
                             Mode == PublishMode::Publish ? std::optional(LeftoversBefore(runStartUtc_)) : std::nullopt);
+    SayWhatTheListingLacks(listing, remotePath);
     RemoteListing = std::move(listing.entries);
     remoteListingIncomplete_ = listing.incomplete;
   }
   return true;
+}
+
+// Once a run each: a listing that failed, or that the server cut short,
+// changes what "only newer" copies without any other sign.
+void Publisher::SayWhatTheListingLacks(const RemoteDirectoryListing& listing, const std::string& remotePath) {
+  if (!UpdateOnly || !Running) return;
+  if (!listing.listed && !listingFailureSaid_) {
+    listingFailureSaid_ = true;
+    ShowStatus("The server did not list " + EscapeControlCharacters(remotePath) + ": every file there is copied.");
+  } else if (listing.incomplete && !listingCutSaid_) {
+    listingCutSaid_ = true;
+    ShowStatus("The server cut the listing of " + EscapeControlCharacters(remotePath) +
+               " short: files missing from it are asked for one by one.");
+  }
 }
 
 }  // namespace ostrel

@@ -138,7 +138,8 @@ TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
         line = expected;
         break;
       }
-    for (const char* kept : {"Copying: ", "Skipping: ", "Would copy: ", "box: ", "The server refused SITE CHMOD"})
+    for (const char* kept : {"Copying: ", "Skipping: ", "Would copy: ", "box: ", "The server refused SITE CHMOD",
+                             "The server cut the listing", "The server did not list"})
       if (line.starts_with(kept)) lines.push_back(line);
   }
   if (connections == 1) {
@@ -503,9 +504,19 @@ const PublishCase kRows[] = {
          fixture.Remote(name, "old", kLocalTime);
        }
      },
-     {"Skipping: a.htm", "Skipping: b.htm"},
+     {"The server cut the listing of /site/ short: files missing from it are asked for one by one.", "Skipping: a.htm", "Skipping: b.htm"},
      {{"a.htm", "old"}, {"b.htm", "old"}},
      {.filesSkipped = 2}},
+    {"FailedListingIsSaidOnceAndItsFilesCopied", false, {"--answer", "MLSD=451 Listing failed in the test server."},
+     [](PublishTest& fixture) {
+       for (const char* name : {"a.htm", "d/b.htm"}) {
+         fixture.Local(name, "new");
+         fixture.Remote(name, "old", kLocalTime);
+       }
+     },
+     {"The server did not list /site/: every file there is copied.", "Copying: a.htm", "Copying: d/b.htm"},
+     {{"a.htm", "new"}, {"d/", ""}, {"d/b.htm", "new"}},
+     {.filesCopied = 2, .bytesCopied = 6}},
     {"RefusedActiveModeSwitchesToPassiveOncePerRun", false, {"--answer", "EPRT=500 No.", "--answer", "PORT=500 No."},
      [](PublishTest& fixture) {
        fixture.publisher_.Passive = 0;
