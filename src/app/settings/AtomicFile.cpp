@@ -1,11 +1,13 @@
 #include "app/settings/AtomicFile.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <system_error>
 #include <utility>
@@ -23,6 +25,27 @@ bool WriteAll(int descriptor, std::string_view contents) {
     contents.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
+}
+
+// Removes "TARGET.PID.N.tmp" left beside the target by a writer that was
+// killed before its rename: a process of that number no longer runs. A file
+// of a writer still at work is left alone.
+void RemoveAbandonedTemporaries(const std::filesystem::path& target) {
+  std::error_code error;
+  const std::string prefix = target.filename().string() + ".";
+  for (const auto& entry :
+       std::filesystem::directory_iterator(target.parent_path().empty() ? "." : target.parent_path(), error)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
+    const std::string middle = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+    const auto dot = middle.find('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 == middle.size() ||
+        middle.find_first_not_of("0123456789.") != std::string::npos || middle.find('.', dot + 1) != std::string::npos)
+      continue;
+    const long process = std::strtol(middle.substr(0, dot).c_str(), nullptr, 10);
+    if (process > 0 && process != ::getpid() && ::kill(static_cast<pid_t>(process), 0) != 0 && errno == ESRCH)
+      std::filesystem::remove(entry.path(), error);
+  }
 }
 
 // A new file beside the target, created with the usual permissions (0666
@@ -117,6 +140,7 @@ bool ReplaceFileContents(const std::filesystem::path& file, std::string_view con
   std::filesystem::create_directories(directory, error);
   if (error) return false;
 
+  RemoveAbandonedTemporaries(target);
   std::filesystem::path temporary;
   FileDescriptor output = CreateTemporaryFile(target, temporary);
   if (!output.IsOpen()) return false;

@@ -2,7 +2,9 @@
 // written whole, and a file shared with the user and other programs.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <optional>
@@ -123,6 +125,18 @@ TEST_F(SettingsTest, SaveWritesOneGroupInTableOrderAndKeepsEveryOtherLine) {
 
 // A group of keys is one replacement of the file: a write that fails half-way
 // leaves the old file whole, and nothing beside it.
+// What a killed save left goes at the next one; a live writer's file and
+// files of other names stay.
+TEST_F(SettingsTest, SaveRemovesTemporariesOfWritersThatNoLongerRun) {
+  const std::string live = "ostrel.INI." + std::to_string(::getpid()) + ".7.tmp";
+  for (const std::string name : {"ostrel.INI.999999999.0.tmp", live.c_str(), "ostrel.INI.notes.tmp", "other.tmp"})
+    WriteFile(directory_.Path() / name, "x");
+  ASSERT_TRUE(SaveSettings(store_, kChanged, SettingGroup::Connection));
+  std::vector<std::string> entries = Entries();
+  std::sort(entries.begin(), entries.end());
+  EXPECT_EQ(entries, (std::vector<std::string>{"ostrel.INI", live, "ostrel.INI.notes.tmp", "other.tmp"}));
+}
+
 TEST_F(SettingsTest, FailedSaveLeavesTheOldFileByteForByte) {
   const std::string old = "[Parameters]\nHost=old\n";
   rlimit saved{};
