@@ -11,7 +11,8 @@ namespace {
 constexpr int kMaxPasses = 10000;
 
 // Swallows the events through which a dialog navigates by keyboard, for the
-// widgets of one window only.
+// widgets of one window only. Escape goes through: during a run it is the
+// stop request, as Cancel is, also while a wait on the server goes on.
 class NavigationKeyFilter : public QObject {
  public:
   explicit NavigationKeyFilter(const QWidget& dialog) : dialog_(dialog) {}
@@ -26,7 +27,6 @@ class NavigationKeyFilter : public QObject {
       case Qt::Key_Backtab:
       case Qt::Key_Return:
       case Qt::Key_Enter:
-      case Qt::Key_Escape:
         return true;
       default:
         return false;

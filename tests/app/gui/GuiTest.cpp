@@ -266,10 +266,19 @@ class RunTest : public GuiTest {
   const std::filesystem::path site_ = directory_.Path() / "site";
 };
 
-TEST_F(RunTest, CancelClickedInThePumpStopsAfterTheCurrentFileAndTheButtonsComeBack) {
+// The stop request by the Cancel button and by Escape.
+class StopTest : public RunTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(StopTest, StopRequestInThePumpStopsAfterTheCurrentFileAndTheButtonsComeBack) {
   for (int file = 1; file <= 6; ++file) WriteFile(site_ / ("f" + std::to_string(file) + ".bin"), "x");
   dialog_.beforeCopy = [&](std::size_t file) {
-    if (file == 3) QTimer::singleShot(0, &dialog_, [&] { Click(dialog_, kCloseButton); });
+    if (file == 3)
+      QTimer::singleShot(0, &dialog_, [&] {
+        if (GetParam())
+          QTest::keyClick(&dialog_, Qt::Key_Escape);
+        else
+          Click(dialog_, kCloseButton);
+      });
   };
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Publish()), {}), 3);
   EXPECT_EQ(dialog_.buttonsDuringRun, std::set<QString>{"Cancel disabled"});
@@ -277,6 +286,8 @@ TEST_F(RunTest, CancelClickedInThePumpStopsAfterTheCurrentFileAndTheButtonsComeB
   EXPECT_TRUE(Get(dialog_, kProcessButton).isEnabled());
   EXPECT_TRUE(dialog_.isVisible()) << "a stop request does not close the dialog";
 }
+
+INSTANTIATE_TEST_SUITE_P(ByCancelAndByEscape, StopTest, testing::Bool());
 
 // A whole publish. Options confirmed while the second file waits its turn apply
 // to it and every later one: those pages arrive as they are, not recoded.
