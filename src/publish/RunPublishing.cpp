@@ -86,6 +86,7 @@ RunResult Publisher::RunPublishing() {
       FtpSession session(applicationName_, timeouts);
       session.SetFirstDataMode(Passive ? FtpDataMode::Passive : FtpDataMode::Active);
       session.ShareActiveStall(activeStalled_);
+      session.AllowWrites(Mode == PublishMode::Publish);
       session.SetTlsTrust({userInterface_.TrustedCertificate(CertificateSite())});
       remoteDirectoryEntered = RunGuarded(session);
     } catch (const FtpError& error) {

@@ -27,6 +27,7 @@ parser.add_argument("--close-after", type=int, help="COMMANDS, then 421 and clos
 parser.add_argument("--lose-reply", help="VERB: carry it out, then close without its reply, once")
 parser.add_argument("--logons", type=int, help="how many logons succeed; later ones get 530")
 parser.add_argument("--local-times", action="store_true", help="no MLSD; LIST in the server's zone (TZ)")
+parser.add_argument("--local-mdtm", action="store_true", help="MDTM in the server's zone too, against the protocol")
 parser.add_argument("--list-limit", type=int, help="ENTRIES a listing is cut to, saying so")
 parser.add_argument("--keep-only", type=int, help="BYTES the first larger upload is cut to, confirmed all the same")
 parser.add_argument("--hostile", choices=("greeting", "endless-listing", "trickling-listing", "huge-reply"),
@@ -190,8 +191,8 @@ class TestHandler(BaseFTP):
             os.truncate(file, options.keep_only)
 
     def ftp_MDTM(self, path):
-        # UTC by the protocol, whatever the listing does.
-        self.use_gmt_times = True
+        # UTC by the protocol, whatever the listing does, unless told to err.
+        self.use_gmt_times = not options.local_mdtm
         try:
             return super().ftp_MDTM(path)
         finally:

@@ -479,6 +479,16 @@ const PublishCase kRows[] = {
      {{"a", "a"}, {"c", "c"}},
      {.filesCopied = 2, .bytesCopied = 2}, false, {{"STOR", 2}}},
     // 01:50 daylight time, then 01:10 standard time, twenty minutes later, in the tests' zone.
+    // As vsftpd with Debian's own use_localtime=YES: LIST and MDTM both in the server's zone.
+    {"ServerAnsweringMdtmInLocalTimeTooIsReadThroughItsOffset", false, {"--local-times", "--local-mdtm"},
+     [](PublishTest& fixture) {
+       for (const char* name : {"older.htm", "same.htm"}) fixture.Local(name, "new");
+       fixture.Remote("older.htm", "old", kLocalTime - 60);
+       fixture.Remote("same.htm", "old", kLocalTime);
+     },
+     {"Copying: older.htm", "Skipping: same.htm"},
+     {{"older.htm", "new"}, {"same.htm", "old"}},
+     {.filesCopied = 1, .filesSkipped = 1, .bytesCopied = 3}, true},
     {"EditInTheHourRepeatedWhenDaylightSavingEndsIsCopied", false, {},
      [](PublishTest& fixture) {
        fixture.Local("a.htm", "new");
@@ -496,7 +506,7 @@ const PublishCase kRows[] = {
      },
      {"Copying: older.htm", "Skipping: same.htm"},
      {{"older.htm", "new"}, {"same.htm", "old"}},
-     {.filesCopied = 1, .filesSkipped = 1, .bytesCopied = 3}},
+     {.filesCopied = 1, .filesSkipped = 1, .bytesCopied = 3}, true},
     {"FilesMissingFromAListingCutShortAreAskedFor", false, {"--list-limit", "1"},
      [](PublishTest& fixture) {
        for (const char* name : {"a.htm", "b.htm"}) {
@@ -601,7 +611,7 @@ const PublishCase kRows[] = {
      },
      {"Copying: run.cgi", "Copying: d/page.htm"},
      {{"d/", ""}, {"d/page.htm", "new"}, {"run.cgi", "new"}},
-     {.filesCopied = 2, .bytesCopied = 6}, false, {}, {{"run.cgi", 0755}, {"d/page.htm", 0640}}},
+     {.filesCopied = 2, .bytesCopied = 6}, true, {}, {{"run.cgi", 0755}, {"d/page.htm", 0640}}},
     {"RefusedChmodStillReplacesThePagesAndIsSaidOnce", false, {"--answer", "SITE=550 Not enough privileges."},
      [](PublishTest& fixture) {
        for (const char* name : {"a.htm", "b.cgi", "c.htm", "d.htm"}) fixture.Local(name, "new");

@@ -1,11 +1,14 @@
 #include "publish/ftp/FtpFind.h"
 
+#include <fcntl.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <string_view>
 
+#include "platform/FileDescriptor.h"
 #include "publish/ftp/FtpConnection.h"
 #include "publish/ftp/FtpControlChannel.h"
 #include "publish/ftp/FtpDataTransfer.h"
@@ -68,20 +71,44 @@ const FtpFindEntry* MostRecentFile(const std::vector<FtpFindEntry>& entries) {
 // A LIST listing shows times in the server's own time zone, which FTP does
 // not tell; MDTM is UTC by definition. Their difference for one file,
 // rounded to a quarter hour, is the listing's offset, learned once.
+// A difference of clocks as a zone offset: to the quarter hour, within the
+// furthest zones; else none.
+std::int64_t AsZoneOffset(std::int64_t difference) {
+  constexpr std::int64_t kQuarterHour = 15 * 60;
+  constexpr std::int64_t kFurthestZone = 14 * 3600;
+  const std::int64_t rounded =
+      (difference + (difference >= 0 ? kQuarterHour / 2 : -kQuarterHour / 2)) / kQuarterHour * kQuarterHour;
+  return rounded >= -kFurthestZone && rounded <= kFurthestZone ? rounded : 0;
+}
+
+// How far MDTM runs ahead of UTC. UTC by the protocol, yet some servers
+// (vsftpd with use_localtime=YES, Debian's own setting) answer in their zone
+// too. An empty file of our own, made now, tells: its time is the server's
+// "now" as MDTM gives it. Named like an upload's temporary copy, so that a
+// copy a lost connection leaves is cleaned as theirs are. Never in a run
+// that must change nothing: MDTM is then taken at its word.
+std::int64_t ModifyTimeOffset(FtpConnection& connection, const std::string& directory) {
+  if (!connection.Facts().writesAllowed) return 0;
+  const FileDescriptor empty(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+  if (!empty.IsOpen()) return 0;
+  const std::string probe = directory + ".ostrel-clock-" + std::to_string(::getpid()) + "-" +
+                            std::to_string(::time(nullptr)) + ".ostrel-upload";
+  const std::int64_t before = ::time(nullptr);
+  if (!connection.PutFile(empty.Get(), probe)) return 0;
+  const std::optional<std::int64_t> stamped = connection.FileModificationTime(probe);
+  const std::int64_t after = ::time(nullptr);
+  connection.DeleteFile(probe);
+  return stamped ? AsZoneOffset(*stamped - (before + after) / 2) : 0;
+}
+
 std::int64_t ListingOffset(FtpConnection& connection, const std::string& directory,
                            const std::vector<FtpFindEntry>& entries) {
   if (const auto learned = connection.Facts().listingOffset) return *learned;
   const FtpFindEntry* sample = MostRecentFile(entries);
   if (sample == nullptr || !connection.Features().mdtm) return 0;
-  constexpr std::int64_t kQuarterHour = 15 * 60;
-  constexpr std::int64_t kFurthestZone = 14 * 3600;
   std::int64_t offset = 0;
-  if (const auto exact = connection.FileModificationTime(directory + sample->name)) {
-    const std::int64_t difference = *sample->lastWriteUtc - *exact;
-    const std::int64_t rounded =
-        (difference + (difference >= 0 ? kQuarterHour / 2 : -kQuarterHour / 2)) / kQuarterHour * kQuarterHour;
-    if (rounded >= -kFurthestZone && rounded <= kFurthestZone) offset = rounded;
-  }
+  if (const auto exact = connection.FileModificationTime(directory + sample->name))
+    offset = AsZoneOffset(*sample->lastWriteUtc - *exact) + ModifyTimeOffset(connection, directory);
   // Read again after MDTM: a new logon on the way keeps the connection's facts.
   connection.Facts().listingOffset = offset;
   return offset;

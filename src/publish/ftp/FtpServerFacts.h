@@ -27,6 +27,8 @@ struct FtpServerFacts {
   // How far the clock of LIST listings runs ahead of UTC, in seconds; empty
   // until learned.
   std::optional<std::int64_t> listingOffset;
+  // The run may write to the server: a dry run does not, not even a probe.
+  bool writesAllowed = true;
   // What the user should read about how the connection adapted; said once.
   std::string notice;
 };

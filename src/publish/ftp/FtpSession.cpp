@@ -25,6 +25,7 @@ std::unique_ptr<FtpConnection> FtpSession::Connect(const std::string& host, cons
   auto facts = std::make_shared<FtpServerFacts>();
   facts->dataMode = activeStalled_ && *activeStalled_ ? FtpDataMode::Passive : firstDataMode_;
   facts->activeStalledInRun = activeStalled_;
+  facts->writesAllowed = writesAllowed_;
   auto channel = std::make_unique<FtpControlChannel>(*address, timeouts_, facts, tls);
   channel->LogOn(user, password);
   return std::unique_ptr<FtpConnection>(

@@ -30,6 +30,8 @@ class FtpSession {
   void SetFirstDataMode(FtpDataMode mode) { firstDataMode_ = mode; }
   // Connections given the same flag leave active mode together.
   void ShareActiveStall(std::shared_ptr<std::atomic<bool>> stalled) { activeStalled_ = std::move(stalled); }
+  // False for a run that must change nothing on the server.
+  void AllowWrites(bool allowed) { writesAllowed_ = allowed; }
   // What is trusted beyond the system's trust store.
   void SetTlsTrust(FtpTlsTrust trust) { tlsTrust_ = std::move(trust); }
 
@@ -42,6 +44,7 @@ class FtpSession {
   FtpTimeouts timeouts_;
   FtpDataMode firstDataMode_ = FtpDataMode::Passive;
   std::shared_ptr<std::atomic<bool>> activeStalled_;
+  bool writesAllowed_ = true;
   FtpTlsTrust tlsTrust_;
   bool closed_ = false;
 };
