@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "publish/Publisher.h"
+#include "engine/Publisher.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "ftp/FtpConnection.h"
+#include "ftp/FtpError.h"
+#include "ftp/FtpSession.h"
 #include "platform/FileDescriptor.h"
-#include "publish/ftp/FtpConnection.h"
-#include "publish/ftp/FtpError.h"
-#include "publish/ftp/FtpSession.h"
 #include "support/FtpTestServer.h"
 #include "support/TempDirectory.h"
 

@@ -21,9 +21,9 @@
 #include "app/OptionsDialog.h"
 #include "app/ProgramIcon.h"
 #include "app/PublisherApp.h"
-#include "app/settings/SettingsTable.h"
 #include "resources/DialogTemplates.h"
 #include "resources/StringTable.h"
+#include "settings/SettingsTable.h"
 
 namespace ostrel {
 namespace {

@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <string>
 
-#include "publish/Publisher.h"
-#include "publish/PublisherUserInterface.h"
+#include "engine/Publisher.h"
+#include "engine/PublisherUserInterface.h"
 
 class QContextMenuEvent;
 class QDragEnterEvent;

@@ -9,8 +9,8 @@
 #include "app/DialogBuilder.h"
 #include "app/MessageBox.h"
 #include "app/PublisherApp.h"
-#include "app/settings/SettingsTable.h"
 #include "resources/DialogTemplates.h"
+#include "settings/SettingsTable.h"
 
 namespace ostrel {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "publish/RunSettings.h"
+#include "settings/RunSettings.h"
 
 namespace ostrel {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/settings/SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 namespace ostrel {
 

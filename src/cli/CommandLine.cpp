@@ -7,7 +7,7 @@
 #include <system_error>
 #include <utility>
 
-#include "publish/ftp/FtpTls.h"
+#include "ftp/FtpTls.h"
 
 namespace ostrel {
 namespace {

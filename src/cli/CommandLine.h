@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/SettingsTable.h"
+#include "settings/SettingsTable.h"
 
 namespace ostrel {
 

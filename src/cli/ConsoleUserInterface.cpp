@@ -10,8 +10,8 @@
 #include <utility>
 
 #include "cli/StopSignals.h"
+#include "engine/Publisher.h"
 #include "platform/DisplayText.h"
-#include "publish/Publisher.h"
 
 namespace ostrel {
 namespace {

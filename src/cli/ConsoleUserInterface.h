@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "publish/PublisherUserInterface.h"
+#include "engine/PublisherUserInterface.h"
 
 namespace ostrel {
 

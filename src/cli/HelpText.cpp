@@ -1,8 +1,8 @@
 #include "cli/HelpText.h"
 
-#include "app/settings/SettingsTable.h"
 #include "platform/DisplayText.h"
-#include "publish/RunSettings.h"
+#include "settings/RunSettings.h"
+#include "settings/SettingsTable.h"
 
 namespace ostrel {
 namespace {

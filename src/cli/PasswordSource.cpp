@@ -9,9 +9,9 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "app/settings/AtomicFile.h"
 #include "cli/StopSignals.h"
 #include "platform/DisplayText.h"
+#include "settings/AtomicFile.h"
 
 namespace ostrel {
 namespace {

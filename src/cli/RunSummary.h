@@ -3,7 +3,7 @@
 #include <chrono>
 #include <string>
 
-#include "publish/Publisher.h"
+#include "engine/Publisher.h"
 
 namespace ostrel {
 

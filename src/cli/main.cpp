@@ -13,9 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/AtomicFile.h"
-#include "app/settings/SettingsStore.h"
-#include "app/settings/SettingsTable.h"
 #include "cli/CommandLine.h"
 #include "cli/ConsoleUserInterface.h"
 #include "cli/HelpText.h"
@@ -23,9 +20,12 @@
 #include "cli/PasswordSource.h"
 #include "cli/RunSummary.h"
 #include "cli/StopSignals.h"
+#include "engine/Publisher.h"
 #include "platform/DisplayText.h"
 #include "platform/StandardDescriptors.h"
-#include "publish/Publisher.h"
+#include "settings/AtomicFile.h"
+#include "settings/SettingsStore.h"
+#include "settings/SettingsTable.h"
 
 namespace ostrel {
 namespace {

@@ -14,7 +14,7 @@
 #include <utility>
 
 #include "platform/FileDescriptor.h"
-#include "recode/FileError.h"
+#include "platform/FileError.h"
 #include "recode/RemoveCharsetMeta.h"
 #include "recode/TranslateToKoi8.h"
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/AtomicFile.h"
 #include "cli/ChildProcess.h"
 #include "cli/ConsoleUserInterface.h"
 #include "platform/DisplayText.h"
+#include "settings/AtomicFile.h"
 #include "support/FtpTestServer.h"
 #include "support/TempDirectory.h"
 

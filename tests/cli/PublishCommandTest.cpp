@@ -10,8 +10,8 @@
 
 #include "cli/ChildProcess.h"
 #include "cli/CommandLine.h"
+#include "engine/RunLock.h"
 #include "platform/FileDescriptor.h"
-#include "publish/RunLock.h"
 #include "support/FtpTestServer.h"
 
 namespace ostrel {

@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "recode/FileError.h"
+#include "platform/FileError.h"
 #include "recode/IsRecodedExtension.h"
 #include "recode/Koi8Recoder.h"
 #include "recode/RemoveCharsetMeta.h"

@@ -1,0 +1,74 @@
+#include "engine/Publisher.h"
+#include "engine/RemoteDirectoryListing.h"
+#include "ftp/FtpConnection.h"
+#include "ftp/FtpError.h"
+#include "platform/DisplayText.h"
+#include "resources/StringTable.h"
+
+namespace ostrel {
+
+bool Publisher::EnterRemoteDirectory(FtpConnection& connection, const std::string& remotePath) {
+  currentRemotePath_ = remotePath;
+  RemoteListing.clear();
+  RemoteListing.shrink_to_fit();
+  remoteIndexed_ = false;
+  remoteListingIncomplete_ = false;
+  std::optional<PreparedDirectory> prepared;
+  if (uploadPool_) {
+    prepared = AwaitPrepared(remotePath);
+    if (prepared && prepared->entered) {
+      if (ListsDirectories()) SayWhatTheListingLacks(prepared->listing, remotePath);
+      RemoteListing = std::move(prepared->listing.entries);
+      remoteListingIncomplete_ = prepared->listing.incomplete;
+      return true;
+    }
+  }
+
+  // Where another connection was just refused, the directory is made at
+  // once; only if that fails is entering it tried again.
+  const bool knownMissing = prepared && prepared->refused;
+  bool created = knownMissing && connection.CreateDirectory(remotePath);
+  bool entered = !created && connection.SetCurrentDirectory(remotePath);
+  if (!entered && !created && Mode == PublishMode::DryRun) {
+    // A dry run creates nothing: the directory counts as empty.
+    return true;
+  }
+  // A directory just made is empty: there is nothing to list. Uploads enter
+  // it when they need to.
+  if (!entered && !created && !knownMissing) created = connection.CreateDirectory(remotePath);
+  // A refused MKD may come from a directory made meanwhile: by this MKD
+  // itself when its answer was lost with the connection, or by another run.
+  if (!entered && !created && !connection.IsBroken()) entered = connection.SetCurrentDirectory(remotePath);
+  if (!entered && !created) {
+    if (connection.LastError().Code() != FtpError::kStopped)
+      ShowMessage(LoadString(StringId::CannotChangeRemoteDirectory) + EscapeControlCharacters(remotePath));
+    return false;
+  }
+  // Publishing lists a directory that existed even when every file is to be
+  // copied: pages renamed over keep the permissions the listing shows.
+  if (ListsDirectories() && !created) {
+    RemoteDirectoryListing listing =
+        ListRemoteDirectory(connection, remotePath,
+                            Mode == PublishMode::Publish ? std::optional(LeftoversBefore(runStartUtc_)) : std::nullopt);
+    SayWhatTheListingLacks(listing, remotePath);
+    RemoteListing = std::move(listing.entries);
+    remoteListingIncomplete_ = listing.incomplete;
+  }
+  return true;
+}
+
+// Once a run each: a listing that failed, or that the server cut short,
+// changes what "only newer" copies without any other sign.
+void Publisher::SayWhatTheListingLacks(const RemoteDirectoryListing& listing, const std::string& remotePath) {
+  if (!UpdateOnly || !Running) return;
+  if (!listing.listed && !listingFailureSaid_) {
+    listingFailureSaid_ = true;
+    ShowStatus("The server did not list " + EscapeControlCharacters(remotePath) + ": every file there is copied.");
+  } else if (listing.incomplete && !listingCutSaid_) {
+    listingCutSaid_ = true;
+    ShowStatus("The server cut the listing of " + EscapeControlCharacters(remotePath) +
+               " short: files missing from it are asked for one by one.");
+  }
+}
+
+}  // namespace ostrel

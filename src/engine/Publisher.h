@@ -1,0 +1,146 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "engine/FileUploader.h"
+#include "engine/PublisherUserInterface.h"
+#include "engine/RemoteEntry.h"
+#include "engine/RunResult.h"
+#include "engine/UploadJob.h"
+#include "engine/UploadPool.h"
+#include "ftp/FtpTimeouts.h"
+#include "settings/RunSettings.h"
+
+namespace ostrel {
+
+class FtpConnection;
+class FtpSession;
+struct LocalFileStatus;
+
+// How a run treats the server: a publish changes it; a dry run only looks
+// (logs on, enters and lists what exists) and reports what it would copy.
+enum class PublishMode { Publish, DryRun };
+
+// The run settings, the run state and the run's operations. The desktop
+// dialog inherits them as its own members; every operation reads a setting
+// at the moment it needs it, so options confirmed during a run apply from the
+// next read on.
+class Publisher : public RunSettings {
+ public:
+  Publisher(PublisherUserInterface& userInterface, std::string applicationName);
+  virtual ~Publisher() = default;
+  Publisher(const Publisher&) = delete;
+  Publisher& operator=(const Publisher&) = delete;
+
+  // Run state. Clearing Running asks the run to stop after the current file.
+  // Atomic, because a stop signal's handler clears it in the middle of any
+  // step, and lock-free, so that doing so is safe there.
+  std::atomic<std::int32_t> Running = 0;
+  std::int64_t TotalCopied = 0;
+  std::vector<RemoteEntry> RemoteListing;
+
+  // Not settings of the dialog: the headless publisher and tests set them.
+  PublishMode Mode = PublishMode::Publish;
+  FtpTimeouts Timeouts;
+
+  // One publishing run, from the checks to "Finished.". Every outcome is
+  // reported to the user; nothing is thrown.
+  RunResult RunPublishing();
+
+  // Sets the status line, refreshes the total and processes waiting input.
+  void ShowStatus(const std::string& text);
+
+  bool IsRecodedExtension(const std::string& name) const;
+  bool FindRemoteTime(const std::string& name, std::int64_t& writeTime) const;
+  const RemoteEntry* FindRemoteEntry(const std::string& name) const;
+
+ protected:
+  void PublishDirectory(FtpConnection& connection, std::string relativePath);
+  bool EnterRemoteDirectory(FtpConnection& connection, const std::string& remotePath);
+  bool UploadFile(FtpConnection& connection, std::string localPath, std::string name);
+
+  void ShowMessage(const std::string& text);
+
+ private:
+  bool RunGuarded(FtpSession& session);
+  // The site as certificates are trusted for it: "host:port".
+  std::string CertificateSite() const;
+  // Between a lost connection and the next logon; false when the user stopped.
+  bool PauseBeforeNewLogon(std::chrono::milliseconds pause);
+  bool IsUpToDate(FtpConnection& connection, const std::string& localPath, const std::string& name,
+                  const LocalFileStatus& status, bool recoded);
+  // Uploads on the walk's own connection, and reports how it went.
+  void CarryOut(FtpConnection& connection, const UploadJob& job);
+  void CountUpload(const UploadJob& job, bool copied);
+  void ReportGivenUp(const UploadJob& job);
+  bool MarkDirectoryEntered(const std::string& localDirectory);
+  // Remote directories that exist are listed: for the update decision, and
+  // when publishing for the permissions of the pages replaced.
+  bool ListsDirectories() const { return UpdateOnly != 0 || Mode == PublishMode::Publish; }
+  void SayWhatTheListingLacks(const RemoteDirectoryListing& listing, const std::string& remotePath);
+
+  // The extra connections: opened after the remote directory was entered.
+  void OpenUploadPool();
+  // What the extra connections did, shown as it happened. Messages wait for
+  // a point between two steps of the walk, not in the middle of a wait.
+  void DeliverUploadEvents(bool messagesAllowed);
+  // A directory the extra connections entered ahead of the walk; empty when
+  // the walk must enter it itself.
+  std::optional<PreparedDirectory> AwaitPrepared(const std::string& remotePath);
+  // Waits for the uploads handed out, helping on `connection` while it can;
+  // without a connection (the run is ending on an error) nothing waiting starts.
+  void FinishUploads(FtpConnection* connection);
+  // Bytes of files copied, and sent so far of files under way.
+  std::int64_t BytesSentSoFar() const;
+  void ReportProgress();
+  // Called at least every 100 ms during every wait of the walk's connection.
+  bool KeepInformedAndCheckStop();
+  void RaiseFtpError(const FtpConnection& connection);
+
+  PublisherUserInterface& userInterface_;
+  // What the run in progress has done so far.
+  RunResult result_;
+  // The run's connection while it is open, whose notices the status line shows.
+  FtpConnection* runConnection_ = nullptr;
+  UploadRules uploadRules_;
+  std::unique_ptr<UploadPool> uploadPool_;
+  std::deque<UploadPool::Event> undeliveredEvents_;
+  bool deliveringEvents_ = false;
+  // Sent so far of the file the walk's own connection is uploading.
+  std::int64_t ownBytesInFlight_ = 0;
+  std::string applicationName_;
+  // The remote directory the files of the current level go to.
+  std::string currentRemotePath_;
+  // Directories already walked in this run, by device and inode, so that a
+  // link cycle cannot make the walk recurse forever.
+  std::set<std::pair<std::uint64_t, std::uint64_t>> enteredDirectories_;
+  // Set by the first of the run's connections that finds active data
+  // connections stalling; all of them go passive then.
+  std::shared_ptr<std::atomic<bool>> activeStalled_;
+  // The listing of the current level was cut short by the server.
+  bool remoteListingIncomplete_ = false;
+  // RemoteListing's entries by name; stale once remoteIndexed_ is cleared.
+  mutable std::unordered_map<std::string, std::size_t> remoteIndex_;
+  mutable bool remoteIndexed_ = false;
+  bool listingFailureSaid_ = false;
+  bool listingCutSaid_ = false;
+  // When the run began, seconds since 1970 UTC: the age of leftovers counts from here.
+  std::int64_t runStartUtc_ = 0;
+};
+
+static_assert(std::atomic<std::int32_t>::is_always_lock_free);
+
+// The total as the status area shows it: bytes up to 1024, whole KiB above.
+std::string FormatTotal(std::int64_t totalCopied);
+
+}  // namespace ostrel

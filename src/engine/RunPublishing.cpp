@@ -1,0 +1,180 @@
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <ctime>
+#include <exception>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "engine/Publisher.h"
+#include "engine/RunLock.h"
+#include "ftp/FtpConnection.h"
+#include "ftp/FtpError.h"
+#include "ftp/FtpHostAddress.h"
+#include "ftp/FtpSession.h"
+#include "platform/DisplayText.h"
+#include "resources/StringTable.h"
+
+namespace ostrel {
+namespace {
+
+bool IsExistingDirectory(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool EndsWithSlash(const std::string& text) { return !text.empty() && (text.back() == '/' || text.back() == '\\'); }
+
+}  // namespace
+
+RunResult Publisher::RunPublishing() {
+  result_ = {};
+  std::string localDirectory = LocalDir;
+  if (localDirectory.empty()) {
+    ShowMessage(LoadString(StringId::LocalDirectoryNotSpecified));
+    return result_;
+  }
+  if (Host.empty()) {
+    ShowMessage(LoadString(StringId::RemoteSiteNotSpecified));
+    return result_;
+  }
+  // "/" is the root itself, not an empty name.
+  if (localDirectory.size() > 1 && localDirectory.back() == '/') localDirectory.pop_back();
+  if (!IsExistingDirectory(localDirectory)) {
+    ShowMessage(LoadString(StringId::CannotFindLocalDirectory) + EscapeControlCharacters(LocalDir));
+    return result_;
+  }
+  // A bare USER is no logon any server accepts; saying so costs no connection.
+  if (Name.empty()) {
+    ShowMessage("No user name is given: fill in the user name for the site (anonymous for a public one).");
+    return result_;
+  }
+  runStartUtc_ = std::time(nullptr);
+  // Another run to the same site would take this one's temporary uploads for
+  // leftovers of a killed run, and the other way round. A dry run changes
+  // nothing and goes alongside.
+  std::optional<RunLock> runLock;
+  if (Mode == PublishMode::Publish) {
+    runLock.emplace(RunLockFile(RunLockDirectory(), Name, Host, RemoteDir));
+    if (runLock->GetState() == RunLock::State::HeldElsewhere) {
+      ShowMessage("Another publish to " + Host + " " + RemoteDir + " is running");
+      return result_;
+    }
+    // A lock that cannot be made (a read-only home, a file system without
+    // flock) must not keep anyone from publishing: it only guards against an
+    // overlap that is rare, while refusing would stop every run. So the run
+    // goes on without it, and the status line says so once.
+    if (runLock->GetState() == RunLock::State::Unavailable)
+      ShowStatus("Runs at the same time are not guarded: " + runLock->Problem());
+  }
+
+  ShowStatus(LoadString(StringId::LoggingOn));
+  enteredDirectories_.clear();
+  listingFailureSaid_ = listingCutSaid_ = false;
+  activeStalled_ = std::make_shared<std::atomic<bool>>(false);
+  bool remoteDirectoryEntered = true;
+  // A certificate the user decides to trust lets the run log on once more.
+  for (bool logOnAgain = true; logOnAgain;) {
+    logOnAgain = false;
+    try {
+      FtpTimeouts timeouts = Timeouts;
+      // Every wait of the FTP layer takes input and ends at a stop request.
+      timeouts.stopRequested = [this] { return KeepInformedAndCheckStop(); };
+      FtpSession session(applicationName_, timeouts);
+      session.SetFirstDataMode(Passive ? FtpDataMode::Passive : FtpDataMode::Active);
+      session.ShareActiveStall(activeStalled_);
+      session.AllowWrites(Mode == PublishMode::Publish);
+      session.SetTlsTrust({userInterface_.TrustedCertificate(CertificateSite())});
+      remoteDirectoryEntered = RunGuarded(session);
+    } catch (const FtpError& error) {
+      const std::string site = CertificateSite();
+      // A certificate that changed since it was trusted is only ever refused,
+      // and so is one that only a data connection presented.
+      if (error.Code() == FtpError::kUntrustedCertificate && !error.CertificateFingerprint().empty() &&
+          userInterface_.TrustedCertificate(site).empty() &&
+          userInterface_.TrustCertificate(site, error.CertificateFingerprint(), error.Message())) {
+        logOnAgain = true;
+        continue;
+      }
+      // The user who asked to stop needs no message about it.
+      if (error.Code() != FtpError::kStopped) ShowMessage(error.Message());
+    } catch (const std::bad_alloc&) {
+      ShowMessage("Out of memory: the run was stopped. Close other programs and try again.");
+    } catch (const std::exception& error) {
+      // Whatever else goes wrong ends the run like an FTP error does: the
+      // connection is closed on the way out and the dialog becomes usable again.
+      ShowMessage(error.what());
+    }
+  }
+  runConnection_ = nullptr;
+  result_.bytesCopied = TotalCopied;
+  result_.stopped = Running == 0;
+  if (remoteDirectoryEntered) {
+    ShowStatus(LoadString(StringId::Finished));
+    result_.finished = true;
+  }
+  return result_;
+}
+
+std::string Publisher::CertificateSite() const {
+  const std::optional<FtpHostAddress> address = ParseFtpHost(Host);
+  return address ? DescribeHostAddress(*address) : Host;
+}
+
+// Steps from the logon to the end of the walk; false when the remote directory
+// could not be entered, a failure that ends the run without "Finished.". The
+// connection is released on every way out, also when an error passes through.
+bool Publisher::RunGuarded(FtpSession& session) {
+  std::unique_ptr<FtpConnection> connection = session.Connect(Host, Name, Password);
+  connection->SetPauseHandler([this](std::chrono::milliseconds pause) { return PauseBeforeNewLogon(pause); });
+  runConnection_ = connection.get();
+
+  if (RemoteDir.empty() || (RemoteDir.front() != '/' && RemoteDir.front() != '\\')) RemoteDir = "/" + RemoteDir;
+  // A directory typed with backslashes is kept as typed in the settings, but
+  // the server is asked for it with slashes, as for every level of the walk.
+  std::string remoteDirectory = RemoteDir;
+  std::replace(remoteDirectory.begin(), remoteDirectory.end(), '\\', '/');
+  if (!connection->SetCurrentDirectory(remoteDirectory)) {
+    // The user who asked to stop needs no message about it.
+    if (connection->LastError().Code() != FtpError::kStopped)
+      ShowMessage(LoadString(StringId::CannotSetRemoteDirectory) + EscapeControlCharacters(RemoteDir));
+    connection->Close();
+    ShowStatus("");
+    session.Close();
+    return false;
+  }
+  if (!LocalDir.empty() && LocalDir.back() != '/') LocalDir += '/';
+  if (!EndsWithSlash(RemoteDir)) RemoteDir += '/';
+
+  MarkDirectoryEntered(LocalDir);
+
+  TotalCopied = 0;
+  ShowStatus(LoadString(StringId::Processing));
+  OpenUploadPool();
+  try {
+    PublishDirectory(*connection, "");
+    FinishUploads(connection.get());
+  } catch (...) {
+    // The uploads under way end first, so that what they did is reported.
+    FinishUploads(nullptr);
+    throw;
+  }
+  connection->Close();
+  session.Close();
+  return true;
+}
+
+bool Publisher::PauseBeforeNewLogon(std::chrono::milliseconds pause) {
+  ShowStatus("The connection to the server was lost; logging on again in " + DescribeWait(pause) + "...");
+  constexpr std::chrono::milliseconds kSlice{100};
+  for (std::chrono::milliseconds waited{0}; waited < pause && Running; waited += kSlice) {
+    std::this_thread::sleep_for(kSlice);
+    userInterface_.ProcessInput();
+  }
+  return Running != 0;
+}
+
+}  // namespace ostrel

@@ -1,0 +1,122 @@
+#include <optional>
+
+#include "engine/LocalFileStatus.h"
+#include "engine/Publisher.h"
+#include "ftp/FtpConnection.h"
+#include "ftp/FtpError.h"
+#include "platform/DisplayText.h"
+#include "platform/FileError.h"
+#include "recode/Koi8Recoder.h"
+#include "resources/StringTable.h"
+
+namespace ostrel {
+namespace {
+
+constexpr const char* kWouldCopy = "Would copy: ";
+constexpr const char* kGivenUp = "Stopped, not copied: ";
+
+}  // namespace
+
+bool Publisher::UploadFile(FtpConnection& connection, std::string localPath, std::string name) {
+  LocalFileStatus status;
+  // A file that vanished since its directory was read has nothing left to publish.
+  if (!ReadLocalFileStatus(localPath, status)) return true;
+  if (UpdateOnly && IsUpToDate(connection, localPath, name, status, Xcode && IsRecodedExtension(name))) {
+    ++result_.filesSkipped;
+    ShowStatus(LoadString(StringId::Skipping) + localPath);
+    ReportProgress();
+    return true;
+  }
+
+  if (Mode == PublishMode::DryRun) {
+    ShowStatus(kWouldCopy + localPath);
+    ++result_.filesCopied;
+    result_.bytesWouldCopy += status.size;
+    ReportProgress();
+    return true;
+  }
+
+  const RemoteEntry* replaced = FindRemoteEntry(name);
+  UploadJob job{localPath,
+                currentRemotePath_,
+                name,
+                status,
+                Xcode && IsRecodedExtension(name),
+                NoQMarks != 0,
+                replaced != nullptr ? replaced->Mode : std::nullopt,
+                replaced != nullptr,
+                replaced != nullptr ? replaced->Size : std::nullopt};
+  if (uploadPool_ && uploadPool_->HandOut(job)) return true;
+  ShowStatus(LoadString(StringId::Copying) + localPath);
+  // Read after the status line: options confirmed there apply to this file.
+  job.recoded = Xcode && IsRecodedExtension(name);
+  job.noQMarks = NoQMarks != 0;
+  CarryOut(connection, job);
+  return true;
+}
+
+void Publisher::CarryOut(FtpConnection& connection, const UploadJob& job) {
+  ownBytesInFlight_ = 0;
+  // Shown, with input handled, by the waits of the transfer itself.
+  const UploadOutcome outcome = FileUploader(connection, uploadRules_).Upload(job, [this](std::int64_t bytesSent) {
+    ownBytesInFlight_ = bytesSent;
+  });
+  ownBytesInFlight_ = 0;
+  if (!outcome.notice.empty()) ShowStatus(outcome.notice);
+  if (outcome.stopped) {
+    ReportGivenUp(job);
+    return;
+  }
+  if (!outcome.copied && connection.IsBroken()) {
+    ++result_.filesFailed;
+    // A connection that could not be made again ends the run with this one
+    // message, not one for every file left.
+    throw FtpError(connection.LastError().Code(), LoadString(StringId::CannotCopyFile) +
+                                                      EscapeControlCharacters(job.localPath) + "\n" + outcome.failure);
+  }
+  if (!outcome.copied)
+    ShowMessage(LoadString(StringId::CannotCopyFile) + EscapeControlCharacters(job.localPath) + "\n" + outcome.failure);
+  CountUpload(job, outcome.copied);
+}
+
+// The user asked to stop and the server went quiet: no error of the site's,
+// so a status line says it rather than a message to acknowledge.
+void Publisher::ReportGivenUp(const UploadJob& job) {
+  ShowStatus(kGivenUp + job.localPath);
+  CountUpload(job, false);
+}
+
+void Publisher::CountUpload(const UploadJob& job, bool copied) {
+  if (copied) {
+    TotalCopied += job.status.size;
+    ++result_.filesCopied;
+  } else {
+    ++result_.filesFailed;
+  }
+  ReportProgress();
+}
+
+// A remote copy is up to date when it is not older than the local file and,
+// where its size is known, as large as what would be uploaded.
+bool Publisher::IsUpToDate(FtpConnection& connection, const std::string& localPath, const std::string& name,
+                           const LocalFileStatus& status, bool recoded) {
+  std::optional<RemoteEntry> remote;
+  if (const RemoteEntry* listed = FindRemoteEntry(name)) {
+    remote = *listed;
+  } else if (remoteListingIncomplete_) {
+    // A listing cut short may just not have reached the file.
+    const std::string remotePath = currentRemotePath_ + name;
+    if (const auto time = connection.FileModificationTime(remotePath))
+      remote = RemoteEntry{name, *time, connection.FileSize(remotePath), std::nullopt};
+  }
+  if (!remote || remote->WriteTime < status.lastWriteUtc) return false;
+  if (!remote->Size) return true;
+  if (!recoded) return *remote->Size == status.size;
+  try {
+    return *remote->Size == Koi8Recoder(localPath).RecodedSize();
+  } catch (const FileError&) {
+    return false;  // the upload reports why the file cannot be read
+  }
+}
+
+}  // namespace ostrel

@@ -1,0 +1,323 @@
+#include "ftp/FtpConnection.h"
+
+#include <string.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <ctime>
+#include <memory>
+#include <string_view>
+#include <thread>
+#include <utility>
+
+#include "ftp/FtpControlChannel.h"
+#include "ftp/FtpDataTransfer.h"
+#include "ftp/FtpMlsdParser.h"
+
+namespace ostrel {
+
+namespace {
+
+// Large reads keep the data connection busy with few system calls.
+constexpr std::size_t kFileBlockSize = 256 * 1024;
+
+// 257 "/pub/site" is the current directory: the path is quoted, and a quote
+// inside it is doubled.
+bool ParseQuotedPath(const std::string& text, std::string& path) {
+  const auto open = text.find('"');
+  if (open == std::string::npos) return false;
+  path.clear();
+  for (std::size_t position = open + 1; position < text.size(); ++position) {
+    if (text[position] != '"') {
+      path += text[position];
+    } else if (position + 1 < text.size() && text[position + 1] == '"') {
+      path += '"';
+      ++position;
+    } else {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string SystemText(int error) {
+  char buffer[256];
+  return strerror_r(error, buffer, sizeof buffer);
+}
+
+// FEAT lists one feature per line, indented: " MLST type*;size*;modify*;".
+FtpFeatures ParseFeatures(const FtpReply& reply) {
+  FtpFeatures features;
+  for (std::size_t index = 1; index + 1 < reply.lines.size(); ++index) {
+    std::string_view feature = reply.lines[index];
+    while (!feature.empty() && feature.front() == ' ') feature.remove_prefix(1);
+    std::string name(feature.substr(0, feature.find(' ')));
+    for (char& character : name) character = static_cast<char>(std::toupper(static_cast<unsigned char>(character)));
+    features.mlst = features.mlst || name == "MLST";
+    features.mdtm = features.mdtm || name == "MDTM";
+    features.mfmt = features.mfmt || name == "MFMT";
+    features.size = features.size || name == "SIZE";
+    if (name == "MLST") {
+      std::string facts(feature.substr(name.size()));
+      for (char& character : facts) character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
+      // Facts shown unasked carry a "*".
+      features.mlstModeOff = (facts + ";").find("unix.mode;") != std::string::npos;
+    }
+  }
+  return features;
+}
+
+// Three or four octal digits, as servers take them in SITE CHMOD.
+std::string OctalMode(unsigned mode) {
+  std::string digits;
+  for (mode &= 07777u; mode != 0 || digits.size() < 3; mode >>= 3)
+    digits.insert(digits.begin(), static_cast<char>('0' + (mode & 7u)));
+  return digits;
+}
+
+// pyftpdlib offers permission bits in MLSD listings but sends them only when
+// asked, once per session: a new logon asks again.
+void AskForModes(FtpControlChannel& channel, const std::optional<FtpFeatures>& features) {
+  if (features && features->mlstModeOff) channel.Command("OPTS", "MLST type;size;modify;unix.mode;", 2);
+}
+
+// "YYYYMMDDHHMMSS name"; empty for a time that has no such form.
+std::string MfmtArgument(std::int64_t utcSeconds, const std::string& name) {
+  const std::time_t instant = static_cast<std::time_t>(utcSeconds);
+  std::tm fields{};
+  char stamp[32];
+  if (gmtime_r(&instant, &fields) == nullptr || std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M%S", &fields) == 0)
+    return {};
+  return std::string(stamp) + " " + name;
+}
+
+// The number or time after "213 " in a SIZE or MDTM reply.
+std::string_view ReplyValue(const FtpReply& reply) {
+  std::string_view line = reply.lines.front();
+  return line.size() > 4 ? line.substr(4) : std::string_view();
+}
+
+// "/pub/site/" and "/pub/site" name one directory; "/" stays itself.
+std::string_view WithoutTrailingSlashes(std::string_view path) {
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  return path;
+}
+
+}  // namespace
+
+FtpConnection::FtpConnection(std::unique_ptr<FtpControlChannel> channel, std::shared_ptr<FtpServerFacts> facts,
+                             FtpHostAddress address, std::shared_ptr<FtpTlsClient> tls, std::string user,
+                             std::string password, const FtpTimeouts& timeouts)
+    : channel_(std::move(channel)),
+      facts_(std::move(facts)),
+      address_(std::move(address)),
+      tls_(std::move(tls)),
+      user_(std::move(user)),
+      password_(std::move(password)),
+      timeouts_(timeouts) {}
+
+bool FtpConnection::WithReconnection(const std::function<bool()>& operation) {
+  if (operation()) return true;
+  // After a stop request nothing is tried again, whatever ended the operation;
+  // nor after a certificate that cannot be trusted, which a new logon meets again.
+  while (channel_->IsBroken() && !closed_ && reconnections_ < kMaximumReconnections &&
+         channel_->LastError().Code() != FtpError::kStopped &&
+         channel_->LastError().Code() != FtpError::kUntrustedCertificate && !StopRequested()) {
+    const std::chrono::milliseconds pause = timeouts_.reconnectPause * (1 << reconnections_);
+    ++reconnections_;
+    if (!pauseHandler_)
+      std::this_thread::sleep_for(pause);
+    else if (!pauseHandler_(pause))
+      return false;
+    if (!Reconnect()) return false;
+    if (operation()) return true;
+  }
+  return false;
+}
+
+bool FtpConnection::StopRequested() const { return timeouts_.stopRequested && timeouts_.stopRequested(); }
+
+bool FtpConnection::Reconnect() {
+  try {
+    auto channel = std::make_unique<FtpControlChannel>(address_, timeouts_, facts_, tls_);
+    channel->LogOn(user_, password_);
+    AskForModes(*channel, facts_->features);
+    facts_->notice = "The connection to the server was lost; logged on again.";
+    if (!currentDirectory_.empty() && !channel->Command("CWD", currentDirectory_, 2)) {
+      lastError_ = channel->LastError();
+      return false;
+    }
+    channel_ = std::move(channel);
+    return true;
+  } catch (const FtpError& error) {
+    lastError_ = error;
+    return false;
+  }
+}
+
+std::string FtpConnection::TakeNotice() { return std::exchange(facts_->notice, {}); }
+
+FtpConnection::~FtpConnection() { Close(); }
+
+bool FtpConnection::Failed() {
+  lastError_ = channel_->LastError();
+  return false;
+}
+
+bool FtpConnection::GetCurrentDirectory(std::string& path) {
+  return WithReconnection([&] { return QueryCurrentDirectory(path); });
+}
+
+bool FtpConnection::QueryCurrentDirectory(std::string& path) {
+  path.clear();
+  FtpReply reply;
+  if (!channel_->Command("PWD", {}, 2, &reply)) return Failed();
+  if (reply.code != 257 || !ParseQuotedPath(reply.lines.front(), path)) {
+    path.clear();
+    channel_->RecordFailure(FtpError::kProtocolError,
+                            "The server's answer names no current directory: " + reply.Text());
+    return Failed();
+  }
+  return true;
+}
+
+bool FtpConnection::SetCurrentDirectory(const std::string& path) {
+  // Only an absolute path names the same directory wherever the server is.
+  if (!currentDirectory_.empty() && path.starts_with('/') &&
+      WithoutTrailingSlashes(currentDirectory_) == WithoutTrailingSlashes(path))
+    return true;
+  if (!WithReconnection([&] { return channel_->Command("CWD", path, 2) || Failed(); })) return false;
+  currentDirectory_ = path;
+  return true;
+}
+
+bool FtpConnection::CreateDirectory(const std::string& path) {
+  return WithReconnection([&] { return channel_->Command("MKD", path, 2) || Failed(); });
+}
+
+bool FtpConnection::DeleteFile(const std::string& remoteName) {
+  return WithReconnection([&] { return channel_->Command("DELE", remoteName, 2) || Failed(); });
+}
+
+bool FtpConnection::RenameFile(const std::string& from, const std::string& to, std::optional<std::int64_t> stampUtc,
+                               std::optional<unsigned> mode, int* modeReply) {
+  if (!channel_->AcceptsArgument(from) || !channel_->AcceptsArgument(to)) return Failed();
+  const std::string stamp = stampUtc && Features().mfmt ? MfmtArgument(*stampUtc, from) : std::string();
+  const std::string chmod = mode ? "CHMOD " + OctalMode(*mode) + " " + from : std::string();
+  if (modeReply != nullptr) *modeReply = 0;
+  return WithReconnection([&] {
+    // Sent together and answered in order: a round trip per command would
+    // cost more than the upload of a small page. A refused RNFR makes the
+    // server refuse the RNTO after it too; a failed stamp or mode changes nothing.
+    if ((!stamp.empty() && !channel_->Send("MFMT", stamp)) || (!chmod.empty() && !channel_->Send("SITE", chmod)) ||
+        !channel_->Send("RNFR", from) || !channel_->Send("RNTO", to))
+      return Failed();
+    FtpReply stamped, chmodded, renameFrom, renameTo;
+    if ((!stamp.empty() && !channel_->ReadReply(stamped)) || (!chmod.empty() && !channel_->ReadReply(chmodded)) ||
+        !channel_->ReadReply(renameFrom) || !channel_->ReadReply(renameTo))
+      return Failed();
+    if (modeReply != nullptr && !chmod.empty()) *modeReply = chmodded.code;
+    if (renameFrom.Class() != 3) return channel_->RecordReplyFailure(renameFrom), Failed();
+    if (renameTo.Class() != 2) return channel_->RecordReplyFailure(renameTo), Failed();
+    return true;
+  });
+}
+
+std::optional<std::int64_t> FtpConnection::FileSize(const std::string& remoteName) {
+  FtpReply reply;
+  if (!WithReconnection(
+          [&] { return (EnsureBinaryType() && channel_->Command("SIZE", remoteName, 2, &reply)) || Failed(); }))
+    return std::nullopt;
+  return ParseSize(ReplyValue(reply));
+}
+
+std::optional<std::int64_t> FtpConnection::FileModificationTime(const std::string& remoteName) {
+  FtpReply reply;
+  if (!WithReconnection([&] { return channel_->Command("MDTM", remoteName, 2, &reply) || Failed(); }))
+    return std::nullopt;
+  return ParseModifyTime(ReplyValue(reply));
+}
+
+bool FtpConnection::SetFileModificationTime(const std::string& remoteName, std::int64_t utcSeconds) {
+  const std::string argument = MfmtArgument(utcSeconds, remoteName);
+  if (argument.empty()) return false;
+  return WithReconnection([&] { return channel_->Command("MFMT", argument, 2) || Failed(); });
+}
+
+FtpFeatures FtpConnection::Features() {
+  std::optional<FtpFeatures>& features = facts_->features;
+  if (features) return *features;
+  FtpReply reply;
+  if (channel_->Command("FEAT", {}, 2, &reply)) {
+    features = ParseFeatures(reply);
+    AskForModes(*channel_, features);
+    return *features;
+  }
+  // A server that refuses FEAT offers none of the extensions; a connection
+  // lost before the answer tells nothing, and the next logon asks again.
+  if (!channel_->IsBroken()) features = FtpFeatures{};
+  return {};
+}
+
+bool FtpConnection::EnsureBinaryType() {
+  if (channel_->BinaryTypeSet()) return true;
+  if (!channel_->Command("TYPE", "I", 2)) return false;
+  channel_->SetBinaryType();
+  return true;
+}
+
+bool FtpConnection::PutFile(int localFile, const std::string& remoteName, const PutProgress& progress) {
+  const off_t start = ::lseek(localFile, 0, SEEK_CUR);
+  return WithReconnection([&] {
+    // A repeated put sends the whole file again.
+    if (start >= 0 && ::lseek(localFile, start, SEEK_SET) != start) {
+      lastError_ = FtpError(FtpError::kSystemError, "Cannot read the local file: " + SystemText(errno));
+      return false;
+    }
+    return PutOnce(localFile, remoteName, progress);
+  });
+}
+
+bool FtpConnection::PutOnce(int localFile, const std::string& remoteName, const PutProgress& progress) {
+  // The file being copied completes even when the user asks to stop.
+  channel_->SetUploading(true);
+  const std::unique_ptr<FtpControlChannel, void (*)(FtpControlChannel*)> uploading(
+      channel_.get(), [](FtpControlChannel* channel) { channel->SetUploading(false); });
+  lastPutWasStarted_ = false;
+  lastPutBytes_ = 0;
+  // Checked before anything is sent, so a refused name costs no data port.
+  if (!channel_->AcceptsArgument(remoteName)) return Failed();
+  if (!EnsureBinaryType()) return Failed();
+
+  FtpDataTransfer transfer(*channel_);
+  const bool started = transfer.Start("STOR", remoteName);
+  lastPutWasStarted_ = transfer.WasStarted();
+  if (!started) return Failed();
+
+  const auto block = std::make_unique<char[]>(kFileBlockSize);
+  for (;;) {
+    const ssize_t count = ::read(localFile, block.get(), kFileBlockSize);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) {
+      transfer.Abandon(FtpError::kSystemError, "Cannot read the local file: " + SystemText(errno));
+      return Failed();
+    }
+    if (count == 0) break;
+    if (!transfer.Send(block.get(), static_cast<std::size_t>(count))) return Failed();
+    lastPutBytes_ += count;
+    if (progress) progress(lastPutBytes_);
+  }
+  return transfer.Finish(lastPutBytes_) || Failed();
+}
+
+void FtpConnection::Close() {
+  closed_ = true;
+  channel_->Quit();
+}
+
+bool FtpConnection::IsBroken() const { return channel_->IsBroken(); }
+
+bool FtpConnection::IsSecure() const { return channel_->IsSecure(); }
+
+}  // namespace ostrel

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "ftp/FtpError.h"
+#include "ftp/FtpFeatures.h"
+#include "ftp/FtpHostAddress.h"
+#include "ftp/FtpServerFacts.h"
+#include "ftp/FtpTimeouts.h"
+
+namespace ostrel {
+
+class FtpControlChannel;
+class FtpTlsClient;
+
+// One logged-on control connection. Every operation returns true or false and
+// throws nothing; LastError() tells why the last one failed. After a timeout,
+// an end of connection or a 421 the connection logs on again (at most
+// kMaximumReconnections times, after a pause of 1, 2, then 4 seconds),
+// enters its directory again and repeats the interrupted operation; a put is
+// repeated whole. When that fails too, the connection is broken and every
+// later operation fails at once, so a late reply is never taken as the answer
+// to a new command.
+class FtpConnection {
+ public:
+  static constexpr int kMaximumReconnections = 3;
+
+  ~FtpConnection();
+  FtpConnection(const FtpConnection&) = delete;
+  FtpConnection& operator=(const FtpConnection&) = delete;
+
+  bool GetCurrentDirectory(std::string& path);
+  // CWD, unless the directory is the one last entered (trailing slashes
+  // aside), which costs no round trip.
+  bool SetCurrentDirectory(const std::string& path);
+  bool CreateDirectory(const std::string& path);
+  // Stores what can be read from localFile, an open descriptor read from its
+  // current position to its end, under remoteName in the current directory,
+  // binary. The descriptor stays open and the caller's. `progress` learns
+  // the bytes of this put sent so far, after every block.
+  using PutProgress = std::function<void(std::int64_t bytesSent)>;
+  bool PutFile(int localFile, const std::string& remoteName, const PutProgress& progress = {});
+  bool DeleteFile(const std::string& remoteName);
+  // RNFR then RNTO; a file already named `to` is replaced where the server
+  // allows it. With `stampUtc`, `from` first gets that modification time
+  // (MFMT, where offered), in the same round trip; with `mode`, those
+  // permission bits too (SITE CHMOD), whose reply code goes to *modeReply.
+  // Neither failing stops the rename.
+  bool RenameFile(const std::string& from, const std::string& to, std::optional<std::int64_t> stampUtc = {},
+                  std::optional<unsigned> mode = {}, int* modeReply = nullptr);
+  // SIZE (binary) and MDTM of a file of the current directory; empty when the
+  // server does not tell.
+  std::optional<std::int64_t> FileSize(const std::string& remoteName);
+  std::optional<std::int64_t> FileModificationTime(const std::string& remoteName);
+  // MFMT: sets the file's modification time, seconds since 1970 UTC.
+  bool SetFileModificationTime(const std::string& remoteName, std::int64_t utcSeconds);
+  // The server's extensions, asked with FEAT once per connection; asked again
+  // after a new logon when the connection was lost before FEAT was answered.
+  FtpFeatures Features();
+  // What this connection learned about its server; lives as long as the
+  // connection, across new logons.
+  FtpServerFacts& Facts() { return *facts_; }
+  // Sends QUIT (when the connection still answers) and closes it. Idempotent.
+  void Close();
+
+  // Waits before a new logon; returns false when the user asked to stop, and
+  // then no new logon is made. Without one, the pause is slept through.
+  using PauseHandler = std::function<bool(std::chrono::milliseconds pause)>;
+  void SetPauseHandler(PauseHandler handler) { pauseHandler_ = std::move(handler); }
+  // What the user should read about how the connection adapted (another
+  // data mode, a new logon), once; empty when nothing changed.
+  std::string TakeNotice();
+
+  // True when the server had accepted the last put (a 1xx reply came), so
+  // bytes may have reached the remote file even though the put failed.
+  bool LastPutWasStarted() const { return lastPutWasStarted_; }
+  // The bytes the last put sent.
+  std::int64_t LastPutBytes() const { return lastPutBytes_; }
+  bool IsBroken() const;
+  // The control connection, and so every data connection, is encrypted.
+  bool IsSecure() const;
+  const FtpError& LastError() const { return lastError_; }
+
+ private:
+  friend class FtpSession;
+  friend class FtpFind;
+  FtpConnection(std::unique_ptr<FtpControlChannel> channel, std::shared_ptr<FtpServerFacts> facts,
+                FtpHostAddress address, std::shared_ptr<FtpTlsClient> tls, std::string user, std::string password,
+                const FtpTimeouts& timeouts);
+  // Runs the operation; when it failed because the connection was lost, logs
+  // on again and repeats it, as often as reconnections are left.
+  bool WithReconnection(const std::function<bool()>& operation);
+  bool Reconnect();
+  bool StopRequested() const;
+  bool QueryCurrentDirectory(std::string& path);
+  bool PutOnce(int localFile, const std::string& remoteName, const PutProgress& progress);
+  // Takes the channel's error as LastError() and returns false.
+  bool Failed();
+  bool EnsureBinaryType();
+
+  std::unique_ptr<FtpControlChannel> channel_;
+  std::shared_ptr<FtpServerFacts> facts_;  // shared with every channel this connection logs on with
+  FtpHostAddress address_;
+  std::shared_ptr<FtpTlsClient> tls_;
+  std::string user_;
+  std::string password_;
+  FtpTimeouts timeouts_;
+  // The last directory entered, which a new logon enters again.
+  std::string currentDirectory_;
+  int reconnections_ = 0;
+  bool closed_ = false;
+  PauseHandler pauseHandler_;
+  FtpError lastError_{0, ""};
+  bool lastPutWasStarted_ = false;
+  std::int64_t lastPutBytes_ = 0;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,88 @@
+#include "settings/SettingsTable.h"
+
+#include <algorithm>
+#include <array>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "settings/SettingsStore.h"
+
+namespace ostrel {
+namespace {
+
+using Group = SettingGroup;
+
+// One setting a line reads as the table it is.
+// clang-format off
+constexpr std::array kSettings = {
+    //               key                 group              member                          option               negated option          value   help
+    SettingDefinition{"LocalDir",         Group::Connection, &RunSettings::LocalDir,         "local-dir",         {},                     "DIR",  "local directory to publish"},
+    SettingDefinition{"Host",             Group::Connection, &RunSettings::Host,             "host",              {},                     "HOST", "FTP site: NAME[:PORT], or after ftpes://, ftps://, ftp://"},
+    SettingDefinition{"Name",             Group::Connection, &RunSettings::Name,             "user",              {},                     "NAME", "user name for the logon"},
+    SettingDefinition{"RemoteDir",        Group::Connection, &RunSettings::RemoteDir,        "remote-dir",        {},                     "DIR",  "remote directory that receives the tree"},
+    SettingDefinition{"SkipSpecialDirs",  Group::Option,     &RunSettings::SkipSpecialDirs,  "skip-special-dirs", "no-skip-special-dirs", {},     "leave out directories whose name begins with _"},
+    SettingDefinition{"XCodeExtenstions", Group::Option,     &RunSettings::XCodeExtenstions, "xcode-extensions",  {},                     "LIST", "extensions of the files to recode"},
+    SettingDefinition{"Xcode",            Group::Option,     &RunSettings::Xcode,            "xcode",             "no-xcode",             {},     "recode listed files from Windows-1251 to KOI8-R"},
+    // The stored flag is NoQMarks, so --no-qmarks turns it on.
+    SettingDefinition{"NoQMarks",         Group::Option,     &RunSettings::NoQMarks,         "no-qmarks",         "qmarks",               {},     "characters KOI8-R lacks become spaces (--qmarks: \"?\")"},
+    SettingDefinition{"UpdateOnly",       Group::Option,     &RunSettings::UpdateOnly,       "update-only",       "no-update-only",       {},     "copy only files newer than the remote copy"},
+    SettingDefinition{"Recurse",          Group::Option,     &RunSettings::Recurse,          "recurse",           "no-recurse",           {},     "publish subdirectories too"},
+    SettingDefinition{"Passive",          Group::Option,     &RunSettings::Passive,          "passive",           "active",               {},     "open data connections passive first, the default (--active: active first)"},
+    SettingDefinition{"Connections",      Group::Option,     &RunSettings::Connections,      "connections",       {},                     "N",    "connections to use at once, 1 to 16: one walks, the others upload",
+                      kMinimumConnections, kMaximumConnections},
+};
+// clang-format on
+
+}  // namespace
+
+std::span<const SettingDefinition> StoredSettings() { return kSettings; }
+
+const SettingDefinition* FindSettingByOption(std::string_view option, bool& negated) {
+  for (const SettingDefinition& setting : kSettings) {
+    negated = !setting.negatedOption.empty() && setting.negatedOption == option;
+    if (setting.option == option || negated) return &setting;
+  }
+  return nullptr;
+}
+
+void ApplyOverride(const SettingOverride& override, RunSettings& settings) {
+  std::visit(
+      [&](auto member) {
+        using Value = std::remove_reference_t<decltype(settings.*member)>;
+        settings.*member = std::get<Value>(override.value);
+      },
+      override.setting->member);
+}
+
+void LoadSettings(const SettingsStore& store, RunSettings& settings) {
+  const RunSettings defaults;
+  for (const SettingDefinition& setting : kSettings) {
+    if (const auto text = std::get_if<std::string RunSettings::*>(&setting.member))
+      settings.** text = store.ReadSettingString(kSettingsSection, std::string(setting.key), defaults.**text);
+    else {
+      const auto flag = std::get<std::int32_t RunSettings::*>(setting.member);
+      settings.*flag = store.ReadSettingInt(kSettingsSection, std::string(setting.key), defaults.*flag);
+      if (setting.IsNumber()) settings.*flag = std::clamp(settings.*flag, setting.minimum, setting.maximum);
+    }
+  }
+}
+
+std::string SettingText(const SettingDefinition& setting, const RunSettings& settings) {
+  if (const auto text = std::get_if<std::string RunSettings::*>(&setting.member)) return settings.**text;
+  return std::to_string(settings.*std::get<std::int32_t RunSettings::*>(setting.member));
+}
+
+bool SaveSettings(SettingsStore& store, const RunSettings& settings, SettingGroup group) {
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (const SettingDefinition& setting : kSettings)
+    if (setting.group == group) entries.emplace_back(setting.key, SettingText(setting, settings));
+  return store.WriteSettings(kSettingsSection, entries);
+}
+
+void CopySettings(const RunSettings& from, RunSettings& to, SettingGroup group) {
+  for (const SettingDefinition& setting : kSettings)
+    if (setting.group == group) std::visit([&](auto member) { to.*member = from.*member; }, setting.member);
+}
+
+}  // namespace ostrel
