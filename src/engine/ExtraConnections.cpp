@@ -38,11 +38,11 @@ struct LogOnParameters {
 
 void Publisher::OpenUploadPool() {
   LogOnParameters parameters{applicationName_,
-                             Host,
-                             Name,
-                             Password,
+                             settings_.Host,
+                             settings_.Name,
+                             settings_.Password,
                              Timeouts,
-                             Passive ? FtpDataMode::Passive : FtpDataMode::Active,
+                             settings_.Passive ? FtpDataMode::Passive : FtpDataMode::Active,
                              userInterface_.TrustedCertificate(CertificateSite()),
                              activeStalled_};
   parameters.timeouts.stopRequested = nullptr;
@@ -51,7 +51,7 @@ void Publisher::OpenUploadPool() {
   uploadRules_.logOnAgain = [parameters] { return parameters.LogOn(nullptr); };
   uploadRules_.deleteLeftoversBefore = LeftoversBefore(runStartUtc_);
   uploadPool_.reset();
-  const int extraConnections = std::clamp(Connections, kMinimumConnections, kMaximumConnections) - 1;
+  const int extraConnections = std::clamp(settings_.Connections, kMinimumConnections, kMaximumConnections) - 1;
   if (Mode == PublishMode::Publish && extraConnections > 0)
     uploadPool_ = std::make_unique<UploadPool>(
         extraConnections, [parameters](std::function<bool()> stop) { return parameters.LogOn(std::move(stop)); },

@@ -21,7 +21,8 @@ bool Publisher::UploadFile(FtpConnection& connection, std::string localPath, std
   LocalFileStatus status;
   // A file that vanished since its directory was read has nothing left to publish.
   if (!ReadLocalFileStatus(localPath, status)) return true;
-  if (UpdateOnly && IsUpToDate(connection, localPath, name, status, Xcode && IsRecodedExtension(name))) {
+  if (settings_.UpdateOnly &&
+      IsUpToDate(connection, localPath, name, status, settings_.Xcode && IsRecodedExtension(name))) {
     ++result_.filesSkipped;
     ShowStatus(LoadString(StringId::Skipping) + localPath);
     ReportProgress();
@@ -41,16 +42,17 @@ bool Publisher::UploadFile(FtpConnection& connection, std::string localPath, std
                 currentRemotePath_,
                 name,
                 status,
-                Xcode && IsRecodedExtension(name),
-                NoQMarks != 0,
+                settings_.Xcode && IsRecodedExtension(name),
+                settings_.NoQMarks != 0,
                 replaced != nullptr ? replaced->Mode : std::nullopt,
                 replaced != nullptr,
                 replaced != nullptr ? replaced->Size : std::nullopt};
   if (uploadPool_ && uploadPool_->HandOut(job)) return true;
   ShowStatus(LoadString(StringId::Copying) + localPath);
-  // Read after the status line: options confirmed there apply to this file.
-  job.recoded = Xcode && IsRecodedExtension(name);
-  job.noQMarks = NoQMarks != 0;
+  // Options confirmed while the status line was shown apply to this file.
+  TakeConfirmedOptions();
+  job.recoded = settings_.Xcode && IsRecodedExtension(name);
+  job.noQMarks = settings_.NoQMarks != 0;
   CarryOut(connection, job);
   return true;
 }

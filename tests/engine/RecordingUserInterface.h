@@ -28,8 +28,9 @@ class RecordingUserInterface : public PublisherUserInterface {
   std::function<void(int number, const std::string& status)> onStatus;
 };
 
-// A publisher on the recorder that runs as the dialog's Process button does.
-class TestPublisher : public Publisher {
+// A publisher on the recorder, with the settings it runs with, that runs as
+// the dialog's Process button does.
+class TestPublisher : public RunSettings, public Publisher {
  public:
   explicit TestPublisher(RecordingUserInterface& recorder) : Publisher(recorder, "ostrel") {
     Timeouts.connect = Timeouts.reply = Timeouts.data = std::chrono::seconds(10);
@@ -38,7 +39,7 @@ class TestPublisher : public Publisher {
   }
   RunResult Run() {
     Running = 1;
-    const RunResult result = RunPublishing();
+    const RunResult result = RunPublishing(*this);
     Running = 0;
     return result;
   }
