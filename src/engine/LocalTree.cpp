@@ -13,9 +13,14 @@ std::int64_t CountIn(const std::string& directory, const RunSettings& settings, 
   std::int64_t count = 0;
   for (const LocalEntry& entry : ReadLocalDirectory(directory)) {
     switch (RoleOf(entry, settings)) {
-      case LocalEntryRole::File: ++count; break;
-      case LocalEntryRole::Directory: count += CountIn(directory + "/" + entry.name, settings, entered); break;
-      case LocalEntryRole::LeftOut: break;
+      case LocalEntryRole::File:
+        ++count;
+        break;
+      case LocalEntryRole::Directory:
+        count += CountIn(directory + "/" + entry.name, settings, entered);
+        break;
+      case LocalEntryRole::LeftOut:
+        break;
     }
   }
   return count;

@@ -168,6 +168,12 @@ TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
                        result.bytesWouldCopy),
             std::tuple(row.counts.filesCopied, row.counts.filesSkipped, row.counts.filesFailed, row.counts.bytesCopied,
                        row.counts.bytesWouldCopy));
+  // Each file settled once, as counted.
+  EXPECT_EQ(recorder_.settled.size(),
+            static_cast<std::size_t>(result.filesCopied + result.filesSkipped + result.filesFailed));
+  EXPECT_EQ(std::count_if(recorder_.settled.begin(), recorder_.settled.end(),
+                          [](const auto& file) { return file.second == FileOutcome::Skipped; }),
+            result.filesSkipped);
   if (server != Server::Scripted) return;
   const std::vector<std::string> log = static_cast<test::FtpTestServer&>(*server_).CommandLog();
   EXPECT_EQ(std::any_of(log.begin(), log.end(), [](auto& c) { return c.starts_with("DELE"); }), row.deleteSent);

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,8 +23,12 @@ class RecordingUserInterface : public PublisherUserInterface {
   }
   void ShowMessage(const std::string& text) override { lines.push_back("box: " + text); }
   std::string TrustedCertificate(const std::string&) override { return trustedCertificate; }
+  void FileSettled(const std::string& localPath, FileOutcome outcome, const std::string&) override {
+    EXPECT_TRUE(settled.emplace(localPath, outcome).second) << localPath << " settled twice";
+  }
 
   std::string trustedCertificate;
+  std::map<std::string, FileOutcome> settled;
 
   std::vector<std::string> lines, totals;
   // Called inside the pump with the 1-based number of the status line.
