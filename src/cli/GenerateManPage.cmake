@@ -3,12 +3,7 @@
 # with the words --help uses. Run as:
 #   cmake -DPROGRAM=... -DTEMPLATE=... -DOUTPUT=... -P GenerateManPage.cmake
 # The template holds the line ".\" OPTIONS FROM --help" where the options go.
-execute_process(
-  COMMAND ${CMAKE_COMMAND} -E env OSTREL_SETTINGS_FILE=${OUTPUT}.absent-settings ${PROGRAM} --help
-  OUTPUT_VARIABLE help RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "${PROGRAM} --help failed: ${result}")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/ReadHelp.cmake)
 
 # CMake lists split at ";", which the texts use too.
 string(REPLACE ";" "<semicolon>" help "${help}")
