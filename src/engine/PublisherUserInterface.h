@@ -17,7 +17,7 @@ class PublisherUserInterface {
 
   // Shows the status line and the total, then handles every input that is
   // waiting, without waiting for more. Handlers run re-entrantly from here:
-  // a Cancel click clears Running, confirmed options change the settings.
+  // they may only ask (the rule of docs/ARCHITECTURE.md, "The event pump").
   virtual void ShowStatusAndProcessInput(const std::string& status, const std::string& total) = 0;
 
   // Handles every input that is waiting, without changing what is shown; a
