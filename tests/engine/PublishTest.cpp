@@ -434,6 +434,16 @@ const PublishCase kRows[] = {
      {"Copying: a.htm", "Copying: b.htm"},
      {{"a.htm", "a"}, {"b.htm", "new b"}},
      {.filesCopied = 2, .bytesCopied = 6}},
+    // The temporary name of a 250-byte name is past the file system's 255.
+    {"ANameNearTheLengthLimitGoesInPlace", false, {},
+     [](PublishTest& fixture) {
+       fixture.Local(std::string(246, 'n') + ".htm", "new");
+       fixture.Remote(std::string(246, 'n') + ".htm", "published", kLocalTime - 100);
+       fixture.Local("z.htm", "z");
+     },
+     {"Copying: " + std::string(246, 'n') + ".htm", "Copying: z.htm"},
+     {{std::string(246, 'n') + ".htm", "new"}, {"z.htm", "z"}},
+     {.filesCopied = 2, .bytesCopied = 4}, true},
     {"NameWithALineBreakFailsAloneAndIsShownEscaped", false, {},
      [](PublishTest& fixture) {
        fixture.Local("a\nb", "x");
