@@ -90,6 +90,13 @@ FileUploader::ReplaceOutcome FileUploader::PutReplacing(int file, const UploadJo
                                                         const FtpConnection::PutProgress& progress,
                                                         UploadOutcome& outcome) {
   const std::string temporary = TemporaryRemoteName(job.name);
+  // RNFR of a name that does not exist yet is refused as unknown where the
+  // server has no renames, and as not found where it has: one round trip a
+  // run instead of the first page sent twice.
+  if (!rules_.renameAsked.exchange(true) && IsUnsupportedCommand(connection_.AskRenameFrom(temporary))) {
+    if (rules_.replaceWhole.exchange(false)) outcome.notice = kNoRenameNotice;
+    return ReplaceOutcome::RenameUnsupported;
+  }
   if (!connection_.PutFile(file, temporary, progress)) {
     const FtpError putError = connection_.LastError();
     outcome.failure = putError.Message();

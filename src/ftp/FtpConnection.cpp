@@ -224,6 +224,16 @@ bool FtpConnection::RenameFile(const std::string& from, const std::string& to, s
   });
 }
 
+int FtpConnection::AskRenameFrom(const std::string& remoteName) {
+  FtpReply reply;
+  if (!channel_->Send("RNFR", remoteName) || !channel_->ReadReply(reply)) return Failed(), 0;
+  if (reply.Class() == 3) {
+    FtpReply declined;
+    if (!channel_->Send("RNTO", remoteName) || !channel_->ReadReply(declined)) return Failed(), 0;
+  }
+  return reply.code;
+}
+
 std::optional<std::int64_t> FtpConnection::FileSize(const std::string& remoteName) {
   FtpReply reply;
   if (!WithReconnection(
