@@ -27,21 +27,22 @@ int main(int argc, char** argv) {
   }
   SilentUserInterface userInterface;
   ostrel::Publisher publisher(userInterface, "publish_driver");
-  publisher.LocalDir = argv[1];
-  publisher.Host = argv[2];
-  publisher.Name = argv[3];
-  publisher.Password = argv[4];
-  publisher.RemoteDir = argv[5];
-  publisher.UpdateOnly = 0;
-  publisher.Xcode = 0;
+  ostrel::RunSettings settings;
+  settings.LocalDir = argv[1];
+  settings.Host = argv[2];
+  settings.Name = argv[3];
+  settings.Password = argv[4];
+  settings.RemoteDir = argv[5];
+  settings.UpdateOnly = 0;
+  settings.Xcode = 0;
   for (int i = 6; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--update-only") == 0) publisher.UpdateOnly = 1;
-    if (std::strcmp(argv[i], "--xcode") == 0) publisher.Xcode = 1;
-    if (std::strcmp(argv[i], "--active") == 0) publisher.Passive = 0;
-    if (std::strcmp(argv[i], "--one-connection") == 0) publisher.Connections = 1;
+    if (std::strcmp(argv[i], "--update-only") == 0) settings.UpdateOnly = 1;
+    if (std::strcmp(argv[i], "--xcode") == 0) settings.Xcode = 1;
+    if (std::strcmp(argv[i], "--active") == 0) settings.Passive = 0;
+    if (std::strcmp(argv[i], "--one-connection") == 0) settings.Connections = 1;
   }
   publisher.Running = 1;
-  const ostrel::RunResult result = publisher.RunPublishing();
+  const ostrel::RunResult result = publisher.RunPublishing(settings);
   std::printf("copied %lld skipped %lld failed %lld bytes %lld\n", static_cast<long long>(result.filesCopied),
               static_cast<long long>(result.filesSkipped), static_cast<long long>(result.filesFailed),
               static_cast<long long>(result.bytesCopied));

@@ -30,12 +30,12 @@ namespace ostrel {
 namespace {
 
 // The edits and the members they exchange text with, in exchange order.
-constexpr std::array<std::pair<int, std::string Publisher::*>, 5> kExchangedEdits = {{
-    {kLocalDirEdit, &Publisher::LocalDir},
-    {kHostEdit, &Publisher::Host},
-    {kPasswordEdit, &Publisher::Password},
-    {kNameEdit, &Publisher::Name},
-    {kRemoteDirEdit, &Publisher::RemoteDir},
+constexpr std::array<std::pair<int, std::string RunSettings::*>, 5> kExchangedEdits = {{
+    {kLocalDirEdit, &RunSettings::LocalDir},
+    {kHostEdit, &RunSettings::Host},
+    {kPasswordEdit, &RunSettings::Password},
+    {kNameEdit, &RunSettings::Name},
+    {kRemoteDirEdit, &RunSettings::RemoteDir},
 }};
 
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }
@@ -52,8 +52,8 @@ QString DraggedDirectory(const QDropEvent& event) {
 }  // namespace
 
 MainDialog::MainDialog(PublisherApp& app, QWidget* parent)
-    : QDialog(parent), Publisher(*this, app.ApplicationName()), app_(app) {
-  LoadSettings(app_, *this);
+    : QDialog(parent), app_(app), publisher_(*this, app.ApplicationName()) {
+  LoadSettings(app_, settings_);
 
   BuildDialog(*this, MainDialogTemplate());
   processButton_ = FindControl<QPushButton>(*this, kProcessButton);
@@ -77,18 +77,18 @@ MainDialog::MainDialog(PublisherApp& app, QWidget* parent)
   setAcceptDrops(true);
   for (QLineEdit* edit : findChildren<QLineEdit*>()) edit->installEventFilter(this);
   setWindowIcon(ProgramIcon());
-  ShowStatus({});
+  ShowStatusAndProcessInput({}, FormatTotal(publisher_.TotalCopied));
 }
 
 void MainDialog::LoadControls() {
   for (const auto& [id, member] : kExchangedEdits) {
-    FindControl<QLineEdit>(*this, id)->setText(FromStd(this->*member));
+    FindControl<QLineEdit>(*this, id)->setText(FromStd(settings_.*member));
   }
 }
 
 void MainDialog::SaveControls() {
   for (const auto& [id, member] : kExchangedEdits) {
-    this->*member = FindControl<QLineEdit>(*this, id)->text().toStdString();
+    settings_.*member = FindControl<QLineEdit>(*this, id)->text().toStdString();
   }
 }
 
@@ -114,7 +114,7 @@ void MainDialog::AttachDirectoryCompleter() {
 }
 
 void MainDialog::SaveSettings() {
-  if (!ostrel::SaveSettings(app_, *this, SettingGroup::Connection))
+  if (!ostrel::SaveSettings(app_, settings_, SettingGroup::Connection))
     MessageBox::ShowWarning(this, FromStd(app_.ApplicationName()), FromStd(app_.WriteFailureMessage()));
 }
 
@@ -123,16 +123,16 @@ void MainDialog::OnProcess() {
   SaveSettings();
   processButton_->setEnabled(false);
   closeButton_->setText(QString::fromUtf8(Translate("Cancel")));
-  Running = 1;
-  RunPublishing();
-  Running = 0;
+  publisher_.Running = 1;
+  publisher_.RunPublishing(settings_);
+  publisher_.Running = 0;
   closeButton_->setText(QString::fromUtf8(Translate("&Close")));
   processButton_->setEnabled(true);
 }
 
 void MainDialog::OnCancel() {
-  if (Running != 0) {
-    Running = 0;
+  if (publisher_.Running != 0) {
+    publisher_.Running = 0;
     return;
   }
   SaveSettings();
@@ -147,7 +147,8 @@ void MainDialog::reject() { OnCancel(); }
 void MainDialog::OnOptions() {
   OptionsDialog options(app_, this);
   if (options.exec() != kDialogResultOk) return;
-  CopySettings(options, *this, SettingGroup::Option);
+  CopySettings(options, settings_, SettingGroup::Option);
+  if (publisher_.Running != 0) publisher_.ApplyOptions(settings_);
 }
 
 void MainDialog::OnAbout() {

@@ -16,14 +16,11 @@ namespace ostrel {
 
 class PublisherApp;
 
-// The program's window. It carries the run settings, the run state and the
-// run's operations as its own members (through Publisher) and is the run's
-// user interface: status line, total, message boxes and the event pump that
-// lets the user act while a run is in progress.
-//
-// PublisherUserInterface is a base before Publisher so that it is built
-// before Publisher keeps a reference to it.
-class MainDialog : public QDialog, private PublisherUserInterface, public Publisher {
+// The program's window. It holds the values the user edits and the engine
+// that runs with them, and is the run's user interface: status line, total,
+// message boxes and the event pump that lets the user act while a run is in
+// progress.
+class MainDialog : public QDialog, private PublisherUserInterface {
  public:
   // The window-menu command that opens the about box; every command whose
   // identifier has these bits above the lowest four does the same.
@@ -52,6 +49,10 @@ class MainDialog : public QDialog, private PublisherUserInterface, public Publis
 
   void reject() override;
 
+  // The values the dialog shows and the next run takes.
+  RunSettings& Settings() { return settings_; }
+  bool IsRunning() const { return publisher_.Running != 0; }
+
  protected:
   void ShowStatusAndProcessInput(const std::string& status, const std::string& total) override;
   void ProcessInput() override;
@@ -72,6 +73,8 @@ class MainDialog : public QDialog, private PublisherUserInterface, public Publis
   void AttachDirectoryCompleter();
 
   PublisherApp& app_;
+  RunSettings settings_;
+  Publisher publisher_;
   QPushButton* processButton_;
   QPushButton* closeButton_;
   QLabel* statusLabel_;

@@ -36,6 +36,8 @@ class ConsoleUserInterface : public PublisherUserInterface {
   void ProcessInput() override;
   void ShowProgress(std::int64_t filesSettled, std::int64_t bytesSent, const std::string& total) override;
   void ShowMessage(const std::string& text) override;
+  void FileStarted(const std::string& localPath) override;
+  void FileSettled(const std::string& localPath, FileOutcome outcome, const std::string& reason) override;
   std::string TrustedCertificate(const std::string& site) override {
     return trustedCertificate ? trustedCertificate(site) : std::string();
   }
@@ -48,14 +50,13 @@ class ConsoleUserInterface : public PublisherUserInterface {
     std::int64_t files = 0;
     std::int64_t filesDone = 0;
     std::int64_t bytes = 0;
-    std::string currentFile;
+    std::string currentFile;  // as the run named it, local directory included
     std::string localDir;
     std::chrono::steady_clock::time_point start;
     std::chrono::steady_clock::time_point drawn;
     bool onScreen = false;
   };
 
-  void NoteCurrentFile(const std::string& status);
   void ClearProgress();
   void DrawProgress();
 

@@ -1,5 +1,6 @@
 #include "cli/HelpText.h"
 
+#include "cli/CommandLine.h"
 #include "platform/DisplayText.h"
 #include "platform/Translation.h"
 #include "settings/RunSettings.h"
@@ -18,7 +19,12 @@ std::string OptionLine(const std::string& option, const std::string& meaning, co
     text += "\n" + std::string(kDescriptionColumn, ' ');
   else
     text += std::string(kDescriptionColumn - text.size(), ' ');
-  text += meaning + "\n";
+  // A meaning of several lines keeps to its column.
+  for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+    end = meaning.find('\n', start);
+    if (start > 0) text += std::string(kDescriptionColumn, ' ');
+    text += meaning.substr(start, end == std::string::npos ? std::string::npos : end - start) + "\n";
+  }
   if (!value.empty()) text += std::string(kDescriptionColumn, ' ') + Translate("now: ") + value + "\n";
   return text;
 }
@@ -51,15 +57,13 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
     }
   }
   help += "\n";
-  help += OptionLine("--password-file PATH", Translate("read the password from the first line of PATH"));
-  help += OptionLine("--trust-certificate SHA256:...", Translate("trust this server certificate for this run"));
-  help += OptionLine("-n, --dry-run", Translate("log on and list; show what would be copied"));
-  help += OptionLine("-q, --quiet", Translate("no status lines (messages and the tally stay)"));
-  help += OptionLine("--progress, --no-progress", Translate("a live progress line below the status lines, or"));
-  help += std::string(kDescriptionColumn, ' ') + Translate("none; by default one when standard output is a") + "\n";
-  help += std::string(kDescriptionColumn, ' ') + Translate("terminal and --quiet is not given") + "\n";
-  help += OptionLine("-h, --help", Translate("show this text"));
-  help += OptionLine("-V, --version", Translate("show the version"));
+  for (const RunOptionDefinition& option : RunOptions()) {
+    std::string names = option.shortName.empty() ? "" : std::string(option.shortName) + ", ";
+    names += "--" + std::string(option.name);
+    if (!option.negatedName.empty()) names += ", --" + std::string(option.negatedName);
+    if (!option.valueName.empty()) names += " " + std::string(option.valueName);
+    help += OptionLine(names, Translate(option.help));
+  }
   help += "\n";
   help += Translate("Values are given as --option VALUE or --option=VALUE.\n");
   help += "\n";

@@ -16,10 +16,10 @@
 #include "cli/CommandLine.h"
 #include "cli/ConsoleUserInterface.h"
 #include "cli/HelpText.h"
-#include "cli/LocalFileCount.h"
 #include "cli/PasswordSource.h"
 #include "cli/RunSummary.h"
 #include "cli/StopSignals.h"
+#include "engine/LocalTree.h"
 #include "engine/Publisher.h"
 #include "platform/DisplayText.h"
 #include "platform/StandardDescriptors.h"
@@ -38,15 +38,15 @@ constexpr int kExitWithMessages = 1;
 constexpr int kExitBadOptions = 2;
 
 // Empty when the user stopped the program at the prompt.
-std::optional<std::string> ObtainPassword(const CommandLine& commandLine, const Publisher& publisher) {
+std::optional<std::string> ObtainPassword(const CommandLine& commandLine, const RunSettings& settings) {
   if (commandLine.passwordFile) return ReadPasswordFile(*commandLine.passwordFile);
   if (const char* password = std::getenv(kPasswordVariable)) return std::string(password);
   // A run that will not log on (no host, no local directory) needs no password.
-  const bool willLogOn = !publisher.Host.empty() && !publisher.LocalDir.empty();
+  const bool willLogOn = !settings.Host.empty() && !settings.LocalDir.empty();
   if (willLogOn && ::isatty(STDIN_FILENO))
     return PromptForPassword(
         FormatText(Translate("Password for %s at %s: "),
-                   {EscapeControlCharacters(publisher.Name), EscapeControlCharacters(publisher.Host)}));
+                   {EscapeControlCharacters(settings.Name), EscapeControlCharacters(settings.Host)}));
   // As the dialog does with an empty password box.
   return std::string();
 }
@@ -77,12 +77,13 @@ int Run(const std::vector<std::string>& arguments) {
   }
   ConsoleUserInterface console(commandLine.quiet ? StatusLines::Hide : StatusLines::Show, kMessagePrefix);
   Publisher publisher(console, kProgramName);
-  LoadSettings(SettingsStore(settingsFile), publisher);
+  RunSettings settings;
+  LoadSettings(SettingsStore(settingsFile), settings);
   if (commandLine.action == CommandAction::ShowHelp) {
-    std::fputs(FormatHelp(publisher, settingsFile).c_str(), stdout);
+    std::fputs(FormatHelp(settings, settingsFile).c_str(), stdout);
     return kExitFinished;
   }
-  for (const SettingOverride& override : commandLine.overrides) ApplyOverride(override, publisher);
+  for (const SettingOverride& override : commandLine.overrides) ApplyOverride(override, settings);
   publisher.Mode = commandLine.dryRun ? PublishMode::DryRun : PublishMode::Publish;
 
   // A reader of the output that goes away must not kill a run in the middle
@@ -92,13 +93,13 @@ int Run(const std::vector<std::string>& arguments) {
 
   std::optional<std::string> password;
   try {
-    password = ObtainPassword(commandLine, publisher);
+    password = ObtainPassword(commandLine, settings);
   } catch (const std::runtime_error& error) {
     std::fprintf(stderr, "%s%s\n", kMessagePrefix, EscapeControlCharacters(error.what()).c_str());
     return kExitBadOptions;
   }
   if (!password) return 128 + StopSignalNumber();
-  publisher.Password = std::move(*password);
+  settings.Password = std::move(*password);
 
   console.Attach(publisher);
   const SettingsStore store(settingsFile);
@@ -107,11 +108,11 @@ int Run(const std::vector<std::string>& arguments) {
   };
   // Output for a log or a pipe stays line by line, without cursor movements.
   if (commandLine.progress.value_or(!commandLine.quiet && ::isatty(STDOUT_FILENO)))
-    console.StartProgress(CountFilesToConsider(publisher), publisher.LocalDir);
+    console.StartProgress(CountFilesToConsider(settings), settings.LocalDir);
   DirectStopRequestsTo(publisher.Running);
   const auto start = std::chrono::steady_clock::now();
   publisher.Running = 1;
-  const RunResult result = publisher.RunPublishing();
+  const RunResult result = publisher.RunPublishing(settings);
   publisher.Running = 0;
   console.EndProgress();
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;

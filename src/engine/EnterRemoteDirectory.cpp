@@ -61,7 +61,7 @@ bool Publisher::EnterRemoteDirectory(FtpConnection& connection, const std::strin
 // Once a run each: a listing that failed, or that the server cut short,
 // changes what "only newer" copies without any other sign.
 void Publisher::SayWhatTheListingLacks(const RemoteDirectoryListing& listing, const std::string& remotePath) {
-  if (!UpdateOnly || !Running) return;
+  if (!settings_.UpdateOnly || !Running) return;
   if (!listing.listed && !listingFailureSaid_) {
     listingFailureSaid_ = true;
     ShowStatus(FormatText(Translate("The server did not list %s: every file there is copied."),

@@ -38,11 +38,11 @@ struct LogOnParameters {
 
 void Publisher::OpenUploadPool() {
   LogOnParameters parameters{applicationName_,
-                             Host,
-                             Name,
-                             Password,
+                             settings_.Host,
+                             settings_.Name,
+                             settings_.Password,
                              Timeouts,
-                             Passive ? FtpDataMode::Passive : FtpDataMode::Active,
+                             settings_.Passive ? FtpDataMode::Passive : FtpDataMode::Active,
                              userInterface_.TrustedCertificate(CertificateSite()),
                              activeStalled_};
   parameters.timeouts.stopRequested = nullptr;
@@ -51,7 +51,7 @@ void Publisher::OpenUploadPool() {
   uploadRules_.logOnAgain = [parameters] { return parameters.LogOn(nullptr); };
   uploadRules_.deleteLeftoversBefore = LeftoversBefore(runStartUtc_);
   uploadPool_.reset();
-  const int extraConnections = std::clamp(Connections, kMinimumConnections, kMaximumConnections) - 1;
+  const int extraConnections = std::clamp(settings_.Connections, kMinimumConnections, kMaximumConnections) - 1;
   if (Mode == PublishMode::Publish && extraConnections > 0)
     uploadPool_ = std::make_unique<UploadPool>(
         extraConnections, [parameters](std::function<bool()> stop) { return parameters.LogOn(std::move(stop)); },
@@ -68,6 +68,7 @@ void Publisher::DeliverUploadEvents(bool messagesAllowed) {
     undeliveredEvents_.pop_front();
     switch (event.kind) {
       case UploadPool::Event::Kind::Started:
+        userInterface_.FileStarted(event.job.localPath);
         userInterface_.ShowStatusAndProcessInput(LoadString(StringId::Copying) + event.job.localPath,
                                                  FormatTotal(BytesSentSoFar()));
         break;
@@ -80,7 +81,7 @@ void Publisher::DeliverUploadEvents(bool messagesAllowed) {
       case UploadPool::Event::Kind::Failed:
         ShowMessage(LoadString(StringId::CannotCopyFile) + EscapeControlCharacters(event.job.localPath) + "\n" +
                     event.text);
-        CountUpload(event.job, false);
+        CountUpload(event.job, false, event.text);
         break;
       case UploadPool::Event::Kind::GivenUp:
         ReportGivenUp(event.job);
@@ -110,7 +111,7 @@ void Publisher::FinishUploads(FtpConnection* connection) {
     // The walk's connection is free now: it takes its share of what is left.
     if (connection != nullptr && Running) {
       if (std::optional<UploadJob> job = uploadPool_->TakeWaiting()) {
-        ShowStatus(LoadString(StringId::Copying) + job->localPath);
+        StartFile(LoadString(StringId::Copying), job->localPath);
         CarryOut(*connection, *job);
         continue;
       }

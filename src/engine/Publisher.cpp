@@ -5,6 +5,7 @@
 
 #include "ftp/FtpConnection.h"
 #include "recode/IsRecodedExtension.h"
+#include "settings/SettingsTable.h"
 
 namespace ostrel {
 
@@ -18,6 +19,14 @@ std::string FormatTotal(std::int64_t totalCopied) {
   else
     std::snprintf(text, sizeof text, "%" PRId64 "K", totalCopied / 1024);
   return text;
+}
+
+void Publisher::ApplyOptions(const RunSettings& options) { confirmedOptions_ = options; }
+
+void Publisher::TakeConfirmedOptions() {
+  if (!confirmedOptions_) return;
+  CopySettings(*confirmedOptions_, settings_, SettingGroup::Option);
+  confirmedOptions_.reset();
 }
 
 void Publisher::ShowMessage(const std::string& text) {
@@ -35,7 +44,7 @@ void Publisher::ShowStatus(const std::string& text) {
 }
 
 bool Publisher::IsRecodedExtension(const std::string& name) const {
-  return ostrel::IsRecodedExtension(name, XCodeExtenstions);
+  return ostrel::IsRecodedExtension(name, settings_.XCodeExtenstions);
 }
 
 bool Publisher::FindRemoteTime(const std::string& name, std::int64_t& writeTime) const {

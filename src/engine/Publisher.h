@@ -6,13 +6,13 @@
 #include <deque>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "engine/FileUploader.h"
+#include "engine/LocalTree.h"
 #include "engine/PublisherUserInterface.h"
 #include "engine/RemoteEntry.h"
 #include "engine/RunResult.h"
@@ -31,11 +31,14 @@ struct LocalFileStatus;
 // (logs on, enters and lists what exists) and reports what it would copy.
 enum class PublishMode { Publish, DryRun };
 
-// The run settings, the run state and the run's operations. The desktop
-// dialog inherits them as its own members; every operation reads a setting
-// at the moment it needs it, so options confirmed during a run apply from the
-// next read on.
-class Publisher : public RunSettings {
+// The walk of a run: it decides, in order and on the run's own connection,
+// what each local entry needs, and hands uploads to the FileUploader (here or
+// on an extra connection). The window and the headless publisher each hold
+// one and implement PublisherUserInterface for it.
+//
+// A run works on its own copy of the settings, taken when it starts; options
+// confirmed during the run reach it only through ApplyOptions.
+class Publisher {
  public:
   Publisher(PublisherUserInterface& userInterface, std::string applicationName);
   virtual ~Publisher() = default;
@@ -53,9 +56,14 @@ class Publisher : public RunSettings {
   PublishMode Mode = PublishMode::Publish;
   FtpTimeouts Timeouts;
 
-  // One publishing run, from the checks to "Finished.". Every outcome is
-  // reported to the user; nothing is thrown.
-  RunResult RunPublishing();
+  // One publishing run with these settings, from the checks to "Finished.".
+  // Every outcome is reported to the user; nothing is thrown.
+  RunResult RunPublishing(const RunSettings& settings);
+
+  // Options the user confirmed while a run goes on (the option group of
+  // `options`): the walk takes them at its next file or directory, never in
+  // the middle of one.
+  void ApplyOptions(const RunSettings& options);
 
   // Sets the status line, refreshes the total and processes waiting input.
   void ShowStatus(const std::string& text);
@@ -64,14 +72,16 @@ class Publisher : public RunSettings {
   bool FindRemoteTime(const std::string& name, std::int64_t& writeTime) const;
   const RemoteEntry* FindRemoteEntry(const std::string& name) const;
 
- protected:
+ private:
   void PublishDirectory(FtpConnection& connection, std::string relativePath);
   bool EnterRemoteDirectory(FtpConnection& connection, const std::string& remotePath);
   bool UploadFile(FtpConnection& connection, std::string localPath, std::string name);
 
+  // Shows the message and counts it in the run's result.
   void ShowMessage(const std::string& text);
+  // Where options confirmed during the run become the run's own.
+  void TakeConfirmedOptions();
 
- private:
   bool RunGuarded(FtpSession& session);
   // The site as certificates are trusted for it: "host:port".
   std::string CertificateSite() const;
@@ -81,12 +91,13 @@ class Publisher : public RunSettings {
                   const LocalFileStatus& status, bool recoded);
   // Uploads on the walk's own connection, and reports how it went.
   void CarryOut(FtpConnection& connection, const UploadJob& job);
-  void CountUpload(const UploadJob& job, bool copied);
+  // Shows a file's status line, the file's start told first.
+  void StartFile(const std::string& statusPrefix, const std::string& localPath);
+  void CountUpload(const UploadJob& job, bool copied, const std::string& failure = {});
   void ReportGivenUp(const UploadJob& job);
-  bool MarkDirectoryEntered(const std::string& localDirectory);
   // Remote directories that exist are listed: for the update decision, and
   // when publishing for the permissions of the pages replaced.
-  bool ListsDirectories() const { return UpdateOnly != 0 || Mode == PublishMode::Publish; }
+  bool ListsDirectories() const { return settings_.UpdateOnly != 0 || Mode == PublishMode::Publish; }
   void SayWhatTheListingLacks(const RemoteDirectoryListing& listing, const std::string& remotePath);
 
   // The extra connections: opened after the remote directory was entered.
@@ -108,6 +119,9 @@ class Publisher : public RunSettings {
   void RaiseFtpError(const FtpConnection& connection);
 
   PublisherUserInterface& userInterface_;
+  // The run's settings, read by the walk as it goes.
+  RunSettings settings_;
+  std::optional<RunSettings> confirmedOptions_;
   // What the run in progress has done so far.
   RunResult result_;
   // The run's connection while it is open, whose notices the status line shows.
@@ -121,9 +135,7 @@ class Publisher : public RunSettings {
   std::string applicationName_;
   // The remote directory the files of the current level go to.
   std::string currentRemotePath_;
-  // Directories already walked in this run, by device and inode, so that a
-  // link cycle cannot make the walk recurse forever.
-  std::set<std::pair<std::uint64_t, std::uint64_t>> enteredDirectories_;
+  EnteredDirectories enteredDirectories_;
   // Set by the first of the run's connections that finds active data
   // connections stalling; all of them go passive then.
   std::shared_ptr<std::atomic<bool>> activeStalled_;

@@ -31,25 +31,27 @@ bool EndsWithSlash(const std::string& text) { return !text.empty() && (text.back
 
 }  // namespace
 
-RunResult Publisher::RunPublishing() {
+RunResult Publisher::RunPublishing(const RunSettings& settings) {
   result_ = {};
-  std::string localDirectory = LocalDir;
+  settings_ = settings;
+  confirmedOptions_.reset();
+  std::string localDirectory = settings_.LocalDir;
   if (localDirectory.empty()) {
     ShowMessage(LoadString(StringId::LocalDirectoryNotSpecified));
     return result_;
   }
-  if (Host.empty()) {
+  if (settings_.Host.empty()) {
     ShowMessage(LoadString(StringId::RemoteSiteNotSpecified));
     return result_;
   }
   // "/" is the root itself, not an empty name.
   if (localDirectory.size() > 1 && localDirectory.back() == '/') localDirectory.pop_back();
   if (!IsExistingDirectory(localDirectory)) {
-    ShowMessage(LoadString(StringId::CannotFindLocalDirectory) + EscapeControlCharacters(LocalDir));
+    ShowMessage(LoadString(StringId::CannotFindLocalDirectory) + EscapeControlCharacters(settings_.LocalDir));
     return result_;
   }
   // A bare USER is no logon any server accepts; saying so costs no connection.
-  if (Name.empty()) {
+  if (settings_.Name.empty()) {
     ShowMessage(Translate("No user name is given: fill in the user name for the site (anonymous for a public one)."));
     return result_;
   }
@@ -59,9 +61,9 @@ RunResult Publisher::RunPublishing() {
   // nothing and goes alongside.
   std::optional<RunLock> runLock;
   if (Mode == PublishMode::Publish) {
-    runLock.emplace(RunLockFile(RunLockDirectory(), Name, Host, RemoteDir));
+    runLock.emplace(RunLockFile(RunLockDirectory(), settings_.Name, settings_.Host, settings_.RemoteDir));
     if (runLock->GetState() == RunLock::State::HeldElsewhere) {
-      ShowMessage(FormatText(Translate("Another publish to %s %s is running"), {Host, RemoteDir}));
+      ShowMessage(FormatText(Translate("Another publish to %s %s is running"), {settings_.Host, settings_.RemoteDir}));
       return result_;
     }
     // A lock that cannot be made (a read-only home, a file system without
@@ -73,7 +75,7 @@ RunResult Publisher::RunPublishing() {
   }
 
   ShowStatus(LoadString(StringId::LoggingOn));
-  enteredDirectories_.clear();
+  enteredDirectories_ = {};
   listingFailureSaid_ = listingCutSaid_ = false;
   activeStalled_ = std::make_shared<std::atomic<bool>>(false);
   bool remoteDirectoryEntered = true;
@@ -85,7 +87,7 @@ RunResult Publisher::RunPublishing() {
       // Every wait of the FTP layer takes input and ends at a stop request.
       timeouts.stopRequested = [this] { return KeepInformedAndCheckStop(); };
       FtpSession session(applicationName_, timeouts);
-      session.SetFirstDataMode(Passive ? FtpDataMode::Passive : FtpDataMode::Active);
+      session.SetFirstDataMode(settings_.Passive ? FtpDataMode::Passive : FtpDataMode::Active);
       session.ShareActiveStall(activeStalled_);
       session.AllowWrites(Mode == PublishMode::Publish);
       session.SetTlsTrust({userInterface_.TrustedCertificate(CertificateSite())});
@@ -121,36 +123,37 @@ RunResult Publisher::RunPublishing() {
 }
 
 std::string Publisher::CertificateSite() const {
-  const std::optional<FtpHostAddress> address = ParseFtpHost(Host);
-  return address ? DescribeHostAddress(*address) : Host;
+  const std::optional<FtpHostAddress> address = ParseFtpHost(settings_.Host);
+  return address ? DescribeHostAddress(*address) : settings_.Host;
 }
 
 // Steps from the logon to the end of the walk; false when the remote directory
 // could not be entered, a failure that ends the run without "Finished.". The
 // connection is released on every way out, also when an error passes through.
 bool Publisher::RunGuarded(FtpSession& session) {
-  std::unique_ptr<FtpConnection> connection = session.Connect(Host, Name, Password);
+  std::unique_ptr<FtpConnection> connection = session.Connect(settings_.Host, settings_.Name, settings_.Password);
   connection->SetPauseHandler([this](std::chrono::milliseconds pause) { return PauseBeforeNewLogon(pause); });
   runConnection_ = connection.get();
 
-  if (RemoteDir.empty() || (RemoteDir.front() != '/' && RemoteDir.front() != '\\')) RemoteDir = "/" + RemoteDir;
+  if (settings_.RemoteDir.empty() || (settings_.RemoteDir.front() != '/' && settings_.RemoteDir.front() != '\\'))
+    settings_.RemoteDir = "/" + settings_.RemoteDir;
   // A directory typed with backslashes is kept as typed in the settings, but
   // the server is asked for it with slashes, as for every level of the walk.
-  std::string remoteDirectory = RemoteDir;
+  std::string remoteDirectory = settings_.RemoteDir;
   std::replace(remoteDirectory.begin(), remoteDirectory.end(), '\\', '/');
   if (!connection->SetCurrentDirectory(remoteDirectory)) {
     // The user who asked to stop needs no message about it.
     if (connection->LastError().Code() != FtpError::kStopped)
-      ShowMessage(LoadString(StringId::CannotSetRemoteDirectory) + EscapeControlCharacters(RemoteDir));
+      ShowMessage(LoadString(StringId::CannotSetRemoteDirectory) + EscapeControlCharacters(settings_.RemoteDir));
     connection->Close();
     ShowStatus("");
     session.Close();
     return false;
   }
-  if (!LocalDir.empty() && LocalDir.back() != '/') LocalDir += '/';
-  if (!EndsWithSlash(RemoteDir)) RemoteDir += '/';
+  if (!settings_.LocalDir.empty() && settings_.LocalDir.back() != '/') settings_.LocalDir += '/';
+  if (!EndsWithSlash(settings_.RemoteDir)) settings_.RemoteDir += '/';
 
-  MarkDirectoryEntered(LocalDir);
+  enteredDirectories_.FirstVisit(settings_.LocalDir);
 
   TotalCopied = 0;
   ShowStatus(LoadString(StringId::Processing));

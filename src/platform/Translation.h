@@ -28,7 +28,7 @@ void StartTranslation(TranslationOutput output);
 [[gnu::format_arg(1)]] const char* Translate(const char* text);
 // The form of a text that goes with `count` in the language's plural rules.
 [[gnu::format_arg(1), gnu::format_arg(2)]] const char* TranslatePlural(const char* singular, const char* plural,
-                                                                        unsigned long count);
+                                                                       unsigned long count);
 // For texts kept as data in tables (dialog templates, the settings table).
 std::string Translate(std::string_view text);
 

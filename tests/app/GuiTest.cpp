@@ -306,7 +306,7 @@ class RunTest : public GuiTest {
                    {kPasswordEdit, server_.Password()},
                    {kRemoteDirEdit, "www"}});
     // One connection, so that every file is copied as its status line is shown.
-    dialog_.Connections = 1;
+    dialog_.Settings().Connections = 1;
     Click(dialog_, kProcessButton);
     return server_.Root() / "www";
   }
@@ -396,7 +396,7 @@ TEST_F(RunTest, InputIsHandledWithin200MsWhileALargeFileIsUnderWay) {
             // The total is shown anew within 100 ms, right after input is handled.
             EXPECT_TRUE(kilobytes < static_cast<long long>(size / 1024) && (event < 5 || kilobytes > 0)) << kilobytes;
             if (event == 3) Click(dialog_, kCloseButton);
-            EXPECT_EQ(dialog_.Running, event < 3) << event;
+            EXPECT_EQ(dialog_.IsRunning(), event < 3) << event;
           },
           Qt::QueuedConnection);
     std::this_thread::sleep_for(std::chrono::milliseconds(250));

@@ -7,7 +7,8 @@ cd "$1"
 out=$(mktemp -d) && trap 'rm -rf "$out"' EXIT
 find src resources -name '*.cpp' -o -name '*.h' | sort >"$out/sources"
 xgettext --language=C++ --from-code=UTF-8 --keyword --keyword=Translate --keyword=TranslatePlural:1,2 \
-  --keyword=Translatable --no-location --sort-output --files-from="$out/sources" -o "$out/ostrel.pot"
+  --keyword=Translatable --no-location --sort-output --package-name=ostrel \
+  --msgid-bugs-address=ostrel-developers@example.org --files-from="$out/sources" -o "$out/ostrel.pot"
 for catalogue in resources/po/*.po; do
   if [ "${2:-}" = --update ]; then msgmerge --quiet --update --no-location --backup=none "$catalogue" "$out/ostrel.pot"; continue; fi
   msgcmp "$catalogue" "$out/ostrel.pot"

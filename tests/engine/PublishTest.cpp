@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 
+#include <array>
 #include <chrono>
 #include <map>
 #include <optional>
@@ -61,10 +62,15 @@ struct PublishCase {
   std::map<std::string, int> commands = {};    // how often the server got these verbs (pyftpdlib)
   std::map<std::string, unsigned> modes = {};  // permission bits of these files afterwards
 };
+// CTest lines name the row, not its bytes.
+void PrintTo(const PublishCase& row, std::ostream* out) { *out << row.name; }
 
 // Which server a row runs against: pyftpdlib with our command log and
 // faults, or as its users start it; or vsftpd.
 enum class Server { Scripted, Stock, Vsftpd };
+void PrintTo(Server server, std::ostream* out) {
+  *out << std::array{"scripted", "stock", "vsftpd"}[static_cast<std::size_t>(server)];
+}
 
 // Every row runs on one connection and, unless it counts commands (which
 // extra connections change), on four: the same site, lines and counts. Rows
@@ -130,9 +136,10 @@ TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
   permissionChecks_.reset();
 
   std::vector<std::string> lines;
+  const std::string localDirectory = publisher_.LocalDir + "/";
   for (std::string line : recorder_.lines) {
-    for (auto at = line.find(publisher_.LocalDir); at != std::string::npos; at = line.find(publisher_.LocalDir))
-      line.erase(at, publisher_.LocalDir.size());
+    for (auto at = line.find(localDirectory); at != std::string::npos; at = line.find(localDirectory))
+      line.erase(at, localDirectory.size());
     for (const std::string& expected : row.lines)
       if (expected.ends_with('*') && line.starts_with(expected.substr(0, expected.size() - 1))) {
         line = expected;
@@ -161,6 +168,12 @@ TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
                        result.bytesWouldCopy),
             std::tuple(row.counts.filesCopied, row.counts.filesSkipped, row.counts.filesFailed, row.counts.bytesCopied,
                        row.counts.bytesWouldCopy));
+  // Each file settled once, as counted.
+  EXPECT_EQ(recorder_.settled.size(),
+            static_cast<std::size_t>(result.filesCopied + result.filesSkipped + result.filesFailed));
+  EXPECT_EQ(std::count_if(recorder_.settled.begin(), recorder_.settled.end(),
+                          [](const auto& file) { return file.second == FileOutcome::Skipped; }),
+            result.filesSkipped);
   if (server != Server::Scripted) return;
   const std::vector<std::string> log = static_cast<test::FtpTestServer&>(*server_).CommandLog();
   EXPECT_EQ(std::any_of(log.begin(), log.end(), [](auto& c) { return c.starts_with("DELE"); }), row.deleteSent);
@@ -421,6 +434,16 @@ const PublishCase kRows[] = {
      {"Copying: a.htm", "Copying: b.htm"},
      {{"a.htm", "a"}, {"b.htm", "new b"}},
      {.filesCopied = 2, .bytesCopied = 6}},
+    // The temporary name of a 250-byte name is past the file system's 255.
+    {"ANameNearTheLengthLimitGoesInPlace", false, {},
+     [](PublishTest& fixture) {
+       fixture.Local(std::string(246, 'n') + ".htm", "new");
+       fixture.Remote(std::string(246, 'n') + ".htm", "published", kLocalTime - 100);
+       fixture.Local("z.htm", "z");
+     },
+     {"Copying: " + std::string(246, 'n') + ".htm", "Copying: z.htm"},
+     {{std::string(246, 'n') + ".htm", "new"}, {"z.htm", "z"}},
+     {.filesCopied = 2, .bytesCopied = 4}, true},
     {"NameWithALineBreakFailsAloneAndIsShownEscaped", false, {},
      [](PublishTest& fixture) {
        fixture.Local("a\nb", "x");

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,16 +23,21 @@ class RecordingUserInterface : public PublisherUserInterface {
   }
   void ShowMessage(const std::string& text) override { lines.push_back("box: " + text); }
   std::string TrustedCertificate(const std::string&) override { return trustedCertificate; }
+  void FileSettled(const std::string& localPath, FileOutcome outcome, const std::string&) override {
+    EXPECT_TRUE(settled.emplace(localPath, outcome).second) << localPath << " settled twice";
+  }
 
   std::string trustedCertificate;
+  std::map<std::string, FileOutcome> settled;
 
   std::vector<std::string> lines, totals;
   // Called inside the pump with the 1-based number of the status line.
   std::function<void(int number, const std::string& status)> onStatus;
 };
 
-// A publisher on the recorder that runs as the dialog's Process button does.
-class TestPublisher : public Publisher {
+// A publisher on the recorder, with the settings it runs with, that runs as
+// the dialog's Process button does.
+class TestPublisher : public RunSettings, public Publisher {
  public:
   explicit TestPublisher(RecordingUserInterface& recorder) : Publisher(recorder, "ostrel") {
     Timeouts.connect = Timeouts.reply = Timeouts.data = std::chrono::seconds(10);
@@ -38,7 +46,7 @@ class TestPublisher : public Publisher {
   }
   RunResult Run() {
     Running = 1;
-    const RunResult result = RunPublishing();
+    const RunResult result = RunPublishing(*this);
     Running = 0;
     return result;
   }

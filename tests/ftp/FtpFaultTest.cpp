@@ -50,6 +50,8 @@ struct PutFault {
   std::string message;
   bool started, broken;
 };
+// CTest lines name the row, not its bytes.
+void PrintTo(const PutFault& row, std::ostream* out) { *out << row.description; }
 
 class FtpPutFaultTest : public FtpFaultTest, public testing::WithParamInterface<PutFault> {};
 
@@ -140,6 +142,8 @@ struct UnsafeCall {
   const char* description;
   std::function<bool(FtpConnection&, int file)> call;
 };
+// CTest lines name the row, not its bytes.
+void PrintTo(const UnsafeCall& row, std::ostream* out) { *out << row.description; }
 
 class UnsafeNameTest : public FtpFaultTest, public testing::WithParamInterface<UnsafeCall> {};
 
