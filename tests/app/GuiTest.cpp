@@ -185,8 +185,8 @@ TEST_F(GuiTest, WindowMenuCommandsWhoseIdAnd0xFFF0Is16OpenTheAboutBox) {
 }
 
 // Under a Russian locale every text of the three dialogs is the catalogue's (the maker's notice
-// aside), Qt's buttons too; under C each is its template's English. Either way no dialog has an
-// accelerator twice and no text is cut.
+// aside), Qt's buttons too, and no dialog has an accelerator twice; under C each is its template's
+// English. Either way no text is cut.
 TEST_F(GuiTest, TheDialogsSpeakTheLocalesLanguageWithUniqueAcceleratorsAndNothingCut) {
   for (const auto& [locale, russian] : {std::pair{"ru_RU.UTF-8", true}, {"C", false}}) {
     SCOPED_TRACE(locale);
