@@ -19,6 +19,9 @@ void StartTranslation(TranslationOutput output) {
   ::bindtextdomain(kDomain, directory != nullptr && *directory != '\0' ? directory : OSTREL_INSTALLED_LOCALEDIR);
   if (output == TranslationOutput::Utf8) ::bind_textdomain_codeset(kDomain, "UTF-8");
   ::textdomain(kDomain);
+  // Texts that stay English keep their numbers English too ("0.42 s", not
+  // "0,42 s"), so that they read as they always did in every locale.
+  if (TranslationLanguage().empty()) std::setlocale(LC_NUMERIC, "C");
 }
 
 const char* Translate(const char* text) {

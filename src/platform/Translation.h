@@ -20,7 +20,8 @@ enum class TranslationOutput { LocaleCharset, Utf8 };
 // Sets the whole locale from the environment (LC_ALL, LC_MESSAGES, LANG and,
 // as GNU programs do, LANGUAGE) and binds the text domain to its catalogues:
 // those in the directory OSTREL_LOCALEDIR names (a build tree), else the
-// installed ones. Called first thing in main, before any text is made.
+// installed ones. Numbers are written the locale's way only where texts are
+// translated. Called first thing in main, before any text is made.
 void StartTranslation(TranslationOutput output);
 
 // The catalogue's text for `text`; `text` itself when there is none. The
