@@ -213,6 +213,17 @@ const std::string kCutReply = "426 Data connection cut by the test server; trans
 
 // One row a case, compact, so that the table reads as one.
 // clang-format off
+// Two pages saved now and published once: the row's run is the second.
+void PublishTwoPagesSavedThisMinute(PublishTest& fixture) {
+  const std::int64_t saved = std::time(nullptr);
+  for (const char* name : {"a.htm", "b.htm"}) {
+    fixture.Local(name, name);
+    SetTime(fixture.local_.Path() / name, fixture.localTimes_[name] = saved);
+  }
+  fixture.publisher_.Run();
+  fixture.recorder_ = {};
+}
+
 const PublishCase kRows[] = {
     {"EntriesGoInByteOrderAndOnlyUnderscoreDirectoriesAreLeftOut", false, {},
      [](PublishTest& fixture) {
@@ -416,6 +427,17 @@ const PublishCase kRows[] = {
      {"Copying: a.htm", "Copying: b.htm"},
      {{"a.htm", "a"}, {"b.htm", "new b"}},
      {.filesCopied = 2, .bytesCopied = 6}, true},
+    // Without MFMT, MDTM sets the time: a page saved in the minute it went up
+    // is not sent again by the next run, which LIST shows only to the minute.
+    {"VsftpdStampsUploadsSoARerunInTheSameMinuteSkips", true, {}, PublishTwoPagesSavedThisMinute,
+     {"Skipping: a.htm", "Skipping: b.htm"},
+     {{"a.htm", "a.htm"}, {"b.htm", "b.htm"}},
+     {.filesSkipped = 2}},
+    {"VsftpdInItsOwnZoneStampsUploadsSoARerunInTheSameMinuteSkips", true, {"use_localtime=YES"},
+     PublishTwoPagesSavedThisMinute,
+     {"Skipping: a.htm", "Skipping: b.htm"},
+     {{"a.htm", "a.htm"}, {"b.htm", "b.htm"}},
+     {.filesSkipped = 2}},
     {"VsftpdDenyingRenamesGetsThePagesInPlace", true, {"cmds_denied=RNFR,RNTO"},
      [](PublishTest& fixture) {
        fixture.Local("a.htm", "a");
