@@ -3,6 +3,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <ctime>
@@ -207,22 +208,49 @@ bool FtpConnection::RenameFile(const std::string& from, const std::string& to, s
   const auto [stampVerb, stamp] = stampUtc ? StampCommand(*stampUtc, from) : std::pair<const char*, std::string>();
   const std::string chmod = mode ? "CHMOD " + OctalMode(*mode) + " " + from : std::string();
   if (modeReply != nullptr) *modeReply = 0;
+  std::vector<FtpCommand> commands;
+  if (!stamp.empty()) commands.push_back({stampVerb, stamp});
+  if (!chmod.empty()) commands.push_back({"SITE", chmod});
+  commands.push_back({"RNFR", from});
+  commands.push_back({"RNTO", to});
   return WithReconnection([&] {
     // Sent together and answered in order: a round trip per command would
     // cost more than the upload of a small page. A refused RNFR makes the
     // server refuse the RNTO after it too; a failed stamp or mode changes nothing.
-    if ((!stamp.empty() && !channel_->Send(stampVerb, stamp)) || (!chmod.empty() && !channel_->Send("SITE", chmod)) ||
-        !channel_->Send("RNFR", from) || !channel_->Send("RNTO", to))
-      return Failed();
-    FtpReply stamped, chmodded, renameFrom, renameTo;
-    if ((!stamp.empty() && !channel_->ReadReply(stamped)) || (!chmod.empty() && !channel_->ReadReply(chmodded)) ||
-        !channel_->ReadReply(renameFrom) || !channel_->ReadReply(renameTo))
-      return Failed();
-    if (modeReply != nullptr && !chmod.empty()) *modeReply = chmodded.code;
+    std::vector<FtpReply> replies;
+    if (!Exchange(commands, replies)) return Failed();
+    const FtpReply& renameFrom = replies[replies.size() - 2];
+    const FtpReply& renameTo = replies.back();
+    if (modeReply != nullptr && !chmod.empty()) *modeReply = replies[stamp.empty() ? 0 : 1].code;
     if (renameFrom.Class() != 3) return channel_->RecordReplyFailure(renameFrom), Failed();
     if (renameTo.Class() != 2) return channel_->RecordReplyFailure(renameTo), Failed();
     return true;
   });
+}
+
+bool FtpConnection::Exchange(const std::vector<FtpCommand>& commands, std::vector<FtpReply>& replies) {
+  replies.assign(commands.size(), FtpReply{});
+  if (facts_->oneCommandAtATime) {
+    for (std::size_t index = 0; index < commands.size(); ++index)
+      if (!channel_->Send(commands[index].verb, commands[index].argument) || !channel_->ReadReply(replies[index]))
+        return false;
+    return true;
+  }
+  if (!channel_->SendTogether(commands)) return false;
+  for (FtpReply& reply : replies) {
+    if (channel_->ReadReply(reply)) continue;
+    // Lost in the batch: the repeat after the next logon goes one at a time.
+    if (channel_->IsBroken()) facts_->oneCommandAtATime = true;
+    return false;
+  }
+  // "Bad sequence" for a command that needs none before it: the server
+  // takes no command behind another, and carried out none of those refused.
+  // Each command of the batch may be repeated.
+  if (std::any_of(replies.begin(), replies.end() - 1, [](const FtpReply& reply) { return reply.code == 503; })) {
+    facts_->oneCommandAtATime = true;
+    return Exchange(commands, replies);
+  }
+  return true;
 }
 
 int FtpConnection::AskRenameFrom(const std::string& remoteName) {

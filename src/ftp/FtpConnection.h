@@ -7,10 +7,12 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "ftp/FtpError.h"
 #include "ftp/FtpFeatures.h"
 #include "ftp/FtpHostAddress.h"
+#include "ftp/FtpReply.h"
 #include "ftp/FtpServerFacts.h"
 #include "ftp/FtpTimeouts.h"
 
@@ -113,6 +115,9 @@ class FtpConnection {
   // Takes the channel's error as LastError() and returns false.
   bool Failed();
   bool EnsureBinaryType();
+  // Sends the commands together and reads their replies in order, or one at
+  // a time where the server wants that; false when a reply did not come.
+  bool Exchange(const std::vector<FtpCommand>& commands, std::vector<FtpReply>& replies);
 
   std::unique_ptr<FtpControlChannel> channel_;
   std::shared_ptr<FtpServerFacts> facts_;  // shared with every channel this connection logs on with

@@ -297,18 +297,26 @@ bool FtpControlChannel::AcceptsArgument(std::string_view argument) {
 }
 
 bool FtpControlChannel::Send(std::string_view verb, std::string_view argument) {
-  if (!EnsureUsable() || !AcceptsArgument(argument)) return false;
-  std::string command(verb);
-  if (!argument.empty()) {
-    command += ' ';
-    command += argument;
+  return SendTogether({{verb, argument}});
+}
+
+bool FtpControlChannel::SendTogether(const std::vector<FtpCommand>& commands) {
+  if (!EnsureUsable()) return false;
+  std::string batch;
+  for (const FtpCommand& pending : commands) {
+    if (!AcceptsArgument(pending.argument)) return false;
+    batch += pending.verb;
+    if (!pending.argument.empty()) {
+      batch += ' ';
+      batch += pending.argument;
+    }
+    batch += "\r\n";
   }
-  command += "\r\n";
   try {
     std::size_t sent = 0;
-    while (sent < command.size())
+    while (sent < batch.size())
       sent += static_cast<std::size_t>(
-          socket_.sendBytes(command.data() + sent, static_cast<int>(command.size() - sent), MSG_NOSIGNAL));
+          socket_.sendBytes(batch.data() + sent, static_cast<int>(batch.size() - sent), MSG_NOSIGNAL));
     return true;
   } catch (const Poco::Exception& exception) {
     if (IsSocketTimeout(exception))

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ftp/FtpDataMode.h"
 #include "ftp/FtpError.h"
@@ -54,6 +55,10 @@ class FtpControlChannel {
   bool AcceptsArgument(std::string_view argument);
   // Sends "verb argument" CR LF, or only the verb when the argument is empty.
   bool Send(std::string_view verb, std::string_view argument = {});
+  // Sends the commands in one write: with Nagle off, separate writes of a
+  // batch could still leave in separate segments, and a server that reads
+  // one segment at a time would then see the batch as stray commands.
+  bool SendTogether(const std::vector<FtpCommand>& commands);
   // Reads one whole reply within the reply timeout, or within `wait`.
   bool ReadReply(FtpReply& reply, std::optional<std::chrono::milliseconds> wait = std::nullopt);
   // Over TLS: wraps a new data connection as a TLS client that resumes this

@@ -157,8 +157,11 @@ FtpDataTransfer::Attempt FtpDataTransfer::TryActive(std::string_view verb, std::
 }
 
 FtpDataTransfer::Attempt FtpDataTransfer::TryPassive(std::string_view verb, std::string_view argument) {
+  FtpServerFacts& facts = channel_.Facts();
+  const bool together = facts.epsvAnswered && !facts.epsvRefused && !facts.oneCommandAtATime;
   std::uint16_t port = 0;
-  const Attempt entered = EnterPassiveMode(port);
+  const Attempt entered = together ? EnterPassiveModeTogether(verb, argument, port) : EnterPassiveMode(port);
+  if (entered == Attempt::Retry) return TryPassive(verb, argument);
   if (entered != Attempt::Started) return entered;
   const Poco::Net::SocketAddress server(channel_.PeerAddress().host(), port);
   try {
@@ -170,12 +173,63 @@ FtpDataTransfer::Attempt FtpDataTransfer::TryPassive(std::string_view verb, std:
     data_.setSendTimeout(ToTimespan(channel_.Timeouts().data));
     data_.setReceiveTimeout(ToTimespan(channel_.Timeouts().data));
   } catch (const Poco::Exception& exception) {
-    channel_.RecordFailure(FtpError::kSystemError, FormatText(Translate("Cannot open the data connection to %s: %s"),
-                                                              {server.toString(), exception.displayText()}));
-    return Attempt::DataConnectionFailed;
+    std::string message = FormatText(Translate("Cannot open the data connection to %s: %s"),
+                                     {server.toString(), exception.displayText()});
+    if (!together) {
+      channel_.RecordFailure(FtpError::kSystemError, std::move(message));
+      return Attempt::DataConnectionFailed;
+    }
+    // The server may wait for this connection for the command sent with
+    // EPSV: only a new logon is sure to be in step, and it tries one
+    // command at a time, then the other mode.
+    facts.oneCommandAtATime = true;
+    channel_.Break(FtpError::kSystemError, std::move(message));
+    return Attempt::Refused;
   }
-  if (!channel_.Send(verb, argument)) return Attempt::Refused;
-  return ReadPreliminaryReply();
+  if (!together && !channel_.Send(verb, argument)) return Attempt::Refused;
+  FtpReply refusal;
+  const Attempt preliminary = ReadPreliminaryReply(&refusal);
+  if (!together || preliminary == Attempt::Started) return preliminary;
+  // "Bad sequence" right after a data port refuses how the command came,
+  // not what it asks: a server that takes no command behind another. One
+  // that lost the command times out, and the next logon goes one at a time.
+  const bool refusedTogether = refusal.code == 503;
+  if (refusedTogether || channel_.IsBroken()) facts.oneCommandAtATime = true;
+  if (!refusedTogether) return preliminary;
+  ResetDataConnection();
+  return TryPassive(verb, argument);
+}
+
+FtpDataTransfer::Attempt FtpDataTransfer::EnterPassiveModeTogether(std::string_view verb, std::string_view argument,
+                                                                   std::uint16_t& port) {
+  FtpServerFacts& facts = channel_.Facts();
+  FtpReply reply;
+  if (!channel_.SendTogether({{"EPSV", {}}, {verb, argument}})) return Attempt::Refused;
+  if (!channel_.ReadReply(reply)) {
+    facts.oneCommandAtATime = true;
+    return Attempt::Refused;
+  }
+  if (reply.Class() == 2) {
+    if (const auto announced = EpsvPort(reply.Text())) {
+      port = *announced;
+      return Attempt::Started;
+    }
+  } else if (reply.Class() == 4 || reply.Class() == 5) {
+    // Without a data port the transfer command is refused too; once both
+    // answers are in, the connection is in step again.
+    FtpReply second;
+    if (!channel_.ReadReply(second)) return Attempt::Refused;
+    if (second.Class() == 4 || second.Class() == 5) {
+      facts.oneCommandAtATime = true;
+      return Attempt::Retry;
+    }
+  }
+  // Whose answer is whose can no longer be told: the next logon goes one
+  // command at a time.
+  facts.oneCommandAtATime = true;
+  channel_.Break(FtpError::kProtocolError,
+                 Translate("The server answered commands sent together out of step: ") + reply.Text());
+  return Attempt::Refused;
 }
 
 FtpDataTransfer::Attempt FtpDataTransfer::OpenPort() {
@@ -220,6 +274,7 @@ FtpDataTransfer::Attempt FtpDataTransfer::EnterPassiveMode(std::uint16_t& port) 
     if (channel_.Command("EPSV", {}, 2, &reply)) {
       if (const auto announced = EpsvPort(reply.Text())) {
         port = *announced;
+        facts.epsvAnswered = true;
         return Attempt::Started;
       }
       channel_.RecordFailure(FtpError::kProtocolError,
@@ -244,7 +299,7 @@ FtpDataTransfer::Attempt FtpDataTransfer::EnterPassiveMode(std::uint16_t& port) 
   return Attempt::Started;
 }
 
-FtpDataTransfer::Attempt FtpDataTransfer::ReadPreliminaryReply() {
+FtpDataTransfer::Attempt FtpDataTransfer::ReadPreliminaryReply(FtpReply* refusal) {
   FtpReply reply;
   if (!channel_.ReadReply(reply)) return Attempt::Refused;
   if (reply.Class() == 1) {
@@ -252,6 +307,7 @@ FtpDataTransfer::Attempt FtpDataTransfer::ReadPreliminaryReply() {
     return Attempt::Started;
   }
   channel_.RecordReplyFailure(reply);
+  if (refusal != nullptr) *refusal = reply;
   return IsDataConnectionFailure(reply) ? Attempt::DataConnectionFailed : Attempt::Refused;
 }
 

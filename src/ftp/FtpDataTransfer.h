@@ -52,14 +52,17 @@ class FtpDataTransfer {
 
  private:
   // How one try to open the data connection ended.
-  enum class Attempt { Started, Refused, DataConnectionFailed, OutOfStep };
+  // Retry: the same mode again, one command at a time.
+  enum class Attempt { Started, Refused, DataConnectionFailed, OutOfStep, Retry };
 
   Attempt TryActive(std::string_view verb, std::string_view argument);
   Attempt TryPassive(std::string_view verb, std::string_view argument);
   Attempt OpenPort();
   Attempt EnterPassiveMode(std::uint16_t& port);
+  // EPSV with the transfer command behind it, in one write.
+  Attempt EnterPassiveModeTogether(std::string_view verb, std::string_view argument, std::uint16_t& port);
   // Reads the reply to the transfer command: 1xx starts the transfer.
-  Attempt ReadPreliminaryReply();
+  Attempt ReadPreliminaryReply(FtpReply* refusal = nullptr);
   // Waits up to the data-connect bound for the server's connection; the
   // control connection is watched too, for a refusal.
   Attempt AcceptFromServer();

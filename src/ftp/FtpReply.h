@@ -18,6 +18,12 @@ struct FtpReply {
   std::string Text() const;
 };
 
+// A command to be sent with others: verb and argument, the argument empty
+// where there is none.
+struct FtpCommand {
+  std::string_view verb, argument;
+};
+
 // Assembles a reply from the lines the server sends, by the multi-line rule:
 // "123-text" opens a reply that only a line starting with "123 " (the same
 // code and a space) ends; every line between belongs to it, whatever it

@@ -22,6 +22,12 @@ struct FtpServerFacts {
   std::shared_ptr<std::atomic<bool>> activeStalledInRun;
   bool eprtRefused = false;
   bool epsvRefused = false;
+  // EPSV gave a data port here once: from then on the transfer command goes
+  // out with it, instead of a round trip later.
+  bool epsvAnswered = false;
+  // The server refused commands sent together, or lost one: one command at
+  // a time from then on.
+  bool oneCommandAtATime = false;
   bool listAllRefused = false;          // "LIST -a path" was refused where "LIST path" worked
   std::optional<FtpFeatures> features;  // empty until FEAT has been answered
   // How far the clock of LIST listings runs ahead of UTC, in seconds; empty

@@ -224,6 +224,15 @@ void PublishTwoPagesSavedThisMinute(PublishTest& fixture) {
   fixture.recorder_ = {};
 }
 
+// Enough uploads on one connection for commands to go out together.
+void FourPagesAndOneBelow(PublishTest& fixture) {
+  for (const char* name : {"a.htm", "b.htm", "c.htm", "e.htm", "sub/f.htm"}) fixture.Local(name, "x");
+}
+const std::vector<std::string> kFourPagesAndOneBelowLines = {"Copying: a.htm", "Copying: b.htm", "Copying: c.htm",
+                                                             "Copying: e.htm", "Copying: sub/f.htm"};
+const TreeSnapshot kFourPagesAndOneBelowSite = {{"a.htm", "x"}, {"b.htm", "x"}, {"c.htm", "x"},
+                                                {"e.htm", "x"}, {"sub/", ""},    {"sub/f.htm", "x"}};
+
 const PublishCase kRows[] = {
     {"EntriesGoInByteOrderAndOnlyUnderscoreDirectoriesAreLeftOut", false, {},
      [](PublishTest& fixture) {
@@ -667,6 +676,18 @@ const PublishCase kRows[] = {
      {"Copying: a.htm", "Copying: b.cgi", kLostModes, "Copying: c.htm", "Copying: d.htm"},
      {{"a.htm", "new"}, {"b.cgi", "new"}, {"c.htm", "new"}, {"d.htm", "new"}},
      {.filesCopied = 4, .bytesCopied = 12}, false, {{"SITE CHMOD", 3}}},  // none for the new file
+    // Batches go out in one write; a server that refuses a command behind another gets one at a time.
+    {"ServerRefusingATransferCommandSentTogetherGetsOneAtATime", false, {"--refuse-together", "STOR"},
+     FourPagesAndOneBelow, kFourPagesAndOneBelowLines, kFourPagesAndOneBelowSite, {.filesCopied = 5, .bytesCopied = 5}},
+    {"ServerRefusingARenameSentTogetherGetsOneAtATime", false, {"--refuse-together", "RNFR"},
+     FourPagesAndOneBelow, kFourPagesAndOneBelowLines, kFourPagesAndOneBelowSite, {.filesCopied = 5, .bytesCopied = 5}},
+    {"ServerRefusingAListingSentTogetherGetsOneAtATime", false, {"--refuse-together", "MLSD"},
+     [](PublishTest& fixture) {
+       FourPagesAndOneBelow(fixture);
+       fixture.Remote("sub/f.htm", "x", kLocalTime);  // only its listing tells that it is there already
+     },
+     {"Copying: a.htm", "Copying: b.htm", "Copying: c.htm", "Copying: e.htm", "Skipping: sub/f.htm"},
+     kFourPagesAndOneBelowSite, {.filesCopied = 4, .filesSkipped = 1, .bytesCopied = 4}},
     {"AnonymousVsftpdRefusesChmodOverListAndTheUserIsToldOnce", true, {},
      [](PublishTest& fixture) {
        for (const char* name : {"run.cgi", "page.htm"}) fixture.Local(name, "new");

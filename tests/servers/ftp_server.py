@@ -18,6 +18,8 @@ parser.add_argument("--truncate-refused-stor", action="store_true", help="empty 
 parser.add_argument("--cut-data-during-stor", type=int, help="BYTES, then close the data connection alone")
 parser.add_argument("--stall-stor", action="store_true", help="read nothing of an upload's data, keeping its connection open")
 parser.add_argument("--close-control-during-stor", type=int, help="BYTES, then close the control connection, once")
+parser.add_argument("--refuse-together", action="append", default=[],
+                    help="VERB: answer it 503 when it came in one read with the command before it")
 parser.add_argument("--silent-on", default="", help="COMMAND, from which on nothing is answered")
 parser.add_argument("--delay-reply", action="append", default=[], help="COMMAND:SECONDS")
 parser.add_argument("--late-final-reply", type=float, help="SECONDS between an upload's last byte and its 226")
@@ -119,6 +121,7 @@ class TestHandler(BaseFTP):
     silenced = False
     fake_active = False
     losing_reply = False
+    first_of_read = True
 
     def respond(self, resp, *args, **kwargs):
         if not self.losing_reply:
@@ -126,7 +129,12 @@ class TestHandler(BaseFTP):
         self.losing_reply = False
         self.close()
 
+    def handle_read(self):
+        self.first_of_read = True
+        super().handle_read()
+
     def pre_process_command(self, line, cmd, arg):
+        together, self.first_of_read = not self.first_of_read, False
         command_log.write(("PASS ******" if cmd == "PASS" else line).encode("utf-8", "surrogateescape") + b"\n")
         counts["commands"] += 1
         counts["logons"] += cmd == "USER"
@@ -137,6 +145,8 @@ class TestHandler(BaseFTP):
                                                                   answers.get(cmd)))
         if self.silenced:
             pass
+        elif together and cmd in options.refuse_together:
+            self.respond("503 One command at a time, as the test server was told.")
         elif counts["commands"] == options.close_after:
             self.respond("421 Closing the connection, as the test server was told.")
             self.close_when_done()
