@@ -25,7 +25,8 @@ Windows-1251 pages, some images, 3 files of 5 to 6 MB), from a fixed seed.
 Each client publishes it fresh (the server's tree is then compared with the
 local one), unchanged and with 5 files touched, in passive mode.
 
-Usage: wan_benchmark.py --cli OSTREL_PUBLISH [--rtts 20,60] [--runs 3] [--upload-mbit 20]
+Usage: wan_benchmark.py --cli OSTREL_PUBLISH [--rtts 20,60,150] [--runs 3] [--upload-mbit 20]
+                        [--connections 1,4] [--lftp-parallel 1,4]
 Needs python3-pyftpdlib and lftp (apt-get install -y python3-pyftpdlib lftp).
 """
 import argparse
@@ -134,7 +135,9 @@ def check_published(local, remote, name):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--cli", required=True, help="ostrel-publish executable")
-    parser.add_argument("--rtts", default="20,60", help="round trip times in ms, comma-separated")
+    parser.add_argument("--rtts", default="20,60,150", help="round trip times in ms, comma-separated")
+    parser.add_argument("--connections", default="1,4", help="ostrel-publish's connection counts to time")
+    parser.add_argument("--lftp-parallel", default="1,4", help="lftp's --parallel values to time (4 is the yardstick)")
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--upload-mbit", type=float, default=20, help="upload cap over all connections (0: none)")
     args = parser.parse_args()
@@ -165,12 +168,13 @@ def main():
                           "--remote-dir", "/site", "--update-only", "--no-xcode", "--passive"]
                 variants = [("ostrel-publish", [], "default")]
                 if has_connections:
-                    variants = [("ostrel-publish --connections %d" % n, ["--connections", str(n)], n) for n in (1, 4)]
+                    variants = [("ostrel-publish --connections %d" % n, ["--connections", str(n)], n)
+                                for n in (int(value) for value in args.connections.split(","))]
                 results = {}
                 for name, extra, key in variants:
                     results[key] = measure(name, ostrel + extra, ostrel + extra, server_root, args.runs, local,
                                            check(name))
-                for parallel in (1, 4):
+                for parallel in (int(value) for value in args.lftp_parallel.split(",")):
                     name = "lftp mirror -R" + (" --parallel=%d" % parallel if parallel > 1 else "")
                     lftp = ["lftp", "-u", "%s,%s" % (USER, PASSWORD), "-p", str(port), "-e",
                             "set ftp:passive-mode on; set ftp:ssl-allow no; set net:max-retries 1; "

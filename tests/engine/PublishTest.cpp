@@ -679,6 +679,13 @@ const PublishCase kRows[] = {
     // Batches go out in one write; a server that refuses a command behind another gets one at a time.
     {"ServerRefusingATransferCommandSentTogetherGetsOneAtATime", false, {"--refuse-together", "STOR"},
      FourPagesAndOneBelow, kFourPagesAndOneBelowLines, kFourPagesAndOneBelowSite, {.filesCopied = 5, .bytesCopied = 5}},
+    {"ServerLosingATransferCommandSentTogetherGetsOneAtATimeAfterANewLogon", false, {"--lose-together", "STOR"},
+     [](PublishTest& fixture) {
+       fixture.publisher_.Timeouts.reply = std::chrono::milliseconds(500);
+       FourPagesAndOneBelow(fixture);
+     },
+     kFourPagesAndOneBelowLines, kFourPagesAndOneBelowSite, {.filesCopied = 5, .bytesCopied = 5}, false,
+     {{"USER", 2}, {"STOR", 6}}},  // the lost one, then each alone
     {"ServerRefusingARenameSentTogetherGetsOneAtATime", false, {"--refuse-together", "RNFR"},
      FourPagesAndOneBelow, kFourPagesAndOneBelowLines, kFourPagesAndOneBelowSite, {.filesCopied = 5, .bytesCopied = 5}},
     {"ServerRefusingAListingSentTogetherGetsOneAtATime", false, {"--refuse-together", "MLSD"},

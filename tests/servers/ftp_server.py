@@ -20,6 +20,8 @@ parser.add_argument("--stall-stor", action="store_true", help="read nothing of a
 parser.add_argument("--close-control-during-stor", type=int, help="BYTES, then close the control connection, once")
 parser.add_argument("--refuse-together", action="append", default=[],
                     help="VERB: answer it 503 when it came in one read with the command before it")
+parser.add_argument("--lose-together", action="append", default=[],
+                    help="VERB: neither carry it out nor answer it when it came in one read with the command before it")
 parser.add_argument("--silent-on", default="", help="COMMAND, from which on nothing is answered")
 parser.add_argument("--delay-reply", action="append", default=[], help="COMMAND:SECONDS")
 parser.add_argument("--late-final-reply", type=float, help="SECONDS between an upload's last byte and its 226")
@@ -144,6 +146,8 @@ class TestHandler(BaseFTP):
         answer = answers.get("%s %s" % (cmd, asked), answers.get("%s %s" % (cmd, posixpath.basename(asked)),
                                                                   answers.get(cmd)))
         if self.silenced:
+            pass
+        elif together and cmd in options.lose_together:
             pass
         elif together and cmd in options.refuse_together:
             self.respond("503 One command at a time, as the test server was told.")
