@@ -30,8 +30,8 @@ constexpr std::array kMainControls = {
 };
 
 constexpr std::array kOptionsControls = {
-    ControlTemplate{kOkButton, PushButton, "OK", 78, 93, 50, 14, kStyleDefaultButton},
-    ControlTemplate{kCancelButton, PushButton, "Cancel", 144, 93, 50, 14, kStylePlain},
+    ControlTemplate{kOkButton, PushButton, "OK", 78, 127, 50, 14, kStyleDefaultButton},
+    ControlTemplate{kCancelButton, PushButton, "Cancel", 144, 127, 50, 14, kStylePlain},
     ControlTemplate{kXcodeCheck, CheckBox, "&Translate to KOI8 files with extenstions:", 15, 7, 139, 10, kStylePlain},
     ControlTemplate{kExtensionsEdit, Edit, "", 39, 18, 226, 14, kStylePlain},
     ControlTemplate{kNoQMarksCheck, CheckBox, "&Convert invalid chars to spaces", 15, 37, 135, 9, kStylePlain},
@@ -40,6 +40,10 @@ constexpr std::array kOptionsControls = {
     ControlTemplate{kUpdateOnlyCheck, CheckBox, "Copy only files &updated since last copying", 15, 77, 152, 10,
                     kStylePlain},
     ControlTemplate{kRecurseCheck, CheckBox, "R&ecurse subdirectories", 15, 51, 142, 8, kStylePlain},
+    ControlTemplate{kDeleteRemoteCheck, CheckBox, "&Delete remote files that are not in the local directory", 15, 90,
+                    230, 10, kStylePlain},
+    ControlTemplate{kNoControlId, Label, "E&xclude:", 15, 108, 34, 8, kStylePlain},
+    ControlTemplate{kExcludeEdit, Edit, "", 52, 105, 213, 14, kStylePlain},
 };
 
 constexpr std::array kAboutControls = {
@@ -61,7 +65,7 @@ constexpr std::array kAboutControls = {
 };
 
 constexpr DialogTemplate kMainDialog{102, "Ostrel", 276, 165, 8, kMainControls};
-constexpr DialogTemplate kOptionsDialog{129, "Options", 272, 114, 8, kOptionsControls};
+constexpr DialogTemplate kOptionsDialog{129, "Options", 272, 148, 8, kOptionsControls};
 constexpr DialogTemplate kAboutDialog{100, "About Ostrel", 273, 194, 8, kAboutControls};
 
 }  // namespace

@@ -70,6 +70,8 @@ enum OptionsDialogControl : int {
   kNoQMarksCheck = 1010,
   kUpdateOnlyCheck = 1011,
   kRecurseCheck = 1013,
+  kDeleteRemoteCheck = 1017,
+  kExcludeEdit = 1018,
 };
 
 // Results of a modal dialog, as its buttons 1 and 2 report them.

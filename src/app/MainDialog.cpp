@@ -233,6 +233,10 @@ bool MainDialog::TrustCertificate(const std::string& site, const std::string& fi
   return true;
 }
 
+bool MainDialog::ConfirmDeletion(const std::string& question) {
+  return MessageBox::AskYesNo(this, FromStd(app_.ApplicationName()), FromStd(question));
+}
+
 void MainDialog::ShowMessage(const std::string& text) {
   MessageBox::ShowWarning(this, FromStd(app_.ApplicationName()), FromStd(text));
 }

@@ -35,7 +35,7 @@ class MainDialog : public QDialog, private PublisherUserInterface {
   // "&Close"/"Cancel", Esc and the window's close command: during a run a
   // stop request, otherwise saves the connection values and closes.
   void OnCancel();
-  // "&Options...": on OK the six option values become the run settings,
+  // "&Options...": on OK the option values become the run settings,
   // even in the middle of a run.
   void OnOptions();
   // "About..." and the window menu's about item.
@@ -60,6 +60,7 @@ class MainDialog : public QDialog, private PublisherUserInterface {
   std::string TrustedCertificate(const std::string& site) override;
   bool TrustCertificate(const std::string& site, const std::string& fingerprint, const std::string& message) override;
   void ShowMessage(const std::string& text) override;
+  bool ConfirmDeletion(const std::string& question) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   // A single local folder dropped anywhere on the dialog becomes the local
   // directory; any other drop of URLs is refused.

@@ -17,12 +17,17 @@ namespace {
 
 // The check boxes and the flags they exchange with. Each control is exchanged
 // on its own, so the order between the boxes and the edit has no effect.
-constexpr std::array<std::pair<int, std::int32_t RunSettings::*>, 5> kExchangedChecks = {{
+constexpr std::array<std::pair<int, std::int32_t RunSettings::*>, 6> kExchangedChecks = {{
     {kSkipSpecialDirsCheck, &RunSettings::SkipSpecialDirs},
     {kXcodeCheck, &RunSettings::Xcode},
     {kNoQMarksCheck, &RunSettings::NoQMarks},
     {kUpdateOnlyCheck, &RunSettings::UpdateOnly},
     {kRecurseCheck, &RunSettings::Recurse},
+    {kDeleteRemoteCheck, &RunSettings::DeleteRemote},
+}};
+constexpr std::array<std::pair<int, std::string RunSettings::*>, 2> kExchangedEdits = {{
+    {kExtensionsEdit, &RunSettings::XCodeExtenstions},
+    {kExcludeEdit, &RunSettings::Exclude},
 }};
 
 // A stored value outside 0..2 is not a check state; it is reset to 0 in the
@@ -46,6 +51,7 @@ OptionsDialog::OptionsDialog(PublisherApp& app, QWidget* parent) : QDialog(paren
           [this] { ApplyEnablingRule(kRecurseCheck, kSkipSpecialDirsCheck); });
   connect(FindControl<QCheckBox>(*this, kXcodeCheck), &QCheckBox::clicked, this,
           [this] { ApplyEnablingRule(kXcodeCheck, kExtensionsEdit); });
+  FindControl<QLineEdit>(*this, kExcludeEdit)->setPlaceholderText(QStringLiteral("*.bak; drafts/  (as in .gitignore)"));
   LoadControls();
 }
 
@@ -53,7 +59,8 @@ void OptionsDialog::LoadControls() {
   for (const auto& [id, member] : kExchangedChecks) {
     LoadCheck(*FindControl<QCheckBox>(*this, id), this->*member);
   }
-  FindControl<QLineEdit>(*this, kExtensionsEdit)->setText(QString::fromStdString(XCodeExtenstions));
+  for (const auto& [id, member] : kExchangedEdits)
+    FindControl<QLineEdit>(*this, id)->setText(QString::fromStdString(this->*member));
 }
 
 // Disabled controls are read as well: what they show is what is stored.
@@ -61,7 +68,8 @@ void OptionsDialog::SaveControls() {
   for (const auto& [id, member] : kExchangedChecks) {
     this->*member = FindControl<QCheckBox>(*this, id)->isChecked() ? 1 : 0;
   }
-  XCodeExtenstions = FindControl<QLineEdit>(*this, kExtensionsEdit)->text().toStdString();
+  for (const auto& [id, member] : kExchangedEdits)
+    this->*member = FindControl<QLineEdit>(*this, id)->text().toStdString();
 }
 
 void OptionsDialog::ApplyEnablingRule(int clickedCheckBox, int dependent) {

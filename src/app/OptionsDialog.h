@@ -8,7 +8,7 @@ namespace ostrel {
 
 class PublisherApp;
 
-// The six options of a run. The dialog starts from the values in the
+// The options of a run. The dialog starts from the values in the
 // settings file, not from the main dialog, and stores them itself when
 // confirmed with OK; the caller then takes the option members. Cancel writes
 // nothing. exec() returns 1 for OK and 2 for Cancel.

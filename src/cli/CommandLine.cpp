@@ -7,6 +7,7 @@
 #include <system_error>
 #include <utility>
 
+#include "engine/ExcludePatterns.h"
 #include "ftp/FtpTls.h"
 
 namespace ostrel {
@@ -21,6 +22,7 @@ struct OptionDefinition {
 
 constexpr OptionDefinition kOptions[] = {
     {"password-file", true, [](CommandLine& line, const std::string& value) { line.passwordFile = value; }},
+    {"exclude-from", true, [](CommandLine& line, const std::string& value) { line.excludeFrom.push_back(value); }},
     {"trust-certificate", true, [](CommandLine& line, const std::string& value) { line.trustedCertificate = value; }},
     {"dry-run", false, [](CommandLine& line, const std::string&) { line.dryRun = true; }},
     {"quiet", false, [](CommandLine& line, const std::string&) { line.quiet = true; }},
@@ -106,6 +108,11 @@ CommandLineParse ParseCommandLine(const std::vector<std::string>& arguments) {
                       std::to_string(setting->maximum));
       commandLine.overrides.push_back({setting, *number});
     } else if (takesValue) {
+      // Told at once, before any password prompt: a refused pattern would
+      // stop the run anyway.
+      if (name == "exclude")
+        if (const std::string problem = ExcludePatternProblem(value, "--exclude"); !problem.empty())
+          return Refuse(problem);
       commandLine.overrides.push_back({setting, value});
     } else {
       commandLine.overrides.push_back({setting, std::int32_t{negated ? 0 : 1}});

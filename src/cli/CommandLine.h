@@ -15,6 +15,8 @@ struct CommandLine {
   // Stored settings replaced for this run, in the order given; a later one wins.
   std::vector<SettingOverride> overrides;
   std::optional<std::string> passwordFile;
+  // Pattern files (--exclude-from), in the order given.
+  std::vector<std::string> excludeFrom;
   // "SHA256:..." of a server certificate trusted for this run.
   std::optional<std::string> trustedCertificate;
   bool dryRun = false;

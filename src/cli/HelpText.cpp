@@ -28,8 +28,8 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
   std::string help =
       "Usage: ostrel-publish [OPTION]...\n"
       "Publishes a local directory tree to an FTP site with the settings of the Ostrel\n"
-      "desktop program. Each option replaces one setting for this run only; the\n"
-      "settings file is never written.\n"
+      "desktop program. Each option replaces one setting for this run only (each\n"
+      "--exclude adds a pattern to those stored); the settings file is never written.\n"
       "\n"
       "Settings file: " +
       EscapeControlCharacters(settingsFile.string()) +
@@ -53,7 +53,8 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
   help += "\n";
   help += OptionLine("--password-file PATH", "read the password from the first line of PATH");
   help += OptionLine("--trust-certificate SHA256:...", "trust this server certificate for this run");
-  help += OptionLine("-n, --dry-run", "log on and list; show what would be copied");
+  help += OptionLine("--exclude-from FILE", "leave out what the patterns of FILE match, one a line");
+  help += OptionLine("-n, --dry-run", "log on and list; show what would be copied and deleted");
   help += OptionLine("-q, --quiet", "no status lines (messages and the tally stay)");
   help += OptionLine("--progress, --no-progress", "a live progress line below the status lines, or");
   help += std::string(kDescriptionColumn, ' ') + "none; by default one when standard output is a\n";
@@ -77,15 +78,29 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
       "its fingerprint. Trust it with --trust-certificate SHA256:..., or for good\n"
       "in the settings file: section [Certificates], NAME:PORT=SHA256:...\n"
       "\n"
+      "Exclusion patterns follow .gitignore: *, ?, [...] within a name, ** across\n"
+      "directories, a leading / anchors to the local directory, a trailing / means\n"
+      "directories only, ! takes an exclusion back, the last match decides. They come\n"
+      "from the local directory's .ostrelignore (never uploaded), then the Exclude\n"
+      "setting with --exclude, then each --exclude-from FILE. What they leave out is\n"
+      "neither uploaded nor deleted.\n"
+      "\n"
+      "With --delete, remote files and directories that the local directory lacks\n"
+      "are deleted once every file has arrived, only in directories the run visited\n"
+      "and listed whole; never names beginning with \".\", nor what a rule leaves out.\n"
+      "Nothing is deleted when a file failed, when the run was stopped, or when the\n"
+      "local directory is empty; more than --max-delete N deletes none.\n"
+      "\n"
       "SIGINT (Ctrl-C) or SIGTERM stops the run after the file being copied; a second\n"
       "one stops the program at once, the upload in progress aborted (the page on the\n"
       "server stays as it was).\n"
       "\n"
       "Exit status: 0 when the run finished without any message, 1 when it showed a\n"
       "message (a file not copied, a failed logon, a missing directory, another\n"
-      "publish to the same site and remote directory still running), 2 for options\n"
-      "that are not acceptable and for a settings or password file that cannot be\n"
-      "read or is refused, 3 when a stop request ended the run early.\n";
+      "publish to the same site and remote directory still running, more to delete\n"
+      "than --max-delete allows), 2 for options that are not acceptable and for a\n"
+      "settings, password or pattern file that cannot be read or is refused, 3 when\n"
+      "a stop request ended the run early.\n";
   return help;
 }
 

@@ -19,6 +19,7 @@
 #include "cli/PasswordSource.h"
 #include "cli/RunSummary.h"
 #include "cli/StopSignals.h"
+#include "engine/ExcludePatterns.h"
 #include "engine/LocalTree.h"
 #include "engine/Publisher.h"
 #include "platform/DisplayText.h"
@@ -79,7 +80,15 @@ int Run(const std::vector<std::string>& arguments) {
     return kExitFinished;
   }
   for (const SettingOverride& override : commandLine.overrides) ApplyOverride(override, settings);
+  settings.ExcludeFrom = commandLine.excludeFrom;
   publisher.Mode = commandLine.dryRun ? PublishMode::DryRun : PublishMode::Publish;
+  // Read as the run will read them, so that a pattern refused or a pattern
+  // file unreadable stops the program before the password is asked for.
+  ExcludePatterns excluded;
+  if (const std::string problem = LoadExcludePatterns(settings, excluded); !problem.empty()) {
+    std::fprintf(stderr, "%s%s\n", kMessagePrefix, problem.c_str());
+    return kExitBadOptions;
+  }
 
   // A reader of the output that goes away must not kill a run in the middle
   // of a file; a write to it then just fails.
@@ -103,7 +112,7 @@ int Run(const std::vector<std::string>& arguments) {
   };
   // Output for a log or a pipe stays line by line, without cursor movements.
   if (commandLine.progress.value_or(!commandLine.quiet && ::isatty(STDOUT_FILENO)))
-    console.StartProgress(CountFilesToConsider(settings), settings.LocalDir);
+    console.StartProgress(CountFilesToConsider(settings, excluded), settings.LocalDir);
   DirectStopRequestsTo(publisher.Running);
   const auto start = std::chrono::steady_clock::now();
   publisher.Running = 1;

@@ -30,30 +30,45 @@ bool EndsWithSlash(const std::string& text) { return !text.empty() && (text.back
 
 }  // namespace
 
-RunResult Publisher::RunPublishing(const RunSettings& settings) {
-  result_ = {};
-  settings_ = settings;
-  confirmedOptions_.reset();
+bool Publisher::CheckBeforeLogon() {
   std::string localDirectory = settings_.LocalDir;
   if (localDirectory.empty()) {
     ShowMessage(LoadString(StringId::LocalDirectoryNotSpecified));
-    return result_;
+    return false;
   }
   if (settings_.Host.empty()) {
     ShowMessage(LoadString(StringId::RemoteSiteNotSpecified));
-    return result_;
+    return false;
   }
   // "/" is the root itself, not an empty name.
   if (localDirectory.size() > 1 && localDirectory.back() == '/') localDirectory.pop_back();
   if (!IsExistingDirectory(localDirectory)) {
     ShowMessage(LoadString(StringId::CannotFindLocalDirectory) + EscapeControlCharacters(settings_.LocalDir));
-    return result_;
+    return false;
   }
   // A bare USER is no logon any server accepts; saying so costs no connection.
   if (settings_.Name.empty()) {
     ShowMessage("No user name is given: fill in the user name for the site (anonymous for a public one).");
-    return result_;
+    return false;
   }
+  // A pattern refused or unreadable would change what goes up and what is
+  // deleted: better to stop before logging on.
+  excluded_ = {};
+  if (const std::string problem = LoadExcludePatterns(settings_, excluded_); !problem.empty()) {
+    ShowMessage(problem);
+    return false;
+  }
+  return true;
+}
+
+RunResult Publisher::RunPublishing(const RunSettings& settings) {
+  result_ = {};
+  settings_ = settings;
+  confirmedOptions_.reset();
+  if (!CheckBeforeLogon()) return result_;
+  deleting_ = result_.deleting = settings_.DeleteRemote != 0;
+  leftovers_.clear();
+  uncertainDirectories_.clear();
   runStartUtc_ = std::time(nullptr);
   // Another run to the same site would take this one's temporary uploads for
   // leftovers of a killed run, and the other way round. A dry run changes
@@ -160,6 +175,8 @@ bool Publisher::RunGuarded(FtpSession& session) {
   try {
     PublishDirectory(*connection, "");
     FinishUploads(connection.get());
+    // Only now: new pages are in place before old ones go.
+    DeleteRemoteLeftovers(*connection);
   } catch (...) {
     // The uploads under way end first, so that what they did is reported.
     FinishUploads(nullptr);

@@ -17,6 +17,9 @@ struct RunResult {
   std::int64_t bytesCopied = 0;
   // A dry run's bytes: the sizes of the files a publish would have sent.
   std::int64_t bytesWouldCopy = 0;
+  // Remote entries that the local tree lacks were to be deleted.
+  bool deleting = false;
+  std::int64_t filesDeleted = 0;  // in a dry run: those that would be deleted
 };
 
 }  // namespace ostrel

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -31,6 +32,11 @@ constexpr std::array kSettings = {
     SettingDefinition{"Passive",          Group::Option,     &RunSettings::Passive,          "passive",           "active",               {},     "open data connections passive first, the default (--active: active first)"},
     SettingDefinition{"Connections",      Group::Option,     &RunSettings::Connections,      "connections",       {},                     "N",    "connections to use at once, 1 to 16: one walks, the others upload",
                       kMinimumConnections, kMaximumConnections},
+    SettingDefinition{"DeleteRemote",     Group::Option,     &RunSettings::DeleteRemote,     "delete",            "no-delete",            {},     "delete remote files the local directory lacks"},
+    SettingDefinition{"MaxDelete",        Group::Option,     &RunSettings::MaxDelete,        "max-delete",        {},                     "N",    "delete none when more than N would go (0: no limit)",
+                      0, std::numeric_limits<std::int32_t>::max()},
+    SettingDefinition{"Exclude",          Group::Option,     &RunSettings::Exclude,          "exclude",           {},                     "PATTERN", "add a pattern of what to leave out (.gitignore)",
+                      0, 0, ";"},
 };
 // clang-format on
 
@@ -50,7 +56,14 @@ void ApplyOverride(const SettingOverride& override, RunSettings& settings) {
   std::visit(
       [&](auto member) {
         using Value = std::remove_reference_t<decltype(settings.*member)>;
-        settings.*member = std::get<Value>(override.value);
+        Value& value = settings.*member;
+        if constexpr (std::is_same_v<Value, std::string>) {
+          if (!override.setting->listSeparator.empty() && !value.empty()) {
+            value += std::string(override.setting->listSeparator) + std::get<Value>(override.value);
+            return;
+          }
+        }
+        value = std::get<Value>(override.value);
       },
       override.setting->member);
 }

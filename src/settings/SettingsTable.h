@@ -35,6 +35,9 @@ struct SettingDefinition {
   // A number setting's range; a stored value outside it is brought inside.
   std::int32_t minimum = 0;
   std::int32_t maximum = 0;
+  // A list setting: its items stand between these, and each option given
+  // adds one to the stored ones instead of replacing them.
+  std::string_view listSeparator = {};
 
   bool IsNumber() const { return std::holds_alternative<std::int32_t RunSettings::*>(member) && !valueName.empty(); }
 };

@@ -130,13 +130,14 @@ TEST_F(GuiTest, TheMainDialogStoresTheConnectionValuesButNeverThePassword) {
 
 // Each row stores one flag off (NoQMarks as 7: no check state, so off) and the
 // others on; only that box opens unchecked. Clicking every box inverts them:
-// OK must store that flag as the only 1, and the extensions as edited.
-TEST_F(GuiTest, TheOptionsDialogReadsAndWritesItsSixKeys) {
+// OK must store that flag as the only 1, and the two texts as edited.
+TEST_F(GuiTest, TheOptionsDialogReadsAndWritesItsKeys) {
   const std::vector<std::pair<int, std::string>> boxes = {// Recurse, which disables a box, comes last
                                                           {kSkipSpecialDirsCheck, "SkipSpecialDirs"},
                                                           {kXcodeCheck, "Xcode"},
                                                           {kNoQMarksCheck, "NoQMarks"},
                                                           {kUpdateOnlyCheck, "UpdateOnly"},
+                                                          {kDeleteRemoteCheck, "DeleteRemote"},
                                                           {kRecurseCheck, "Recurse"}};
   for (const auto& [rowId, rowKey] : boxes) {
     SCOPED_TRACE(rowKey);
@@ -145,7 +146,7 @@ TEST_F(GuiTest, TheOptionsDialogReadsAndWritesItsSixKeys) {
       stored += key + "=" + (key != rowKey ? "1" : rowKey == "NoQMarks" ? "7" : "0") + "\n";
       expected += key + (key == rowKey ? "=1\n" : "=0\n");
     }
-    WriteFile(File(), stored + "XCodeExtenstions=php\n");
+    WriteFile(File(), stored + "XCodeExtenstions=php\nExclude=*~\n");
     OptionsDialog dialog(app_);
     dialog.show();
     for (const auto& [id, key] : boxes) {
@@ -153,9 +154,13 @@ TEST_F(GuiTest, TheOptionsDialogReadsAndWritesItsSixKeys) {
       Click(dialog, id);
     }
     EXPECT_EQ(Get<QLineEdit>(dialog, kExtensionsEdit).text(), "php");
+    EXPECT_EQ(Get<QLineEdit>(dialog, kExcludeEdit).text(), "*~");
     Get<QLineEdit>(dialog, kExtensionsEdit).setText("shtml");
+    Get<QLineEdit>(dialog, kExcludeEdit).setText("*.bak; drafts/");
     Click(dialog, kOkButton);
-    EXPECT_EQ(ReadFile(File()), expected + "XCodeExtenstions=shtml\nPassive=1\nConnections=4\n");
+    EXPECT_EQ(ReadFile(File()), expected +
+                                    "XCodeExtenstions=shtml\nExclude=*.bak; drafts/\nPassive=1\nConnections=4\n"
+                                    "MaxDelete=0\n");
   }
 }
 
@@ -310,6 +315,19 @@ TEST_F(RunTest, APublishWithOptionsConfirmedDuringTheRunAppliesThemFromTheNextFi
     EXPECT_EQ(ReadFile(published / name) != page, index == 0) << name << " copied as number " << index + 1;
   }
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(published), {}), 4);
+  EXPECT_EQ(Get<QLabel>(dialog_, kStatusLabel).text(), "Finished.");
+}
+
+// Before the first deletion a box asks, counting and naming what would go; No keeps it all.
+TEST_F(RunTest, DeletionsAreAskedForAndNoLeavesTheFiles) {
+  WriteFile(site_ / "a.htm", "a");
+  for (const char* name : {"gone.htm", "old/x.htm"}) WriteFile(server_.Root() / "www" / name, "x");
+  dialog_.Settings().DeleteRemote = 1;
+  const std::filesystem::path published = Publish();
+  EXPECT_EQ(std::exchange(messages_, {}),
+            std::vector<std::string>{"ostrel: Delete 3 remote files that are not in the local directory?\n\n"
+                                     "/www/gone.htm\n/www/old/x.htm\n/www/old/"});
+  EXPECT_TRUE(std::filesystem::exists(published / "gone.htm") && std::filesystem::exists(published / "old/x.htm"));
   EXPECT_EQ(Get<QLabel>(dialog_, kStatusLabel).text(), "Finished.");
 }
 

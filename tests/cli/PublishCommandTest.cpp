@@ -26,21 +26,26 @@ constexpr const char* kPassword = "pw-Zq81x";
 constexpr const char* kSettings =
     "[Parameters]\nHost=nowhere.invalid:1\nName=tester\nRemoteDir=/\nXcode=0\nConnections=1\n";
 
-// The parse as one line: stored settings "-" and 7 after the overrides, then the run options. Member by
+// The parse as one line: stored settings "-" and 7 (Exclude "*~") after the overrides, then the run options. By
 // member: LocalDir|Host|Name|RemoteDir|SkipSpecialDirs|XCodeExtenstions|Xcode|NoQMarks|UpdateOnly|Recurse
 std::string Parsed(const Lines& arguments) {
   const CommandLineParse parse = ParseCommandLine(arguments);
   if (!parse.error.empty()) return "error: " + parse.error;
   RunSettings s{"-", "-", "-", "-", "-", 7, "-", 7, 7, 7, 7};
+  s.Exclude = "*~";
   for (const SettingOverride& override : parse.commandLine.overrides) ApplyOverride(override, s);
   const auto n = [](std::int32_t flag) { return "|" + std::to_string(flag) + "|"; };
   const CommandLine& line = parse.commandLine;
+  std::string files;
+  for (const std::string& file : line.excludeFrom) files += " from " + file;
   return s.LocalDir + "|" + s.Host + "|" + s.Name + "|" + s.RemoteDir + n(s.SkipSpecialDirs) + s.XCodeExtenstions +
          n(s.Xcode) + std::to_string(s.NoQMarks) + n(s.UpdateOnly) + std::to_string(s.Recurse) + " " +
          line.passwordFile.value_or("") + (line.dryRun ? " dry-run" : "") + (line.quiet ? " quiet " : " ") +
          std::array{"publish", "help", "version"}[static_cast<std::size_t>(line.action)] +
          (line.progress ? (*line.progress ? " progress" : " no-progress") : "") +
-         (s.Connections != RunSettings{}.Connections ? " connections " + std::to_string(s.Connections) : "");
+         (s.Connections != RunSettings{}.Connections ? " connections " + std::to_string(s.Connections) : "") +
+         (s.DeleteRemote ? " delete" : "") + (s.MaxDelete ? " max-delete " + std::to_string(s.MaxDelete) : "") +
+         (s.Exclude != "*~" ? " exclude " + s.Exclude : "") + files;
 }
 
 TEST(CommandLineTest, EachArgumentListGivesItsParseOrNamesTheOffendingOption) {
@@ -66,6 +71,14 @@ TEST(CommandLineTest, EachArgumentListGivesItsParseOrNamesTheOffendingOption) {
       {{"--connections=0"}, "error: option --connections takes a whole number from 1 to 16"},
       {{"--connections", "4x"}, "error: option --connections takes a whole number from 1 to 16"},
       {{"--host=h", "--password=hunter2"}, "error: --password is refused: a password on the command line can be"},
+      // --exclude adds to the stored patterns.
+      {{"--delete", "--max-delete", "50", "--exclude", "*.bak", "--exclude=/drafts/", "--exclude-from", "a",
+        "--exclude-from=b"},
+       "-|-|-|-|7|-|7|7|7|7  publish delete max-delete 50 exclude *~;*.bak;/drafts/ from a from b"},
+      {{"--delete", "--no-delete", "--max-delete=0"}, "-|-|-|-|7|-|7|7|7|7  publish"},
+      {{"--max-delete", "-1"}, "error: option --max-delete takes a whole number from 0 to 2147483647"},
+      {{"--exclude", "!"}, "error: The exclusion pattern \"!\" (--exclude) names nothing"},
+      {{"--exclude="}, "error: The exclusion pattern \"\" (--exclude) names nothing"},
   };
   for (const auto& [arguments, expected] : cases) {
     const std::string parsed = Parsed(arguments);
@@ -109,6 +122,7 @@ TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
     int exitStatus;
     std::string output, error;  // parts of standard output and standard error, "HOST" the server's; no error: none
     bool anotherRun = false;    // the test holds the run lock of this site, as a run in progress would
+    Lines remote = {};          // files on the server before the run
   } cases[] = {
       {{},
        {password},
@@ -147,7 +161,18 @@ TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
       {{"--password-file", Path("absent")}, {}, {}, 2, "", "ostrel-publish: cannot read the password file"},
       {{"--password", "hunter2"}, {}, {}, 2, "", "ostrel-publish: --password is refused"},
       {{"--version"}, {}, {}, 0, "ostrel-publish 1.0.0.1\n", ""},
-      {{"--progress"}, {password}, {}, 0, "\x1b[KFinished.\n\r\x1b[K3 of 3 files, 39 B, ", ""},
+      // What is left out is not counted either.
+      {{"--progress", "--exclude", "img/"}, {password}, {}, 0, "\x1b[KFinished.\n\r\x1b[K2 of 2 files, 30 B, ", ""},
+      {{"--delete", "--max-delete", "1"},
+       {password},
+       {},
+       1,
+       "3 copied, 0 skipped, 0 failed, 0 deleted, 39 bytes in ",
+       "ostrel-publish: 3 remote files are not in the local directory, more than MaxDelete allows (1): none was "
+       "deleted.\n",
+       false,
+       {"gone.htm", "old/gone.htm"}},
+      {{"--exclude-from", Path("absent")}, {password}, {}, 2, "", "ostrel-publish: The pattern file " + Path("absent")},
       {{}, {password, runtime}, {}, 1, "0 copied", "ostrel-publish: Another publish to HOST / is running\n", true},
       // A dry run changes nothing, so it goes alongside.
       {{"--dry-run"}, {password, runtime}, {}, 0, "3 would copy", "", true},
@@ -161,9 +186,12 @@ TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
   };
   // Every run that got going ends with the tally line.
   const std::regex tally(
-      "([\\s\\S]*(\n|\r\x1b\\[K))?[0-9]+ (copied|would copy), [0-9]+ skipped, \\d+ failed, \\d+ bytes in .*\n");
+      "([\\s\\S]*(\n|\r\x1b\\[K))?[0-9]+ (copied|would copy), [0-9]+ skipped, \\d+ failed, (\\d+ deleted, )?\\d+ bytes "
+      "in "
+      ".*\n");
   for (const auto& testCase : cases) {
     test::FtpTestServer server({.password = kPassword, .faults = testCase.faults});
+    for (const std::string& name : testCase.remote) WriteFile(server.Root() / name, "x");
     const FileDescriptor lock(
         testCase.anotherRun
             ? open(RunLockFile(work_.Path(), "tester", server.Host(), "/").c_str(), O_RDWR | O_CREAT, 0600)

@@ -20,8 +20,13 @@ class RecordingUserInterface : public PublisherUserInterface {
   }
   void ShowMessage(const std::string& text) override { lines.push_back("box: " + text); }
   std::string TrustedCertificate(const std::string&) override { return trustedCertificate; }
+  bool ConfirmDeletion(const std::string& question) override {
+    lines.push_back("ask: " + question);
+    return deletionConfirmed;
+  }
 
   std::string trustedCertificate;
+  bool deletionConfirmed = true;
 
   std::vector<std::string> lines, totals;
   // Called inside the pump with the 1-based number of the status line.

@@ -40,7 +40,8 @@ Values ValuesOf(const RunSettings& s) {
           std::to_string(s.Recurse)};
 }
 
-const RunSettings kChanged{"/site/", "ftp.example.org", "hunter2", "user", "/www/", 2, "php", 3, 4, 5, 6};
+const RunSettings kChanged{"/site/", "ftp.example.org", "hunter2", "user", "/www/", 2, "php", 3, 4, 5, 6, 1, 4, 1,
+                           50,       "*.bak; /drafts/"};
 
 class SettingsTest : public ::testing::Test {
  protected:
@@ -95,7 +96,7 @@ TEST_F(SettingsTest, SaveWritesOneGroupInTableOrderAndKeepsEveryOtherLine) {
   const std::string connection = "LocalDir=/site/\nHost=ftp.example.org\nName=user\nRemoteDir=/www/\n";
   const std::string options =
       "SkipSpecialDirs=2\nXCodeExtenstions=php\nXcode=3\nNoQMarks=4\nUpdateOnly=5\nRecurse=6\nPassive=1\nConnections="
-      "4\n";
+      "4\nDeleteRemote=1\nMaxDelete=50\nExclude=*.bak; /drafts/\n";
   const struct {
     std::string before;
     SettingGroup group;
