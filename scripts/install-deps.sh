@@ -12,7 +12,7 @@ packages=(
   python3 python3-pyftpdlib python3-openssl vsftpd openssl
   curl lftp ncftp
   xvfb x11-utils xauth x11-apps xdotool
-  dpkg-dev lintian man-db
+  dpkg-dev lintian man-db appstream desktop-file-utils
 )
 
 missing=()

@@ -1,11 +1,19 @@
 #include "app/ProgramIcon.h"
 
+#include <QPixmap>
+#include <span>
+
+#include "resources/ProgramIcons.h"
+
 namespace ostrel {
 
 QIcon ProgramIcon() {
   QIcon icon;
-  icon.addFile(QStringLiteral(":/ostrel/icons/ostrel-32.png"), QSize(32, 32));
-  icon.addFile(QStringLiteral(":/ostrel/icons/ostrel-16.png"), QSize(16, 16));
+  for (const std::span<const unsigned char> png : icons::kImages) {
+    QPixmap pixmap;
+    pixmap.loadFromData(png.data(), static_cast<uint>(png.size()), "PNG");
+    icon.addPixmap(pixmap);
+  }
   return icon;
 }
 

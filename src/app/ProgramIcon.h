@@ -4,8 +4,9 @@
 
 namespace ostrel {
 
-// The program icon with its 32 by 32 and 16 by 16 pixel images, built into
-// the program through Qt's resource system.
+// The program icon at every size the icon theme has it, from 16 to 256
+// pixels, built into the program; a title bar, a task bar or a window
+// switcher takes the size it draws at.
 QIcon ProgramIcon();
 
 }  // namespace ostrel

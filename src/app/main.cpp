@@ -2,13 +2,15 @@
 
 #include "app/PublisherApp.h"
 #include "platform/StandardDescriptors.h"
+#include "resources/VersionInfo.h"
 
 // The desktop program takes no arguments of its own; QApplication takes the
 // toolkit's (such as -platform) and the rest are ignored.
 int main(int argc, char* argv[]) {
   ostrel::OpenClosedStandardDescriptors();
   QApplication application(argc, argv);
-  QApplication::setDesktopFileName(QStringLiteral("ostrel"));
+  QApplication::setDesktopFileName(
+      QString::fromUtf8(ostrel::version::kApplicationId.data(), ostrel::version::kApplicationId.size()));
   const std::string executable = QCoreApplication::applicationFilePath().toStdString();
   ostrel::PublisherApp publisherApp(executable, ostrel::SettingsStore::FileFor(executable));
   publisherApp.InitInstance();

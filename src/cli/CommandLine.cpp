@@ -13,35 +13,35 @@
 namespace ostrel {
 namespace {
 
-// The options that are not stored settings.
-struct OptionDefinition {
-  std::string_view name;
-  bool takesValue;
-  void (*apply)(CommandLine& commandLine, const std::string& value);
-};
-
-constexpr OptionDefinition kOptions[] = {
-    {"password-file", true, [](CommandLine& line, const std::string& value) { line.passwordFile = value; }},
-    {"exclude-from", true, [](CommandLine& line, const std::string& value) { line.excludeFrom.push_back(value); }},
-    {"trust-certificate", true, [](CommandLine& line, const std::string& value) { line.trustedCertificate = value; }},
-    {"dry-run", false, [](CommandLine& line, const std::string&) { line.dryRun = true; }},
-    {"quiet", false, [](CommandLine& line, const std::string&) { line.quiet = true; }},
-    {"progress", false, [](CommandLine& line, const std::string&) { line.progress = true; }},
-    {"no-progress", false, [](CommandLine& line, const std::string&) { line.progress = false; }},
-    {"help", false, [](CommandLine& line, const std::string&) { line.action = CommandAction::ShowHelp; }},
-    {"version", false,
-     [](CommandLine& line, const std::string&) {
+// clang-format off
+constexpr RunOptionDefinition kRunOptions[] = {
+    {{}, "password-file", {}, "PATH", "read the password from the first line of PATH",
+     [](CommandLine& line, const std::string& value, bool) { line.passwordFile = value; }},
+    {{}, "trust-certificate", {}, "SHA256:...", "trust this server certificate for this run",
+     [](CommandLine& line, const std::string& value, bool) { line.trustedCertificate = value; }},
+    {{}, "exclude-from", {}, "FILE", "leave out what the patterns of FILE match, one a line",
+     [](CommandLine& line, const std::string& value, bool) { line.excludeFrom.push_back(value); }},
+    {"-n", "dry-run", {}, {}, "log on and list; show what would be copied and deleted",
+     [](CommandLine& line, const std::string&, bool) { line.dryRun = true; }},
+    {"-q", "quiet", {}, {}, "no status lines (messages and the tally stay)",
+     [](CommandLine& line, const std::string&, bool) { line.quiet = true; }},
+    {{}, "progress", "no-progress", {},
+     "a live progress line below the status lines, or\nnone; by default one when standard output is a\nterminal and --quiet is not given",
+     [](CommandLine& line, const std::string&, bool negated) { line.progress = !negated; }},
+    {"-h", "help", {}, {}, "show this text",
+     [](CommandLine& line, const std::string&, bool) { line.action = CommandAction::ShowHelp; }},
+    {"-V", "version", {}, {}, "show the version",
+     [](CommandLine& line, const std::string&, bool) {
        if (line.action != CommandAction::ShowHelp) line.action = CommandAction::ShowVersion;
      }},
 };
+// clang-format on
 
-// The short forms, each standing for its long option.
-constexpr std::pair<std::string_view, std::string_view> kShortOptions[] = {
-    {"-n", "--dry-run"}, {"-q", "--quiet"}, {"-h", "--help"}, {"-V", "--version"}};
-
-const OptionDefinition* FindOption(std::string_view name) {
-  for (const OptionDefinition& option : kOptions)
-    if (option.name == name) return &option;
+const RunOptionDefinition* FindRunOption(std::string_view name, bool& negated) {
+  for (const RunOptionDefinition& option : kRunOptions) {
+    negated = !option.negatedName.empty() && option.negatedName == name;
+    if (option.name == name || negated) return &option;
+  }
   return nullptr;
 }
 
@@ -58,12 +58,14 @@ std::optional<std::int32_t> ParseNumber(std::string_view text, std::int32_t mini
 
 }  // namespace
 
+std::span<const RunOptionDefinition> RunOptions() { return kRunOptions; }
+
 CommandLineParse ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine commandLine;
   for (std::size_t index = 0; index < arguments.size(); ++index) {
     std::string argument = arguments[index];
-    for (const auto& [shortName, longName] : kShortOptions)
-      if (argument == shortName) argument = longName;
+    for (const RunOptionDefinition& option : kRunOptions)
+      if (!option.shortName.empty() && argument == option.shortName) argument = "--" + std::string(option.name);
     if (argument.rfind("--", 0) != 0 || argument.size() == 2) {
       if (!argument.empty() && argument.front() == '-')
         return Refuse("unknown option " + argument + "; the short ones are -n, -q, -h and -V, one per argument");
@@ -81,9 +83,9 @@ CommandLineParse ParseCommandLine(const std::vector<std::string>& arguments) {
 
     bool negated = false;
     const SettingDefinition* setting = FindSettingByOption(name, negated);
-    const OptionDefinition* option = setting == nullptr ? FindOption(name) : nullptr;
+    const RunOptionDefinition* option = setting == nullptr ? FindRunOption(name, negated) : nullptr;
     if (setting == nullptr && option == nullptr) return Refuse("unknown option --" + name);
-    const bool takesValue = setting != nullptr ? !setting->valueName.empty() : option->takesValue;
+    const bool takesValue = !(setting != nullptr ? setting->valueName : option->valueName).empty();
 
     std::string value;
     if (equals != std::string::npos) {
@@ -100,7 +102,7 @@ CommandLineParse ParseCommandLine(const std::vector<std::string>& arguments) {
       if (name == "trust-certificate" && NormalizeFingerprint(value).empty())
         return Refuse(
             "option --trust-certificate takes a SHA-256 fingerprint, such as SHA256:AB:CD:... (64 hex digits)");
-      option->apply(commandLine, value);
+      option->apply(commandLine, value, negated);
     } else if (setting->IsNumber()) {
       const std::optional<std::int32_t> number = ParseNumber(value, setting->minimum, setting->maximum);
       if (!number)

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "settings/SettingsTable.h"
@@ -26,6 +28,20 @@ struct CommandLine {
 
   bool operator==(const CommandLine&) const = default;
 };
+
+// An option that is not a stored setting. This table, with the settings
+// table, is what the parser accepts and what --help, the manual page and the
+// bash completion show.
+struct RunOptionDefinition {
+  std::string_view shortName;    // "-n", or empty
+  std::string_view name;         // without "--"
+  std::string_view negatedName;  // the option that says the opposite, or empty
+  std::string_view valueName;    // as help shows it: "PATH"; empty for a flag
+  std::string_view help;         // may run over several lines
+  void (*apply)(CommandLine& commandLine, const std::string& value, bool negated);
+};
+
+std::span<const RunOptionDefinition> RunOptions();
 
 // Either the command line or, when the arguments are not acceptable, the
 // reason in one sentence that names the offending option.

@@ -21,9 +21,6 @@ constexpr std::chrono::milliseconds kRedrawInterval(250);
 // Goes to the start of the line and erases it.
 constexpr const char* kEraseLine = "\r\033[K";
 
-// The status lines that name the file the run is at.
-constexpr std::array<std::string_view, 3> kFileStatuses{"Copying: ", "Skipping: ", "Would copy: "};
-
 std::string FormatBytes(double bytes) {
   constexpr std::array<const char*, 4> kUnits{"KiB", "MiB", "GiB", "TiB"};
   char text[32];
@@ -72,7 +69,6 @@ void ConsoleUserInterface::EndProgress() {
 void ConsoleUserInterface::ShowStatusAndProcessInput(const std::string& status, const std::string&) {
   // A signal that came before the run set Running is caught up with here.
   if (StopRequested() && publisher_ != nullptr) publisher_->Running = 0;
-  if (progress_) NoteCurrentFile(status);
 
   // An empty status line only clears the dialog's line; there is nothing to print.
   if (statusLines_ == StatusLines::Show && !status.empty()) {
@@ -120,15 +116,15 @@ void ConsoleUserInterface::ShowProgress(std::int64_t filesSettled, std::int64_t 
   ProcessInput();
 }
 
-void ConsoleUserInterface::NoteCurrentFile(const std::string& status) {
-  progress_->currentFile.clear();
-  for (const std::string_view prefix : kFileStatuses) {
-    if (!status.starts_with(prefix)) continue;
-    std::string_view path = std::string_view(status).substr(prefix.size());
-    if (path.starts_with(progress_->localDir)) path.remove_prefix(progress_->localDir.size());
-    while (path.starts_with('/')) path.remove_prefix(1);
-    progress_->currentFile = EscapeControlCharacters(path);
-  }
+void ConsoleUserInterface::FileStarted(const std::string& localPath) {
+  if (progress_) progress_->currentFile = localPath;
+}
+
+// A file settled at once (skipped, or one a dry run would copy) stays named
+// until the next: it was the line's last news.
+void ConsoleUserInterface::FileSettled(const std::string& localPath, FileOutcome outcome, const std::string&) {
+  if (!progress_ || outcome == FileOutcome::Skipped || outcome == FileOutcome::WouldCopy) return;
+  if (progress_->currentFile == localPath) progress_->currentFile.clear();
 }
 
 void ConsoleUserInterface::ClearProgress() {
@@ -149,8 +145,11 @@ void ConsoleUserInterface::DrawProgress() {
   // The line must never wrap, or erasing it would leave its first part
   // behind; a long name loses its beginning, the file's own name stays.
   const std::size_t room = TerminalColumns() - 1;
-  if (!progress.currentFile.empty()) {
-    std::string_view name = progress.currentFile;
+  std::string_view path = progress.currentFile;
+  if (path.starts_with(progress.localDir)) path.remove_prefix(progress.localDir.size());
+  while (path.starts_with('/')) path.remove_prefix(1);
+  if (const std::string shown = EscapeControlCharacters(path); !shown.empty()) {
+    std::string_view name = shown;
     if (Columns(line) + 2 + Columns(name) > room) {
       const std::size_t keep = room > Columns(line) + 5 ? room - Columns(line) - 5 : 0;
       while (!name.empty() && Columns(name) > keep) {

@@ -38,6 +38,8 @@ class ConsoleUserInterface : public PublisherUserInterface {
   void ShowMessage(const std::string& text) override;
   // --delete was the answer, given with the options; --max-delete the rail.
   bool ConfirmDeletion(const std::string&) override { return true; }
+  void FileStarted(const std::string& localPath) override;
+  void FileSettled(const std::string& localPath, FileOutcome outcome, const std::string& reason) override;
   std::string TrustedCertificate(const std::string& site) override {
     return trustedCertificate ? trustedCertificate(site) : std::string();
   }
@@ -50,14 +52,13 @@ class ConsoleUserInterface : public PublisherUserInterface {
     std::int64_t files = 0;
     std::int64_t filesDone = 0;
     std::int64_t bytes = 0;
-    std::string currentFile;
+    std::string currentFile;  // as the run named it, local directory included
     std::string localDir;
     std::chrono::steady_clock::time_point start;
     std::chrono::steady_clock::time_point drawn;
     bool onScreen = false;
   };
 
-  void NoteCurrentFile(const std::string& status);
   void ClearProgress();
   void DrawProgress();
 

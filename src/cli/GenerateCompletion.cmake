@@ -1,12 +1,7 @@
 # Writes the bash completion of ostrel-publish from its own --help, so that it
 # offers exactly the options the program accepts: those of the settings table
 # and the others. Run as: cmake -DPROGRAM=... -DOUTPUT=... -P GenerateCompletion.cmake
-execute_process(
-  COMMAND ${CMAKE_COMMAND} -E env OSTREL_SETTINGS_FILE=${OUTPUT}.absent-settings ${PROGRAM} --help
-  OUTPUT_VARIABLE help RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "${PROGRAM} --help failed: ${result}")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/ReadHelp.cmake)
 
 set(words "")
 set(directories "")

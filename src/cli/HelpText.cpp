@@ -1,5 +1,6 @@
 #include "cli/HelpText.h"
 
+#include "cli/CommandLine.h"
 #include "platform/DisplayText.h"
 #include "settings/RunSettings.h"
 #include "settings/SettingsTable.h"
@@ -17,7 +18,12 @@ std::string OptionLine(const std::string& option, const std::string& meaning, co
     text += "\n" + std::string(kDescriptionColumn, ' ');
   else
     text += std::string(kDescriptionColumn - text.size(), ' ');
-  text += meaning + "\n";
+  // A meaning of several lines keeps to its column.
+  for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+    end = meaning.find('\n', start);
+    if (start > 0) text += std::string(kDescriptionColumn, ' ');
+    text += meaning.substr(start, end == std::string::npos ? std::string::npos : end - start) + "\n";
+  }
   if (!value.empty()) text += std::string(kDescriptionColumn, ' ') + "now: " + value + "\n";
   return text;
 }
@@ -51,16 +57,13 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
     }
   }
   help += "\n";
-  help += OptionLine("--password-file PATH", "read the password from the first line of PATH");
-  help += OptionLine("--trust-certificate SHA256:...", "trust this server certificate for this run");
-  help += OptionLine("--exclude-from FILE", "leave out what the patterns of FILE match, one a line");
-  help += OptionLine("-n, --dry-run", "log on and list; show what would be copied and deleted");
-  help += OptionLine("-q, --quiet", "no status lines (messages and the tally stay)");
-  help += OptionLine("--progress, --no-progress", "a live progress line below the status lines, or");
-  help += std::string(kDescriptionColumn, ' ') + "none; by default one when standard output is a\n";
-  help += std::string(kDescriptionColumn, ' ') + "terminal and --quiet is not given\n";
-  help += OptionLine("-h, --help", "show this text");
-  help += OptionLine("-V, --version", "show the version");
+  for (const RunOptionDefinition& option : RunOptions()) {
+    std::string names = option.shortName.empty() ? "" : std::string(option.shortName) + ", ";
+    names += "--" + std::string(option.name);
+    if (!option.negatedName.empty()) names += ", --" + std::string(option.negatedName);
+    if (!option.valueName.empty()) names += " " + std::string(option.valueName);
+    help += OptionLine(names, std::string(option.help));
+  }
   help +=
       "\n"
       "Values are given as --option VALUE or --option=VALUE.\n"

@@ -188,7 +188,7 @@ void Publisher::CarryOutDeletions(FtpConnection& connection, const std::vector<R
       continue;
     }
     if (connection.LastError().Code() == FtpError::kStopped) return;
-    ++result_.filesFailed;
+    ++result_.deletionsRefused;
     failed.push_back(entry.remotePath);
     const std::string message = (entry.isDirectory ? "Cannot delete remote directory " : "Cannot delete remote file ") +
                                 EscapeControlCharacters(entry.remotePath) + "\n" + connection.LastError().Message();

@@ -68,6 +68,7 @@ void Publisher::DeliverUploadEvents(bool messagesAllowed) {
     undeliveredEvents_.pop_front();
     switch (event.kind) {
       case UploadPool::Event::Kind::Started:
+        userInterface_.FileStarted(event.job.localPath);
         userInterface_.ShowStatusAndProcessInput(LoadString(StringId::Copying) + event.job.localPath,
                                                  FormatTotal(BytesSentSoFar()));
         break;
@@ -80,7 +81,7 @@ void Publisher::DeliverUploadEvents(bool messagesAllowed) {
       case UploadPool::Event::Kind::Failed:
         ShowMessage(LoadString(StringId::CannotCopyFile) + EscapeControlCharacters(event.job.localPath) + "\n" +
                     event.text);
-        CountUpload(event.job, false);
+        CountUpload(event.job, false, event.text);
         break;
       case UploadPool::Event::Kind::GivenUp:
         ReportGivenUp(event.job);
@@ -110,7 +111,7 @@ void Publisher::FinishUploads(FtpConnection* connection) {
     // The walk's connection is free now: it takes its share of what is left.
     if (connection != nullptr && Running) {
       if (std::optional<UploadJob> job = uploadPool_->TakeWaiting()) {
-        ShowStatus(LoadString(StringId::Copying) + job->localPath);
+        StartFile(LoadString(StringId::Copying), job->localPath);
         CarryOut(*connection, *job);
         continue;
       }

@@ -37,7 +37,8 @@ FileDescriptor OpenForUpload(const std::string& path) {
 // Gives the remote file the local file's time, where the server can, so that
 // the next comparison does not depend on the server's clock.
 void Stamp(FtpConnection& connection, const std::string& name, const LocalFileStatus& status) {
-  if (connection.Features().mfmt) connection.SetFileModificationTime(name, status.lastWriteUtc);
+  if (!connection.Features().mfmt) LearnModifyTimes(connection, "");
+  if (connection.SetsFileTimes()) connection.SetFileModificationTime(name, status.lastWriteUtc);
 }
 
 // The size of a file of the current directory: SIZE, else the listing.
@@ -107,6 +108,8 @@ FileUploader::ReplaceOutcome FileUploader::PutReplacing(int file, const UploadJo
     connection_.DeleteFile(temporary);
     return ReplaceOutcome::Failed;
   }
+  // Where MFMT is missing, the first upload finds out whether MDTM stamps.
+  if (!connection_.Features().mfmt) LearnModifyTimes(connection_, "");
   int modeReply = 0;
   if (connection_.RenameFile(temporary, job.name, job.status.lastWriteUtc, job.replacedMode, &modeReply)) {
     NoteLostMode(job, modeReply, outcome);

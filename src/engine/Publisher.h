@@ -104,7 +104,9 @@ class Publisher {
                   const LocalFileStatus& status, bool recoded);
   // Uploads on the walk's own connection, and reports how it went.
   void CarryOut(FtpConnection& connection, const UploadJob& job);
-  void CountUpload(const UploadJob& job, bool copied);
+  // Shows a file's status line, the file's start told first.
+  void StartFile(const std::string& statusPrefix, const std::string& localPath);
+  void CountUpload(const UploadJob& job, bool copied, const std::string& failure = {});
   void ReportGivenUp(const UploadJob& job);
   // Remote directories that exist are listed: for the update decision, when
   // publishing for the permissions of the pages replaced, and for what the

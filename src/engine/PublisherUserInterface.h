@@ -5,6 +5,9 @@
 
 namespace ostrel {
 
+// How the run settled a file it considered.
+enum class FileOutcome { Copied, Skipped, Failed, Stopped, WouldCopy };
+
 // The one way a run reaches the user. The desktop dialog implements it with
 // its status line, total label, message boxes and event pump; the headless
 // publisher with standard output and standard error; tests with a recorder.
@@ -14,7 +17,7 @@ class PublisherUserInterface {
 
   // Shows the status line and the total, then handles every input that is
   // waiting, without waiting for more. Handlers run re-entrantly from here:
-  // a Cancel click clears Running, confirmed options change the settings.
+  // they may only ask (the rule of docs/ARCHITECTURE.md, "The event pump").
   virtual void ShowStatusAndProcessInput(const std::string& status, const std::string& total) = 0;
 
   // Handles every input that is waiting, without changing what is shown; a
@@ -26,6 +29,13 @@ class PublisherUserInterface {
   // included; `total` is the latter as the total shows it. Called whenever
   // either changes and, during a transfer, every 100 ms.
   virtual void ShowProgress(std::int64_t /*filesSettled*/, std::int64_t /*bytesSent*/, const std::string& /*total*/) {}
+
+  // The run is at this local file now; its status line follows. With several
+  // connections several files are under way, each started once.
+  virtual void FileStarted(const std::string& /*localPath*/) {}
+  // A file the run has settled, and for a failed one the reason shown.
+  // Skipped files and those a dry run would copy are settled at once.
+  virtual void FileSettled(const std::string& /*localPath*/, FileOutcome /*outcome*/, const std::string& /*reason*/) {}
 
   // The fingerprint ("SHA256:...") the user trusts for the site ("host:port")
   // beyond the system's trust store; empty when none.

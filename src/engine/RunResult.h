@@ -20,6 +20,7 @@ struct RunResult {
   // Remote entries that the local tree lacks were to be deleted.
   bool deleting = false;
   std::int64_t filesDeleted = 0;  // in a dry run: those that would be deleted
+  std::int64_t deletionsRefused = 0;
 };
 
 }  // namespace ostrel

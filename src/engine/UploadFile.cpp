@@ -24,13 +24,15 @@ bool Publisher::UploadFile(FtpConnection& connection, std::string localPath, std
   if (settings_.UpdateOnly &&
       IsUpToDate(connection, localPath, name, status, settings_.Xcode && IsRecodedExtension(name))) {
     ++result_.filesSkipped;
-    ShowStatus(LoadString(StringId::Skipping) + localPath);
+    StartFile(LoadString(StringId::Skipping), localPath);
+    userInterface_.FileSettled(localPath, FileOutcome::Skipped, {});
     ReportProgress();
     return true;
   }
 
   if (Mode == PublishMode::DryRun) {
-    ShowStatus(kWouldCopy + localPath);
+    StartFile(kWouldCopy, localPath);
+    userInterface_.FileSettled(localPath, FileOutcome::WouldCopy, {});
     ++result_.filesCopied;
     result_.bytesWouldCopy += status.size;
     ReportProgress();
@@ -48,7 +50,7 @@ bool Publisher::UploadFile(FtpConnection& connection, std::string localPath, std
                 replaced != nullptr,
                 replaced != nullptr ? replaced->Size : std::nullopt};
   if (uploadPool_ && uploadPool_->HandOut(job)) return true;
-  ShowStatus(LoadString(StringId::Copying) + localPath);
+  StartFile(LoadString(StringId::Copying), localPath);
   // Options confirmed while the status line was shown apply to this file.
   TakeConfirmedOptions();
   job.recoded = settings_.Xcode && IsRecodedExtension(name);
@@ -71,6 +73,7 @@ void Publisher::CarryOut(FtpConnection& connection, const UploadJob& job) {
   }
   if (!outcome.copied && connection.IsBroken()) {
     ++result_.filesFailed;
+    userInterface_.FileSettled(job.localPath, FileOutcome::Failed, outcome.failure);
     // A connection that could not be made again ends the run with this one
     // message, not one for every file left.
     throw FtpError(connection.LastError().Code(), LoadString(StringId::CannotCopyFile) +
@@ -78,23 +81,31 @@ void Publisher::CarryOut(FtpConnection& connection, const UploadJob& job) {
   }
   if (!outcome.copied)
     ShowMessage(LoadString(StringId::CannotCopyFile) + EscapeControlCharacters(job.localPath) + "\n" + outcome.failure);
-  CountUpload(job, outcome.copied);
+  CountUpload(job, outcome.copied, outcome.failure);
 }
 
 // The user asked to stop and the server went quiet: no error of the site's,
 // so a status line says it rather than a message to acknowledge.
 void Publisher::ReportGivenUp(const UploadJob& job) {
   ShowStatus(kGivenUp + job.localPath);
-  CountUpload(job, false);
+  ++result_.filesFailed;
+  userInterface_.FileSettled(job.localPath, FileOutcome::Stopped, {});
+  ReportProgress();
 }
 
-void Publisher::CountUpload(const UploadJob& job, bool copied) {
+void Publisher::StartFile(const std::string& statusPrefix, const std::string& localPath) {
+  userInterface_.FileStarted(localPath);
+  ShowStatus(statusPrefix + localPath);
+}
+
+void Publisher::CountUpload(const UploadJob& job, bool copied, const std::string& failure) {
   if (copied) {
     TotalCopied += job.status.size;
     ++result_.filesCopied;
   } else {
     ++result_.filesFailed;
   }
+  userInterface_.FileSettled(job.localPath, copied ? FileOutcome::Copied : FileOutcome::Failed, failure);
   ReportProgress();
 }
 

@@ -207,14 +207,14 @@ bool FtpConnection::RemoveDirectory(const std::string& path) {
 bool FtpConnection::RenameFile(const std::string& from, const std::string& to, std::optional<std::int64_t> stampUtc,
                                std::optional<unsigned> mode, int* modeReply) {
   if (!channel_->AcceptsArgument(from) || !channel_->AcceptsArgument(to)) return Failed();
-  const std::string stamp = stampUtc && Features().mfmt ? MfmtArgument(*stampUtc, from) : std::string();
+  const auto [stampVerb, stamp] = stampUtc ? StampCommand(*stampUtc, from) : std::pair<const char*, std::string>();
   const std::string chmod = mode ? "CHMOD " + OctalMode(*mode) + " " + from : std::string();
   if (modeReply != nullptr) *modeReply = 0;
   return WithReconnection([&] {
     // Sent together and answered in order: a round trip per command would
     // cost more than the upload of a small page. A refused RNFR makes the
     // server refuse the RNTO after it too; a failed stamp or mode changes nothing.
-    if ((!stamp.empty() && !channel_->Send("MFMT", stamp)) || (!chmod.empty() && !channel_->Send("SITE", chmod)) ||
+    if ((!stamp.empty() && !channel_->Send(stampVerb, stamp)) || (!chmod.empty() && !channel_->Send("SITE", chmod)) ||
         !channel_->Send("RNFR", from) || !channel_->Send("RNTO", to))
       return Failed();
     FtpReply stamped, chmodded, renameFrom, renameTo;
@@ -244,9 +244,24 @@ std::optional<std::int64_t> FtpConnection::FileModificationTime(const std::strin
 }
 
 bool FtpConnection::SetFileModificationTime(const std::string& remoteName, std::int64_t utcSeconds) {
-  const std::string argument = MfmtArgument(utcSeconds, remoteName);
+  const auto [verb, argument] = StampCommand(utcSeconds, remoteName);
   if (argument.empty()) return false;
-  return WithReconnection([&] { return channel_->Command("MFMT", argument, 2) || Failed(); });
+  return WithReconnection([&] { return channel_->Command(verb, argument, 2) || Failed(); });
+}
+
+bool FtpConnection::SetsFileTimes() { return Features().mfmt || facts_->mdtmSetsTime.value_or(false); }
+
+bool FtpConnection::SetModifyTimeByMdtm(const std::string& remoteName, std::int64_t serverClockSeconds) {
+  const std::string argument = MfmtArgument(serverClockSeconds, remoteName);
+  if (argument.empty()) return false;
+  return WithReconnection([&] { return channel_->Command("MDTM", argument, 2) || Failed(); });
+}
+
+std::pair<const char*, std::string> FtpConnection::StampCommand(std::int64_t utcSeconds, const std::string& name) {
+  if (Features().mfmt) return {"MFMT", MfmtArgument(utcSeconds, name)};
+  if (facts_->mdtmSetsTime.value_or(false))
+    return {"MDTM", MfmtArgument(utcSeconds + facts_->modifyTimeOffset.value_or(0), name)};
+  return {"", {}};
 }
 
 FtpFeatures FtpConnection::Features() {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "ftp/FtpError.h"
 #include "ftp/FtpFeatures.h"
@@ -59,8 +60,13 @@ class FtpConnection {
   // server does not tell.
   std::optional<std::int64_t> FileSize(const std::string& remoteName);
   std::optional<std::int64_t> FileModificationTime(const std::string& remoteName);
-  // MFMT: sets the file's modification time, seconds since 1970 UTC.
+  // Sets the file's modification time, seconds since 1970 UTC: MFMT, else
+  // MDTM where it was found to set times (LearnModifyTimes).
   bool SetFileModificationTime(const std::string& remoteName, std::int64_t utcSeconds);
+  // Whether SetFileModificationTime can work on this server, as far as known.
+  bool SetsFileTimes();
+  // "MDTM TIME NAME", the time in the server's MDTM clock.
+  bool SetModifyTimeByMdtm(const std::string& remoteName, std::int64_t serverClockSeconds);
   // The server's extensions, asked with FEAT once per connection; asked again
   // after a new logon when the connection was lost before FEAT was answered.
   FtpFeatures Features();
@@ -89,6 +95,8 @@ class FtpConnection {
   const FtpError& LastError() const { return lastError_; }
 
  private:
+  // The command and argument that set a file's time here; no argument where none can.
+  std::pair<const char*, std::string> StampCommand(std::int64_t utcSeconds, const std::string& name);
   friend class FtpSession;
   friend class FtpFind;
   FtpConnection(std::unique_ptr<FtpControlChannel> channel, std::shared_ptr<FtpServerFacts> facts,

@@ -9,6 +9,13 @@ namespace ostrel {
 
 class FtpConnection;
 
+// Learns, once a connection, how the server's MDTM clock runs and whether
+// MDTM can set a file's time (Facts().modifyTimeOffset and mdtmSetsTime),
+// from an empty file of our own made, stamped and deleted in `directory`
+// ("" for the current one). Never where the run may not write: MDTM is then
+// taken at its word, and times are not set.
+void LearnModifyTimes(FtpConnection& connection, const std::string& directory);
+
 // Which command lists: MLSD where offered (exact times), or always LIST,
 // which shows a link as a link where MLSD may show what it leads to.
 enum class FtpListingCommand { Best, List };

@@ -48,12 +48,18 @@ TEST(HardeningTest, ProgressLineStaysBelowEveryOtherLine) {
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   console.StartProgress(3, "/l");
+  console.FileStarted("/l/d/a\x1b[2J");
   console.ShowStatusAndProcessInput("Copying: /l/d/a\x1b[2J", "0");
   console.ShowProgress(2, 2048, "2K");  // counts shown with the next line, not redrawn at once
+  console.FileSettled("/l/d/a\x1b[2J", FileOutcome::Copied, {});
+  console.FileStarted("/l/b");
   console.ShowStatusAndProcessInput("Skipping: /l/b", "2K");
+  console.FileSettled("/l/b", FileOutcome::Skipped, {});
   console.ShowMessage("m");
+  console.FileStarted("/l/" + longName);
   console.ShowStatusAndProcessInput("Copying: /l/" + longName, "2K");
   console.ShowProgress(3, 3072, "3K");
+  console.FileSettled("/l/" + longName, FileOutcome::Copied, {});
   console.ShowStatusAndProcessInput("Finished.", "3K");
   console.EndProgress();
   const std::string second = erase + "2 of 3 files, 2.0 KiB, 0 B/s: b";

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <regex>
+#include <set>
 #include <thread>
 
 #include "cli/ChildProcess.h"
@@ -261,6 +262,37 @@ TEST_F(PublishCommandTest, HelpListsEveryStoredSettingWithItsCurrentValue) {
                                                               "[ \n].*\n +now: " + quote + now + quote;
     EXPECT_TRUE(std::regex_search(child.Output(), std::regex("\n  " + shown + "\n"))) << shown;
   }
+}
+
+// The option words of a text: "--xcode" is not found in "--xcode-extensions".
+std::set<std::string> OptionWords(std::string text) {
+  for (std::size_t at = text.find("\\-"); at != std::string::npos; at = text.find("\\-", at)) text.erase(at, 1);
+  std::set<std::string> words;
+  const std::regex word("(^|[^a-z-])(--?[a-zA-Z][a-z0-9-]*)");
+  for (auto match = std::sregex_iterator(text.begin(), text.end(), word); match != std::sregex_iterator(); ++match)
+    words.insert((*match)[2]);
+  return words;
+}
+
+// One option missing from --help, the manual page or the completion fails.
+TEST(OptionListsTest, EveryAcceptedOptionIsInTheHelpTheManualPageAndTheCompletion) {
+  std::vector<std::string> accepted;
+  const auto accept = [&](std::string_view prefix, std::string_view name) {
+    if (!name.empty()) accepted.push_back(std::string(prefix) + std::string(name));
+  };
+  for (const SettingDefinition& setting : StoredSettings())
+    accept("--", setting.option), accept("--", setting.negatedOption);
+  for (const RunOptionDefinition& option : RunOptions())
+    accept("", option.shortName), accept("--", option.name), accept("--", option.negatedName);
+  ChildProcess help({OSTREL_PUBLISH_EXECUTABLE, "--help"}, {});
+  ASSERT_EQ(help.Finish(), 0) << help.Error();
+  const std::pair<const char*, std::set<std::string>> lists[] = {
+      {"--help", OptionWords(help.Output())},
+      {"manual page", OptionWords(ReadFile(OSTREL_MAN_PAGE))},
+      {"completion", OptionWords(ReadFile(OSTREL_COMPLETION))}};
+  for (const auto& [list, words] : lists)
+    for (const std::string& option : accepted)
+      EXPECT_TRUE(words.contains(option)) << option << " is not in the " << list;
 }
 
 }  // namespace

@@ -173,6 +173,12 @@ TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
                        result.bytesWouldCopy, result.filesDeleted),
             std::tuple(row.counts.filesCopied, row.counts.filesSkipped, row.counts.filesFailed, row.counts.bytesCopied,
                        row.counts.bytesWouldCopy, row.counts.filesDeleted));
+  // Each file settled once, as counted.
+  EXPECT_EQ(recorder_.settled.size(),
+            static_cast<std::size_t>(result.filesCopied + result.filesSkipped + result.filesFailed));
+  EXPECT_EQ(std::count_if(recorder_.settled.begin(), recorder_.settled.end(),
+                          [](const auto& file) { return file.second == FileOutcome::Skipped; }),
+            result.filesSkipped);
   if (server != Server::Scripted) return;
   const std::vector<std::string> log = static_cast<test::FtpTestServer&>(*server_).CommandLog();
   EXPECT_EQ(std::any_of(log.begin(), log.end(), [](auto& c) { return c.starts_with("DELE"); }), row.deleteSent);
@@ -212,6 +218,17 @@ const std::string kCutReply = "426 Data connection cut by the test server; trans
 
 // One row a case, compact, so that the table reads as one.
 // clang-format off
+// Two pages saved now and published once: the row's run is the second.
+void PublishTwoPagesSavedThisMinute(PublishTest& fixture) {
+  const std::int64_t saved = std::time(nullptr);
+  for (const char* name : {"a.htm", "b.htm"}) {
+    fixture.Local(name, name);
+    SetTime(fixture.local_.Path() / name, fixture.localTimes_[name] = saved);
+  }
+  fixture.publisher_.Run();
+  fixture.recorder_ = {};
+}
+
 const PublishCase kRows[] = {
     {"EntriesGoInByteOrderAndOnlyUnderscoreDirectoriesAreLeftOut", false, {},
      [](PublishTest& fixture) {
@@ -415,6 +432,17 @@ const PublishCase kRows[] = {
      {"Copying: a.htm", "Copying: b.htm"},
      {{"a.htm", "a"}, {"b.htm", "new b"}},
      {.filesCopied = 2, .bytesCopied = 6}, true},
+    // Without MFMT, MDTM sets the time: a page saved in the minute it went up
+    // is not sent again by the next run, which LIST shows only to the minute.
+    {"VsftpdStampsUploadsSoARerunInTheSameMinuteSkips", true, {}, PublishTwoPagesSavedThisMinute,
+     {"Skipping: a.htm", "Skipping: b.htm"},
+     {{"a.htm", "a.htm"}, {"b.htm", "b.htm"}},
+     {.filesSkipped = 2}},
+    {"VsftpdInItsOwnZoneStampsUploadsSoARerunInTheSameMinuteSkips", true, {"use_localtime=YES"},
+     PublishTwoPagesSavedThisMinute,
+     {"Skipping: a.htm", "Skipping: b.htm"},
+     {{"a.htm", "a.htm"}, {"b.htm", "b.htm"}},
+     {.filesSkipped = 2}},
     {"VsftpdDenyingRenamesGetsThePagesInPlace", true, {"cmds_denied=RNFR,RNTO"},
      [](PublishTest& fixture) {
        fixture.Local("a.htm", "a");
@@ -433,6 +461,16 @@ const PublishCase kRows[] = {
      {"Copying: a.htm", "Copying: b.htm"},
      {{"a.htm", "a"}, {"b.htm", "new b"}},
      {.filesCopied = 2, .bytesCopied = 6}},
+    // The temporary name of a 250-byte name is past the file system's 255.
+    {"ANameNearTheLengthLimitGoesInPlace", false, {},
+     [](PublishTest& fixture) {
+       fixture.Local(std::string(246, 'n') + ".htm", "new");
+       fixture.Remote(std::string(246, 'n') + ".htm", "published", kLocalTime - 100);
+       fixture.Local("z.htm", "z");
+     },
+     {"Copying: " + std::string(246, 'n') + ".htm", "Copying: z.htm"},
+     {{std::string(246, 'n') + ".htm", "new"}, {"z.htm", "z"}},
+     {.filesCopied = 2, .bytesCopied = 4}, true},
     {"NameWithALineBreakFailsAloneAndIsShownEscaped", false, {},
      [](PublishTest& fixture) {
        fixture.Local("a\nb", "x");

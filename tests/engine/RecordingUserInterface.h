@@ -1,6 +1,9 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,9 +27,13 @@ class RecordingUserInterface : public PublisherUserInterface {
     lines.push_back("ask: " + question);
     return deletionConfirmed;
   }
+  void FileSettled(const std::string& localPath, FileOutcome outcome, const std::string&) override {
+    EXPECT_TRUE(settled.emplace(localPath, outcome).second) << localPath << " settled twice";
+  }
 
   std::string trustedCertificate;
   bool deletionConfirmed = true;
+  std::map<std::string, FileOutcome> settled;
 
   std::vector<std::string> lines, totals;
   // Called inside the pump with the 1-based number of the status line.
