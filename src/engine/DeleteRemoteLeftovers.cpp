@@ -58,9 +58,11 @@ bool Publisher::MayDelete(const RemoteName& remote, const std::string& relativeD
 }
 
 void Publisher::DeleteRemoteLeftovers(FtpConnection& connection) {
+  TakeConfirmedOptions();
   if (!deleting_ || !settings_.DeleteRemote) return;
+  const std::string stopped = "Nothing was deleted on the server: the run was stopped.";
   if (!Running) {
-    ShowStatus("Nothing was deleted on the server: the run was stopped.");
+    ShowStatus(stopped);
     return;
   }
   if (result_.filesFailed > 0) {
@@ -77,10 +79,13 @@ void Publisher::DeleteRemoteLeftovers(FtpConnection& connection) {
   std::vector<RemoteLeftover> plan;
   directoriesByList_.clear();
   for (const RemoteLeftover& leftover : leftovers_) {
-    if (!Running) return;
+    if (!Running) break;
     PlanDeletion(connection, leftover, plan);
   }
-  if (!Running) return;
+  if (!Running) {
+    ShowStatus(stopped);
+    return;
+  }
   if (!uncertainDirectories_.empty())
     ShowMessage("Nothing was deleted in " + EscapeControlCharacters(uncertainDirectories_.front()) +
                 (uncertainDirectories_.size() > 1

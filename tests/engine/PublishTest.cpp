@@ -170,9 +170,9 @@ TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
   EXPECT_EQ(result.messagesShown,
             std::count_if(lines.begin(), lines.end(), [](auto& l) { return l.starts_with("box: "); }));
   EXPECT_EQ(std::tuple(result.filesCopied, result.filesSkipped, result.filesFailed, result.bytesCopied,
-                       result.bytesWouldCopy, result.filesDeleted),
+                       result.bytesWouldCopy, result.filesDeleted, result.deletionsRefused),
             std::tuple(row.counts.filesCopied, row.counts.filesSkipped, row.counts.filesFailed, row.counts.bytesCopied,
-                       row.counts.bytesWouldCopy, row.counts.filesDeleted));
+                       row.counts.bytesWouldCopy, row.counts.filesDeleted, row.counts.deletionsRefused));
   // Each file settled once, as counted.
   EXPECT_EQ(recorder_.settled.size(),
             static_cast<std::size_t>(result.filesCopied + result.filesSkipped + result.filesFailed));
@@ -744,6 +744,16 @@ const PublishCase kRows[] = {
      {"Copying: a.htm"},
      {{"a.bak", "old"}, {"a.htm", "new"}, {"d/", ""}, {"d/notes.txt", "old"}, {"drafts/", ""}, {"drafts/x.htm", "old"}, {"old.bak", "old"}},
      {.filesCopied = 1, .bytesCopied = 3}},
+    {"RefusedDeletionIsReportedItsDirectoryStaysAndTheRestGoOn", false, {"--answer", "DELE x.htm=550 Not enough privileges."},
+     [](PublishTest& fixture) {
+       fixture.publisher_.DeleteRemote = 1;
+       fixture.Local("a.htm", "a");
+       for (const char* name : {"gone.htm", "old/x.htm", "z.htm"}) fixture.Remote(name, "x", kLocalTime);
+     },
+     {"Copying: a.htm", "ask: Delete 4 remote files*", "Deleting: /site/gone.htm", "Deleting: /site/old/x.htm",
+      "box: Cannot delete remote file /site/old/x.htm\n550 Not enough privileges.", "Deleting: /site/z.htm"},
+     {{"a.htm", "a"}, {"old/", ""}, {"old/x.htm", "x"}},
+     {.filesCopied = 1, .bytesCopied = 1, .filesDeleted = 2, .deletionsRefused = 1}, true},
     {"DryRunWithDeleteChangesNothingAndShowsWhatWouldGo", false, {},
      [](PublishTest& fixture) {
        fixture.publisher_.DeleteRemote = 1;
