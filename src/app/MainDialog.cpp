@@ -21,6 +21,7 @@
 #include "app/OptionsDialog.h"
 #include "app/ProgramIcon.h"
 #include "app/PublisherApp.h"
+#include "platform/Translation.h"
 #include "resources/DialogTemplates.h"
 #include "resources/StringTable.h"
 #include "settings/SettingsTable.h"
@@ -121,11 +122,11 @@ void MainDialog::OnProcess() {
   SaveControls();
   SaveSettings();
   processButton_->setEnabled(false);
-  closeButton_->setText(QStringLiteral("Cancel"));
+  closeButton_->setText(QString::fromUtf8(Translate("Cancel")));
   publisher_.Running = 1;
   publisher_.RunPublishing(settings_);
   publisher_.Running = 0;
-  closeButton_->setText(QStringLiteral("&Close"));
+  closeButton_->setText(QString::fromUtf8(Translate("&Close")));
   processButton_->setEnabled(true);
 }
 
@@ -171,7 +172,7 @@ bool MainDialog::OnSysCommand(unsigned commandId) {
 // own context menu stands in for it: the close command, then the about item.
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
-  connect(menu.addAction(QStringLiteral("&Close\tAlt+F4")), &QAction::triggered, this,
+  connect(menu.addAction(QString::fromUtf8(Translate("&Close\tAlt+F4"))), &QAction::triggered, this,
           [this] { OnSysCommand(kCloseCommand); });
   const std::string& aboutText = LoadString(StringId::AboutMenuItem);
   if (!aboutText.empty()) {
@@ -225,8 +226,9 @@ std::string MainDialog::TrustedCertificate(const std::string& site) {
 }
 
 bool MainDialog::TrustCertificate(const std::string& site, const std::string& fingerprint, const std::string& message) {
-  if (!MessageBox::AskYesNo(this, FromStd(app_.ApplicationName()),
-                            FromStd(message + "\n\nTrust this certificate for " + site + " from now on?")))
+  if (!MessageBox::AskYesNo(
+          this, FromStd(app_.ApplicationName()),
+          FromStd(message + "\n\n" + FormatText(Translate("Trust this certificate for %s from now on?"), {site}))))
     return false;
   if (!app_.WriteSettingString(kCertificatesSection, site, fingerprint))
     MessageBox::ShowWarning(this, FromStd(app_.ApplicationName()), FromStd(app_.WriteFailureMessage()));

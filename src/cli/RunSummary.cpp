@@ -1,21 +1,29 @@
 #include "cli/RunSummary.h"
 
-#include <cinttypes>
 #include <cstdio>
+#include <string>
+
+#include "platform/Translation.h"
 
 namespace ostrel {
 
 std::string FormatRunSummary(const RunResult& result, std::chrono::duration<double> elapsed, PublishMode mode) {
   const bool dryRun = mode == PublishMode::DryRun;
-  std::string deleted;
-  if (result.deleting) deleted = ", " + std::to_string(result.filesDeleted) + (dryRun ? " would delete" : " deleted");
-  if (result.deletionsRefused > 0) deleted += " (" + std::to_string(result.deletionsRefused) + " refused)";
-  char text[200];
+  const auto bytes = static_cast<unsigned long>(dryRun ? result.bytesWouldCopy : result.bytesCopied);
+  char text[160];
   std::snprintf(text, sizeof text,
-                "%" PRId64 " %s, %" PRId64 " skipped, %" PRId64 " failed%s, %" PRId64 " bytes in %.2f s",
-                result.filesCopied, dryRun ? "would copy" : "copied", result.filesSkipped, result.filesFailed,
-                deleted.c_str(), dryRun ? result.bytesWouldCopy : result.bytesCopied, elapsed.count());
-  return text;
+                // The byte count decides the plural form, in languages that have several.
+                dryRun ? TranslatePlural("%lld would copy, %lld skipped, %lld failed, %lld bytes in %.2f s",
+                                         "%lld would copy, %lld skipped, %lld failed, %lld bytes in %.2f s", bytes)
+                       : TranslatePlural("%lld copied, %lld skipped, %lld failed, %lld bytes in %.2f s",
+                                         "%lld copied, %lld skipped, %lld failed, %lld bytes in %.2f s", bytes),
+                static_cast<long long>(result.filesCopied), static_cast<long long>(result.filesSkipped),
+                static_cast<long long>(result.filesFailed), static_cast<long long>(bytes), elapsed.count());
+  // At the end, so that scripts reading the line as it was still read it.
+  std::string summary = text;
+  if (result.deleting) summary += ", " + std::to_string(result.filesDeleted) + (dryRun ? " would delete" : " deleted");
+  if (result.deletionsRefused > 0) summary += " (" + std::to_string(result.deletionsRefused) + " refused)";
+  return summary;
 }
 
 }  // namespace ostrel

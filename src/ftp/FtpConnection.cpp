@@ -14,6 +14,7 @@
 #include "ftp/FtpControlChannel.h"
 #include "ftp/FtpDataTransfer.h"
 #include "ftp/FtpMlsdParser.h"
+#include "platform/Translation.h"
 
 namespace ostrel {
 
@@ -143,7 +144,7 @@ bool FtpConnection::Reconnect() {
     auto channel = std::make_unique<FtpControlChannel>(address_, timeouts_, facts_, tls_);
     channel->LogOn(user_, password_);
     AskForModes(*channel, facts_->features);
-    facts_->notice = "The connection to the server was lost; logged on again.";
+    facts_->notice = Translate("The connection to the server was lost; logged on again.");
     if (!currentDirectory_.empty() && !channel->Command("CWD", currentDirectory_, 2)) {
       lastError_ = channel->LastError();
       return false;
@@ -176,7 +177,7 @@ bool FtpConnection::QueryCurrentDirectory(std::string& path) {
   if (reply.code != 257 || !ParseQuotedPath(reply.lines.front(), path)) {
     path.clear();
     channel_->RecordFailure(FtpError::kProtocolError,
-                            "The server's answer names no current directory: " + reply.Text());
+                            Translate("The server's answer names no current directory: ") + reply.Text());
     return Failed();
   }
   return true;
@@ -226,6 +227,16 @@ bool FtpConnection::RenameFile(const std::string& from, const std::string& to, s
     if (renameTo.Class() != 2) return channel_->RecordReplyFailure(renameTo), Failed();
     return true;
   });
+}
+
+int FtpConnection::AskRenameFrom(const std::string& remoteName) {
+  FtpReply reply;
+  if (!channel_->Send("RNFR", remoteName) || !channel_->ReadReply(reply)) return Failed(), 0;
+  if (reply.Class() == 3) {
+    FtpReply declined;
+    if (!channel_->Send("RNTO", remoteName) || !channel_->ReadReply(declined)) return Failed(), 0;
+  }
+  return reply.code;
 }
 
 std::optional<std::int64_t> FtpConnection::FileSize(const std::string& remoteName) {
@@ -291,7 +302,7 @@ bool FtpConnection::PutFile(int localFile, const std::string& remoteName, const 
   return WithReconnection([&] {
     // A repeated put sends the whole file again.
     if (start >= 0 && ::lseek(localFile, start, SEEK_SET) != start) {
-      lastError_ = FtpError(FtpError::kSystemError, "Cannot read the local file: " + SystemText(errno));
+      lastError_ = FtpError(FtpError::kSystemError, Translate("Cannot read the local file: ") + SystemText(errno));
       return false;
     }
     return PutOnce(localFile, remoteName, progress);
@@ -319,7 +330,7 @@ bool FtpConnection::PutOnce(int localFile, const std::string& remoteName, const 
     const ssize_t count = ::read(localFile, block.get(), kFileBlockSize);
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) {
-      transfer.Abandon(FtpError::kSystemError, "Cannot read the local file: " + SystemText(errno));
+      transfer.Abandon(FtpError::kSystemError, Translate("Cannot read the local file: ") + SystemText(errno));
       return Failed();
     }
     if (count == 0) break;

@@ -56,6 +56,9 @@ class FtpConnection {
   // Neither failing stops the rename.
   bool RenameFile(const std::string& from, const std::string& to, std::optional<std::int64_t> stampUtc = {},
                   std::optional<unsigned> mode = {}, int* modeReply = nullptr);
+  // RNFR alone, for its reply code (0 when none came); a rename the server
+  // then expects is turned down with an RNTO to the same name.
+  int AskRenameFrom(const std::string& remoteName);
   // SIZE (binary) and MDTM of a file of the current directory; empty when the
   // server does not tell.
   std::optional<std::int64_t> FileSize(const std::string& remoteName);

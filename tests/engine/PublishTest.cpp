@@ -422,7 +422,7 @@ const PublishCase kRows[] = {
      },
      {"Copying: a.htm", "Copying: b.htm", "box: Cannot copy file b.htm\n425 Can't open data connection."},
      {{"a.htm", "a"}, {"b.htm", "published"}},
-     {.filesCopied = 1, .filesFailed = 1, .bytesCopied = 1}, true},
+     {.filesCopied = 1, .filesFailed = 1, .bytesCopied = 1}, false, {{"STOR", 2}, {"RNFR", 1}}},
     {"RefusedRenameNeverDeletesThePageAndPagesGoInPlace", false, {"--answer", "RNTO=553 Rename refused by the test server."},
      [](PublishTest& fixture) {
        fixture.Local("a.htm", "a");
