@@ -43,10 +43,11 @@ constexpr std::array kOptionsControls = {
     ControlTemplate{kUpdateOnlyCheck, CheckBox, Translatable("Copy only files &updated since last copying"), 15, 77,
                     152, 10, kStylePlain},
     ControlTemplate{kRecurseCheck, CheckBox, Translatable("R&ecurse subdirectories"), 15, 51, 142, 8, kStylePlain},
-    ControlTemplate{kDeleteRemoteCheck, CheckBox, "&Delete remote files that are not in the local directory", 15, 90,
-                    250, 10, kStylePlain},
-    ControlTemplate{kNoControlId, Label, "E&xclude:", 15, 108, 34, 8, kStylePlain},
-    ControlTemplate{kExcludeEdit, Edit, "", 52, 105, 213, 14, kStylePlain},
+    ControlTemplate{kDeleteRemoteCheck, CheckBox,
+                    Translatable("&Delete remote files that are not in the local directory"), 15, 90, 250, 10,
+                    kStylePlain},
+    ControlTemplate{kNoControlId, Label, Translatable("E&xclude:"), 15, 108, 46, 8, kStylePlain},
+    ControlTemplate{kExcludeEdit, Edit, "", 64, 105, 201, 14, kStylePlain},
 };
 
 constexpr std::array kAboutControls = {
