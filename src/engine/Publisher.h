@@ -92,9 +92,12 @@ class Publisher {
   // Where options confirmed during the run become the run's own.
   void TakeConfirmedOptions();
 
-  // The settings a run cannot go without, and its patterns; false once the
-  // message saying what is missing was shown.
-  bool CheckBeforeLogon();
+  // The checks before any logon, the exclusion patterns read among them;
+  // false after the message that says what is missing.
+  bool SettingsAreComplete();
+  // Logs on (again, once a certificate is trusted) and publishes; false when
+  // the remote directory could not be entered.
+  bool LogOnAndPublish();
   bool RunGuarded(FtpSession& session);
   // The site as certificates are trusted for it: "host:port".
   std::string CertificateSite() const;

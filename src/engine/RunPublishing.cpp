@@ -31,7 +31,7 @@ bool EndsWithSlash(const std::string& text) { return !text.empty() && (text.back
 
 }  // namespace
 
-bool Publisher::CheckBeforeLogon() {
+bool Publisher::SettingsAreComplete() {
   std::string localDirectory = settings_.LocalDir;
   if (localDirectory.empty()) {
     ShowMessage(LoadString(StringId::LocalDirectoryNotSpecified));
@@ -66,7 +66,7 @@ RunResult Publisher::RunPublishing(const RunSettings& settings) {
   result_ = {};
   settings_ = settings;
   confirmedOptions_.reset();
-  if (!CheckBeforeLogon()) return result_;
+  if (!SettingsAreComplete()) return result_;
   deleting_ = result_.deleting = settings_.DeleteRemote != 0;
   leftovers_.clear();
   uncertainDirectories_.clear();
@@ -93,6 +93,18 @@ RunResult Publisher::RunPublishing(const RunSettings& settings) {
   enteredDirectories_ = {};
   listingFailureSaid_ = listingCutSaid_ = false;
   activeStalled_ = std::make_shared<std::atomic<bool>>(false);
+  const bool remoteDirectoryEntered = LogOnAndPublish();
+  runConnection_ = nullptr;
+  result_.bytesCopied = TotalCopied;
+  result_.stopped = Running == 0;
+  if (remoteDirectoryEntered) {
+    ShowStatus(LoadString(StringId::Finished));
+    result_.finished = true;
+  }
+  return result_;
+}
+
+bool Publisher::LogOnAndPublish() {
   bool remoteDirectoryEntered = true;
   // A certificate the user decides to trust lets the run log on once more.
   for (bool logOnAgain = true; logOnAgain;) {
@@ -127,14 +139,7 @@ RunResult Publisher::RunPublishing(const RunSettings& settings) {
       ShowMessage(error.what());
     }
   }
-  runConnection_ = nullptr;
-  result_.bytesCopied = TotalCopied;
-  result_.stopped = Running == 0;
-  if (remoteDirectoryEntered) {
-    ShowStatus(LoadString(StringId::Finished));
-    result_.finished = true;
-  }
-  return result_;
+  return remoteDirectoryEntered;
 }
 
 std::string Publisher::CertificateSite() const {
