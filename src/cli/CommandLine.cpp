@@ -18,6 +18,16 @@ constexpr RunOptionDefinition kRunOptions[] = {
      [](CommandLine& line, const std::string& value, bool) { line.passwordFile = value; }},
     {{}, "trust-certificate", {}, "SHA256:...", "trust this server certificate for this run",
      [](CommandLine& line, const std::string& value, bool) { line.trustedCertificate = value; }},
+    {{}, "site", {}, "NAME", "take the settings of the saved site NAME; the\noptions here still replace them",
+     [](CommandLine& line, const std::string& value, bool) { line.site = value; }},
+    {{}, "list-sites", {}, {}, "list the saved sites, one a line",
+     [](CommandLine& line, const std::string&, bool) {
+       if (line.action == CommandAction::Publish) line.action = CommandAction::ListSites;
+     }},
+    {{}, "log-file", {}, "FILE", "append the run's log to FILE too (every run's\nlog is kept in $XDG_STATE_HOME/ostrel/logs)",
+     [](CommandLine& line, const std::string& value, bool) { line.logFile = value; }},
+    {"-v", "verbose", {}, {}, "show the FTP commands and replies on standard\nerror too, the password as ******",
+     [](CommandLine& line, const std::string&, bool) { line.verbose = true; }},
     {"-n", "dry-run", {}, {}, "log on and list; show what would be copied",
      [](CommandLine& line, const std::string&, bool) { line.dryRun = true; }},
     {"-q", "quiet", {}, {}, "no status lines (messages and the tally stay)",
@@ -65,7 +75,7 @@ CommandLineParse ParseCommandLine(const std::vector<std::string>& arguments) {
       if (!option.shortName.empty() && argument == option.shortName) argument = "--" + std::string(option.name);
     if (argument.rfind("--", 0) != 0 || argument.size() == 2) {
       if (!argument.empty() && argument.front() == '-')
-        return Refuse("unknown option " + argument + "; the short ones are -n, -q, -h and -V, one per argument");
+        return Refuse("unknown option " + argument + "; the short ones are -n, -q, -v, -h and -V, one per argument");
       return Refuse("unexpected argument \"" + argument + "\"; settings are given by options such as --local-dir DIR");
     }
 
