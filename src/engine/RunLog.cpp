@@ -61,7 +61,8 @@ std::string FileNamePart(const std::string& site) {
   std::string part;
   for (const char character : site.substr(0, 60)) {
     const bool plain = (character >= 'a' && character <= 'z') || (character >= 'A' && character <= 'Z') ||
-                       (character >= '0' && character <= '9') || std::string_view("._-@").find(character) != std::string_view::npos;
+                       (character >= '0' && character <= '9') ||
+                       std::string_view("._-@").find(character) != std::string_view::npos;
     part += plain ? character : '_';
   }
   return part.empty() || part.front() == '.' ? "run" + part : part;
@@ -97,7 +98,8 @@ void RemoveOldLogs(const std::filesystem::path& directory) {
 }  // namespace
 
 bool RunLogEntry::IsFailure() const {
-  return kind == Kind::Message || (kind == Kind::File && (outcome == FileOutcome::Failed || outcome == FileOutcome::Stopped));
+  return kind == Kind::Message ||
+         (kind == Kind::File && (outcome == FileOutcome::Failed || outcome == FileOutcome::Stopped));
 }
 
 std::vector<std::string> FormatRunLogEntry(const RunLogEntry& entry, LogTime time) {
