@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots from the real program in a real X window:
 # starts a virtual X server (Xvfb), runs Ostrel against the demo FTP server,
-# publishes the demo site (one screenshot during the run, one after it),
-# opens the options dialog and the about box, dumps each window with xwd and
+# publishes the demo site (one screenshot during the run, one after it, one
+# with the Details pane), opens the options dialog and the about box, dumps each window with xwd and
 # converts the dumps to PNG in docs/screenshots/.
 #
 #   ./scripts/take-screenshots.sh [PATH_TO_OSTREL]   (default: build/release/src/app/ostrel)
@@ -60,7 +60,8 @@ point_at() {
   sleep 0.3
 }
 
-OSTREL_SETTINGS_FILE="$demo_settings" ASAN_OPTIONS=detect_leaks=0 "$ostrel" &
+# The run's log goes to the demo folder, not to the user's own logs.
+XDG_STATE_HOME="$work/state" OSTREL_SETTINGS_FILE="$demo_settings" ASAN_OPTIONS=detect_leaks=0 "$ostrel" &
 ostrel_pid=$!
 main=$(window_named Ostrel)
 point_at "$main"
@@ -79,6 +80,11 @@ for _ in $(seq 1 300); do
 done
 sleep 1.5
 dump "$main" main-dialog
+xdotool key alt+t
+sleep 0.5
+dump "$main" main-dialog-details
+xdotool key alt+t
+sleep 0.3
 
 xdotool key alt+o
 options=$(window_named Options)

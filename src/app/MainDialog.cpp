@@ -69,6 +69,9 @@ MainDialog::MainDialog(PublisherApp& app, QWidget* parent)
   runLog_.onEntry = [this](const RunLogEntry& entry) { runView_->Add(entry); };
   siteCombo_ = FindControl<QComboBox>(*this, kSiteCombo);
   siteCombo_->setPlaceholderText(QStringLiteral("(no saved site)"));
+  // The site box comes first in tab order, yet the local directory is what
+  // users type first, as before sites existed.
+  FindControl<QLineEdit>(*this, kLocalDirEdit)->setFocus();
   processButton_ = FindControl<QPushButton>(*this, kProcessButton);
   closeButton_ = FindControl<QPushButton>(*this, kCloseButton);
   statusLabel_ = FindControl<QLabel>(*this, kStatusLabel);

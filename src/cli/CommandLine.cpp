@@ -33,7 +33,7 @@ constexpr RunOptionDefinition kRunOptions[] = {
     {"-q", "quiet", {}, {}, "no status lines (messages and the tally stay)",
      [](CommandLine& line, const std::string&, bool) { line.quiet = true; }},
     {{}, "progress", "no-progress", {},
-     "a live progress line below the status lines, or\nnone; by default one when standard output is a\nterminal and --quiet is not given",
+     "a live progress line below the status lines, or\nnone; by default one when standard output is a\nterminal and neither --quiet nor -v is given",
      [](CommandLine& line, const std::string&, bool negated) { line.progress = !negated; }},
     {"-h", "help", {}, {}, "show this text",
      [](CommandLine& line, const std::string&, bool) { line.action = CommandAction::ShowHelp; }},
