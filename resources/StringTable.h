@@ -22,8 +22,9 @@ enum class StringId : int {
   RemoteSiteNotSpecified = 113,
 };
 
-// The text of a string; empty for an id the table does not hold.
-const std::string& LoadString(StringId id);
-const std::string& LoadString(int id);
+// The text of a string in the user's language; empty for an id the table
+// does not hold.
+std::string LoadString(StringId id);
+std::string LoadString(int id);
 
 }  // namespace ostrel

@@ -13,6 +13,7 @@ packages=(
   curl lftp ncftp
   xvfb x11-utils xauth x11-apps xdotool
   dpkg-dev lintian man-db appstream desktop-file-utils
+  gettext locales qt6-translations-l10n
 )
 
 missing=()
@@ -30,4 +31,15 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The tests of the Russian translation run under ru_RU.UTF-8, as a Russian desktop does.
+if ! locale -a 2>/dev/null | grep -qx 'ru_RU.utf8'; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: the locale ru_RU.UTF-8 is missing and making it needs root" >&2
+    exit 1
+  fi
+  sed -i 's/^# *\(ru_RU.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -qx 'ru_RU.UTF-8 UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
 fi

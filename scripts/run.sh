@@ -34,8 +34,10 @@ fi
 
 build_dir=build/release
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOSTREL_BUILD_GUI=ON -DOSTREL_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build_dir" --target ostrel ostrel-publish
+cmake --build "$build_dir" --target ostrel ostrel-publish ostrel-catalogues
 ostrel="$build_dir/src/app/ostrel"
+# The translations of this build, not those of an installed copy.
+export OSTREL_LOCALEDIR="$PWD/$build_dir/locale"
 
 if [ "$demo" -eq 0 ]; then
   exec "$ostrel"

@@ -13,11 +13,13 @@
 
 #include "app/DialogUnits.h"
 #include "app/ProgramIcon.h"
+#include "platform/Translation.h"
 
 namespace ostrel {
 namespace {
 
-QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+// A template's texts are English; the user reads them in the catalogue's language.
+QString Text(std::string_view text) { return QString::fromStdString(Translate(text)); }
 
 QWidget* MakeControl(const ControlTemplate& control, QDialog& dialog) {
   switch (control.kind) {

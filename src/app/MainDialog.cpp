@@ -26,6 +26,7 @@
 #include "app/PublisherApp.h"
 #include "engine/LocalTree.h"
 #include "engine/RunSummary.h"
+#include "platform/Translation.h"
 #include "resources/DialogTemplates.h"
 #include "resources/StringTable.h"
 #include "settings/SettingsTable.h"
@@ -68,7 +69,7 @@ MainDialog::MainDialog(PublisherApp& app, QWidget* parent)
   runView_ = std::make_unique<RunView>(*this);
   runLog_.onEntry = [this](const RunLogEntry& entry) { runView_->Add(entry); };
   siteCombo_ = FindControl<QComboBox>(*this, kSiteCombo);
-  siteCombo_->setPlaceholderText(QStringLiteral("(no saved site)"));
+  siteCombo_->setPlaceholderText(QString::fromUtf8(Translate("(no saved site)")));
   // The site box comes first in tab order, yet the local directory is what
   // users type first, as before sites existed.
   FindControl<QLineEdit>(*this, kLocalDirEdit)->setFocus();
@@ -145,7 +146,7 @@ void MainDialog::OnProcess() {
   SaveControls();
   SaveSettings();
   processButton_->setEnabled(false);
-  closeButton_->setText(QStringLiteral("Cancel"));
+  closeButton_->setText(QString::fromUtf8(Translate("Cancel")));
   // The run takes its own copy of the settings: another site now would
   // only mislead.
   siteCombo_->setEnabled(false);
@@ -166,7 +167,7 @@ void MainDialog::OnProcess() {
   const auto took = std::chrono::steady_clock::now() - start;
   runLog_.End(FormatRunSummary(result, took, publisher_.Mode));
   runView_->Finish();
-  closeButton_->setText(QStringLiteral("&Close"));
+  closeButton_->setText(QString::fromUtf8(Translate("&Close")));
   processButton_->setEnabled(true);
   siteCombo_->setEnabled(true);
   FindControl<QPushButton>(*this, kSitesButton)->setEnabled(true);
@@ -175,10 +176,11 @@ void MainDialog::OnProcess() {
 
 void MainDialog::NoticeEndOfRun(const RunResult& result, std::chrono::steady_clock::duration took) {
   if (took <= kNoticedRun || isActiveWindow()) return;
-  const QString counts = QStringLiteral("%1 copied, %2 failed").arg(result.filesCopied).arg(result.filesFailed);
-  ShowDesktopNotice(FromStd(app_.ApplicationName()), result.stopped
-                                                         ? QStringLiteral("Stopped before the end: ") + counts
-                                                         : QStringLiteral("Finished: ") + counts);
+  const std::string copied = std::to_string(result.filesCopied), failed = std::to_string(result.filesFailed);
+  ShowDesktopNotice(FromStd(app_.ApplicationName()),
+                    FromStd(FormatText(result.stopped ? Translate("Stopped before the end: %s copied, %s failed")
+                                                      : Translate("Finished: %s copied, %s failed"),
+                                       {copied, failed})));
 }
 
 void MainDialog::OnCancel() {
@@ -212,9 +214,10 @@ void MainDialog::ShowSites() {
 
 void MainDialog::AttachSitesMenu() {
   auto* menu = new QMenu(this);
-  connect(menu->addAction(QStringLiteral("&New site...")), &QAction::triggered, this, [this] { OnNewSite(); });
-  QAction* rename = menu->addAction(QStringLiteral("&Rename site..."));
-  QAction* remove = menu->addAction(QStringLiteral("&Delete site"));
+  connect(menu->addAction(QString::fromUtf8(Translate("&New site..."))), &QAction::triggered, this,
+          [this] { OnNewSite(); });
+  QAction* rename = menu->addAction(QString::fromUtf8(Translate("&Rename site...")));
+  QAction* remove = menu->addAction(QString::fromUtf8(Translate("&Delete site")));
   connect(rename, &QAction::triggered, this, [this] { OnRenameSite(); });
   connect(remove, &QAction::triggered, this, [this] { OnDeleteSite(); });
   // Renaming and deleting concern the chosen site.
@@ -251,8 +254,9 @@ std::string MainDialog::AskSiteName(const QString& question, const QString& prop
 }
 
 void MainDialog::OnNewSite() {
-  const std::string name = AskSiteName(QStringLiteral("Name of the new site, which takes the values shown now:"),
-                                       FindControl<QLineEdit>(*this, kHostEdit)->text());
+  const std::string name =
+      AskSiteName(QString::fromUtf8(Translate("Name of the new site, which takes the values shown now:")),
+                  FindControl<QLineEdit>(*this, kHostEdit)->text());
   if (name.empty()) return;
   SaveControls();
   if (!SaveSite(app_, name, settings_)) return WarnOfFailedWrite();
@@ -261,7 +265,7 @@ void MainDialog::OnNewSite() {
 }
 
 void MainDialog::OnRenameSite() {
-  const std::string name = AskSiteName(QStringLiteral("New name of the site:"), FromStd(site_));
+  const std::string name = AskSiteName(QString::fromUtf8(Translate("New name of the site:")), FromStd(site_));
   if (name.empty()) return;
   if (!RenameSite(app_, site_, name)) return WarnOfFailedWrite();
   site_ = name;
@@ -296,7 +300,7 @@ bool MainDialog::OnSysCommand(unsigned commandId) {
 // own context menu stands in for it: the close command, then the about item.
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
-  connect(menu.addAction(QStringLiteral("&Close\tAlt+F4")), &QAction::triggered, this,
+  connect(menu.addAction(QString::fromUtf8(Translate("&Close\tAlt+F4"))), &QAction::triggered, this,
           [this] { OnSysCommand(kCloseCommand); });
   const std::string& aboutText = LoadString(StringId::AboutMenuItem);
   if (!aboutText.empty()) {
@@ -351,8 +355,9 @@ std::string MainDialog::TrustedCertificate(const std::string& site) {
 }
 
 bool MainDialog::TrustCertificate(const std::string& site, const std::string& fingerprint, const std::string& message) {
-  if (!MessageBox::AskYesNo(this, FromStd(app_.ApplicationName()),
-                            FromStd(message + "\n\nTrust this certificate for " + site + " from now on?")))
+  if (!MessageBox::AskYesNo(
+          this, FromStd(app_.ApplicationName()),
+          FromStd(message + "\n\n" + FormatText(Translate("Trust this certificate for %s from now on?"), {site}))))
     return false;
   if (!app_.WriteSettingString(kCertificatesSection, site, fingerprint)) WarnOfFailedWrite();
   return true;

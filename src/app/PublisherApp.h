@@ -5,7 +5,14 @@
 
 #include "settings/SettingsStore.h"
 
+class QCoreApplication;
+
 namespace ostrel {
+
+// Qt's own texts (the standard buttons of a message box, the file dialog) in
+// the language our catalogue is in, from Qt's installed catalogue; English
+// when there is none.
+void InstallToolkitTranslation(QCoreApplication& application);
 
 // The application: its name, its settings file, and the start-up that shows
 // the main dialog. It offers the settings operations ReadSettingInt,

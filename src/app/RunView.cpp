@@ -16,6 +16,7 @@
 #include "app/DialogBuilder.h"
 #include "app/DialogUnits.h"
 #include "platform/DisplayText.h"
+#include "platform/Translation.h"
 
 namespace ostrel {
 namespace {
@@ -72,11 +73,11 @@ void RunView::ShowProgress(std::int64_t filesSettled, std::int64_t bytesSent) {
     rateBytes_ = bytesSent;
   }
   progressBar_->setValue(std::min(ToInt(filesSettled), progressBar_->maximum()));
-  // The bar draws its format with % as a placeholder; the text has none.
-  progressBar_->setFormat(QStringLiteral("%1 of %2 files, %3/s")
-                              .arg(filesSettled)
-                              .arg(files_)
-                              .arg(QString::fromStdString(FormatBytes(std::max(rate_, 0.0)))));
+  const std::string text =
+      FormatText(TranslatePlural("%s of %s files, %s/s", "%s of %s files, %s/s", static_cast<unsigned long>(files_)),
+                 {std::to_string(filesSettled), std::to_string(files_), FormatBytes(std::max(rate_, 0.0))});
+  // The bar takes "%" in its format for a placeholder.
+  progressBar_->setFormat(QString::fromStdString(text).replace('%', QStringLiteral("%%")));
 }
 
 void RunView::Finish() { progressBar_->hide(); }

@@ -8,36 +8,37 @@
 #include <utility>
 
 #include "ftp/FtpTls.h"
+#include "platform/Translation.h"
 
 namespace ostrel {
 namespace {
 
 // clang-format off
 constexpr RunOptionDefinition kRunOptions[] = {
-    {{}, "password-file", {}, "PATH", "read the password from the first line of PATH",
+    {{}, "password-file", {}, "PATH", Translatable("read the password from the first line of PATH"),
      [](CommandLine& line, const std::string& value, bool) { line.passwordFile = value; }},
-    {{}, "trust-certificate", {}, "SHA256:...", "trust this server certificate for this run",
+    {{}, "trust-certificate", {}, "SHA256:...", Translatable("trust this server certificate for this run"),
      [](CommandLine& line, const std::string& value, bool) { line.trustedCertificate = value; }},
-    {{}, "site", {}, "NAME", "take the settings of the saved site NAME; the\noptions here still replace them",
+    {{}, "site", {}, "NAME", Translatable("take the settings of the saved site NAME; the\noptions here still replace them"),
      [](CommandLine& line, const std::string& value, bool) { line.site = value; }},
-    {{}, "list-sites", {}, {}, "list the saved sites, one a line",
+    {{}, "list-sites", {}, {}, Translatable("list the saved sites, one a line"),
      [](CommandLine& line, const std::string&, bool) {
        if (line.action == CommandAction::Publish) line.action = CommandAction::ListSites;
      }},
-    {{}, "log-file", {}, "FILE", "append the run's log to FILE too (every run's\nlog is kept in $XDG_STATE_HOME/ostrel/logs)",
+    {{}, "log-file", {}, "FILE", Translatable("append the run's log to FILE too (every run's\nlog is kept in $XDG_STATE_HOME/ostrel/logs)"),
      [](CommandLine& line, const std::string& value, bool) { line.logFile = value; }},
-    {"-v", "verbose", {}, {}, "show the FTP commands and replies on standard\nerror too, the password as ******",
+    {"-v", "verbose", {}, {}, Translatable("show the FTP commands and replies on standard\nerror too, the password as ******"),
      [](CommandLine& line, const std::string&, bool) { line.verbose = true; }},
-    {"-n", "dry-run", {}, {}, "log on and list; show what would be copied",
+    {"-n", "dry-run", {}, {}, Translatable("log on and list; show what would be copied"),
      [](CommandLine& line, const std::string&, bool) { line.dryRun = true; }},
-    {"-q", "quiet", {}, {}, "no status lines (messages and the tally stay)",
+    {"-q", "quiet", {}, {}, Translatable("no status lines (messages and the tally stay)"),
      [](CommandLine& line, const std::string&, bool) { line.quiet = true; }},
     {{}, "progress", "no-progress", {},
-     "a live progress line below the status lines, or\nnone; by default one when standard output is a\nterminal and neither --quiet nor -v is given",
+     Translatable("a live progress line below the status lines, or\nnone; by default one when standard output is a\nterminal and neither --quiet nor -v is given"),
      [](CommandLine& line, const std::string&, bool negated) { line.progress = !negated; }},
-    {"-h", "help", {}, {}, "show this text",
+    {"-h", "help", {}, {}, Translatable("show this text"),
      [](CommandLine& line, const std::string&, bool) { line.action = CommandAction::ShowHelp; }},
-    {"-V", "version", {}, {}, "show the version",
+    {"-V", "version", {}, {}, Translatable("show the version"),
      [](CommandLine& line, const std::string&, bool) {
        if (line.action != CommandAction::ShowHelp) line.action = CommandAction::ShowVersion;
      }},
@@ -75,8 +76,10 @@ CommandLineParse ParseCommandLine(const std::vector<std::string>& arguments) {
       if (!option.shortName.empty() && argument == option.shortName) argument = "--" + std::string(option.name);
     if (argument.rfind("--", 0) != 0 || argument.size() == 2) {
       if (!argument.empty() && argument.front() == '-')
-        return Refuse("unknown option " + argument + "; the short ones are -n, -q, -v, -h and -V, one per argument");
-      return Refuse("unexpected argument \"" + argument + "\"; settings are given by options such as --local-dir DIR");
+        return Refuse(FormatText(
+            Translate("unknown option %s; the short ones are -n, -q, -v, -h and -V, one per argument"), {argument}));
+      return Refuse(FormatText(
+          Translate("unexpected argument \"%s\"; settings are given by options such as --local-dir DIR"), {argument}));
     }
 
     const std::size_t equals = argument.find('=');
@@ -84,37 +87,38 @@ CommandLineParse ParseCommandLine(const std::vector<std::string>& arguments) {
     const std::string name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
     if (name == "password")
       return Refuse(
-          "--password is refused: a password on the command line can be read by every user of this "
-          "machine in the process list. Set OSTREL_PASSWORD, give --password-file PATH, or leave both "
-          "out to be asked on the terminal");
+          Translate("--password is refused: a password on the command line can be read by every user of this "
+                    "machine in the process list. Set OSTREL_PASSWORD, give --password-file PATH, or leave both "
+                    "out to be asked on the terminal"));
 
     bool negated = false;
     const SettingDefinition* setting = FindSettingByOption(name, negated);
     const RunOptionDefinition* option = setting == nullptr ? FindRunOption(name, negated) : nullptr;
-    if (setting == nullptr && option == nullptr) return Refuse("unknown option --" + name);
+    if (setting == nullptr && option == nullptr) return Refuse(FormatText(Translate("unknown option --%s"), {name}));
     const bool takesValue = !(setting != nullptr ? setting->valueName : option->valueName).empty();
 
     std::string value;
     if (equals != std::string::npos) {
-      if (!takesValue) return Refuse("option --" + name + " takes no value");
+      if (!takesValue) return Refuse(FormatText(Translate("option --%s takes no value"), {name}));
       value = argument.substr(equals + 1);
     } else if (takesValue) {
       // A following option is far more likely a forgotten value than a value.
       if (index + 1 == arguments.size() || arguments[index + 1].rfind("--", 0) == 0)
-        return Refuse("option --" + name + " needs a value (write --" + name +
-                      "=VALUE for a value that begins with \"--\")");
+        return Refuse(
+            FormatText(Translate("option --%s needs a value (write --%s=VALUE for a value that begins with \"--\")"),
+                       {name, name}));
       value = arguments[++index];
     }
     if (option != nullptr) {
       if (name == "trust-certificate" && NormalizeFingerprint(value).empty())
-        return Refuse(
-            "option --trust-certificate takes a SHA-256 fingerprint, such as SHA256:AB:CD:... (64 hex digits)");
+        return Refuse(Translate(
+            "option --trust-certificate takes a SHA-256 fingerprint, such as SHA256:AB:CD:... (64 hex digits)"));
       option->apply(commandLine, value, negated);
     } else if (setting->IsNumber()) {
       const std::optional<std::int32_t> number = ParseNumber(value, setting->minimum, setting->maximum);
       if (!number)
-        return Refuse("option --" + name + " takes a whole number from " + std::to_string(setting->minimum) + " to " +
-                      std::to_string(setting->maximum));
+        return Refuse(FormatText(Translate("option --%s takes a whole number from %s to %s"),
+                                 {name, std::to_string(setting->minimum), std::to_string(setting->maximum)}));
       commandLine.overrides.push_back({setting, *number});
     } else if (takesValue) {
       commandLine.overrides.push_back({setting, value});

@@ -11,6 +11,7 @@
 #include "cli/StopSignals.h"
 #include "engine/Publisher.h"
 #include "platform/DisplayText.h"
+#include "platform/Translation.h"
 
 namespace ostrel {
 namespace {
@@ -124,8 +125,11 @@ void ConsoleUserInterface::DrawProgress() {
   const auto now = std::chrono::steady_clock::now();
   const double seconds = std::chrono::duration<double>(now - progress.start).count();
   char head[160];
-  std::snprintf(head, sizeof head, "%lld of %lld files, %s, %s/s", static_cast<long long>(progress.filesDone),
-                static_cast<long long>(progress.files), FormatBytes(static_cast<double>(progress.bytes)).c_str(),
+  std::snprintf(head, sizeof head,
+                TranslatePlural("%lld of %lld files, %s, %s/s", "%lld of %lld files, %s, %s/s",
+                                static_cast<unsigned long>(progress.files)),
+                static_cast<long long>(progress.filesDone), static_cast<long long>(progress.files),
+                FormatBytes(static_cast<double>(progress.bytes)).c_str(),
                 FormatBytes(seconds > 0.1 ? static_cast<double>(progress.bytes) / seconds : 0).c_str());
   std::string line = head;
   // The line must never wrap, or erasing it would leave its first part
@@ -147,8 +151,14 @@ void ConsoleUserInterface::DrawProgress() {
       line += ": " + std::string(name);
     }
   }
-  // Only on a very narrow terminal; what is cut then is the plain ASCII head.
-  if (Columns(line) > room) line.resize(room);
+  // Only on a very narrow terminal; what is cut then is the head, at a
+  // character's start (a translated head is not ASCII).
+  for (std::size_t end = 0, columns = 0; end < line.size(); ++end) {
+    if ((static_cast<unsigned char>(line[end]) & 0xC0) != 0x80 && columns++ == room) {
+      line.resize(end);
+      break;
+    }
+  }
   std::fputs(kEraseLine, stdout);
   std::fputs(line.c_str(), stdout);
   progress.onScreen = true;

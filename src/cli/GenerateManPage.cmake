@@ -31,7 +31,7 @@ foreach(line IN LISTS lines)
     # A continued meaning; the value the settings file gives now is left out.
     set(continued "${CMAKE_MATCH_1}")
     string(REPLACE "-" "\\-" continued "${continued}")
-    if(NOT continued MATCHES "^now: ")
+    if(NOT continued MATCHES "^${now}")
       string(APPEND options "\\&${continued}\n")
     endif()
   else()

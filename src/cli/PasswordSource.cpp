@@ -11,6 +11,7 @@
 
 #include "cli/StopSignals.h"
 #include "platform/DisplayText.h"
+#include "platform/Translation.h"
 #include "settings/AtomicFile.h"
 
 namespace ostrel {
@@ -43,12 +44,14 @@ class EchoOff {
 std::string ReadPasswordFile(const std::string& path) {
   const SmallFileRead read = ReadSmallRegularFile(path);
   const std::string shownPath = EscapeControlCharacters(path);
-  if (!read.contents) throw std::runtime_error("cannot read the password file " + shownPath + ": " + read.problem);
+  if (!read.contents)
+    throw std::runtime_error(FormatText(Translate("cannot read the password file %s: %s"), {shownPath, read.problem}));
   // As ssh does with a private key: a secret that others can read is no
   // longer only the user's, and the user should hear of it now.
   if ((read.permissions & 077) != 0)
-    throw std::runtime_error("the password file " + shownPath +
-                             " can be read or changed by other users; make it private with: chmod 600 " + shownPath);
+    throw std::runtime_error(FormatText(
+        Translate("the password file %s can be read or changed by other users; make it private with: chmod 600 %s"),
+        {shownPath, shownPath}));
   std::string password = read.contents->substr(0, read.contents->find('\n'));
   if (!password.empty() && password.back() == '\r') password.pop_back();
   return password;

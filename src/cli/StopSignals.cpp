@@ -5,6 +5,9 @@
 
 #include <cerrno>
 #include <csignal>
+#include <string>
+
+#include "platform/Translation.h"
 
 namespace ostrel {
 namespace {
@@ -13,6 +16,10 @@ volatile std::sig_atomic_t stopSignal = 0;
 // The run's Running flag: a lock-free atomic, which a handler may store to.
 std::atomic<std::atomic<std::int32_t>*> runningFlag = nullptr;
 static_assert(std::atomic<std::atomic<std::int32_t>*>::is_always_lock_free);
+// The notes in the user's language, made before the handlers are installed:
+// a handler may not look anything up, only write.
+std::string stoppedNote;
+std::string stoppingNote;
 
 void WriteToStandardError(const char* text, std::size_t length) {
   // Only write(2) is safe here; a short write of a note is acceptable.
@@ -22,15 +29,13 @@ void WriteToStandardError(const char* text, std::size_t length) {
 extern "C" void OnStopSignal(int signalNumber) {
   const int savedErrno = errno;
   if (stopSignal != 0) {
-    constexpr char kNote[] = "ostrel-publish: stopped at once\n";
-    WriteToStandardError(kNote, sizeof kNote - 1);
+    WriteToStandardError(stoppedNote.data(), stoppedNote.size());
     ::_exit(kExitStopped);
   }
   stopSignal = signalNumber;
   if (std::atomic<std::int32_t>* running = runningFlag.load()) {
     running->store(0);
-    constexpr char kNote[] = "ostrel-publish: stopping after the current file; send the signal again to stop at once\n";
-    WriteToStandardError(kNote, sizeof kNote - 1);
+    WriteToStandardError(stoppingNote.data(), stoppingNote.size());
   }
   errno = savedErrno;
 }
@@ -38,6 +43,9 @@ extern "C" void OnStopSignal(int signalNumber) {
 }  // namespace
 
 void InstallStopSignalHandlers() {
+  stoppedNote = std::string("ostrel-publish: ") + Translate("stopped at once") + "\n";
+  stoppingNote = std::string("ostrel-publish: ") +
+                 Translate("stopping after the current file; send the signal again to stop at once") + "\n";
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
   // Socket and file calls interrupted by the first signal carry on, so the

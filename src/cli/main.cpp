@@ -25,6 +25,7 @@
 #include "engine/RunSummary.h"
 #include "platform/DisplayText.h"
 #include "platform/StandardDescriptors.h"
+#include "platform/Translation.h"
 #include "settings/AtomicFile.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsTable.h"
@@ -46,8 +47,9 @@ std::optional<std::string> ObtainPassword(const CommandLine& commandLine, const 
   // A run that will not log on (no host, no local directory) needs no password.
   const bool willLogOn = !settings.Host.empty() && !settings.LocalDir.empty();
   if (willLogOn && ::isatty(STDIN_FILENO))
-    return PromptForPassword("Password for " + EscapeControlCharacters(settings.Name) + " at " +
-                             EscapeControlCharacters(settings.Host) + ": ");
+    return PromptForPassword(
+        FormatText(Translate("Password for %s at %s: "),
+                   {EscapeControlCharacters(settings.Name), EscapeControlCharacters(settings.Host)}));
   // As the dialog does with an empty password box.
   return std::string();
 }
@@ -57,8 +59,10 @@ std::optional<std::string> ObtainPassword(const CommandLine& commandLine, const 
 bool SettingsForRun(const SettingsStore& store, const CommandLine& commandLine, RunSettings& settings) {
   LoadSettings(store, settings);
   if (commandLine.site && !LoadSite(store, *commandLine.site, settings)) {
-    std::fprintf(stderr, "%sthere is no saved site \"%s\"; --list-sites lists them\n", kMessagePrefix,
-                 EscapeControlCharacters(*commandLine.site).c_str());
+    std::fprintf(stderr, "%s%s\n", kMessagePrefix,
+                 FormatText(Translate("there is no saved site \"%s\"; --list-sites lists them"),
+                            {EscapeControlCharacters(*commandLine.site)})
+                     .c_str());
     return false;
   }
   if (commandLine.action == CommandAction::Publish)
@@ -108,7 +112,8 @@ int Publish(const CommandLine& commandLine, const SettingsStore& store, RunSetti
 int Run(const std::vector<std::string>& arguments) {
   const CommandLineParse parse = ParseCommandLine(arguments);
   if (!parse.error.empty()) {
-    std::fprintf(stderr, "%s%s\nTry '%s --help'.\n", kMessagePrefix, parse.error.c_str(), kProgramName);
+    std::fprintf(stderr, "%s%s\n", kMessagePrefix, parse.error.c_str());
+    std::fprintf(stderr, Translate("Try '%s --help'.\n"), kProgramName);
     return kExitBadOptions;
   }
   const CommandLine& commandLine = parse.commandLine;
@@ -122,8 +127,10 @@ int Run(const std::vector<std::string>& arguments) {
   // A settings file that is there but unreadable would silently give the
   // defaults: another site, another directory. Better to stop and say why.
   if (const SmallFileRead settings = ReadSmallRegularFile(settingsFile); !settings.missing && !settings.contents) {
-    std::fprintf(stderr, "%scannot read the settings file %s: %s\n", kMessagePrefix,
-                 EscapeControlCharacters(settingsFile.string()).c_str(), settings.problem.c_str());
+    std::fprintf(stderr, "%s%s\n", kMessagePrefix,
+                 FormatText(Translate("cannot read the settings file %s: %s"),
+                            {EscapeControlCharacters(settingsFile.string()), settings.problem})
+                     .c_str());
     return kExitBadOptions;
   }
   const SettingsStore store(settingsFile);
@@ -172,6 +179,7 @@ int Run(const std::vector<std::string>& arguments) {
 
 int main(int argc, char* argv[]) {
   ostrel::OpenClosedStandardDescriptors();
+  ostrel::StartTranslation(ostrel::TranslationOutput::LocaleCharset);
   try {
     return ostrel::Run(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::exception& error) {

@@ -3,6 +3,7 @@
 #include "ftp/FtpConnection.h"
 #include "ftp/FtpError.h"
 #include "platform/DisplayText.h"
+#include "platform/Translation.h"
 #include "resources/StringTable.h"
 
 namespace ostrel {
@@ -63,11 +64,13 @@ void Publisher::SayWhatTheListingLacks(const RemoteDirectoryListing& listing, co
   if (!settings_.UpdateOnly || !Running) return;
   if (!listing.listed && !listingFailureSaid_) {
     listingFailureSaid_ = true;
-    ShowStatus("The server did not list " + EscapeControlCharacters(remotePath) + ": every file there is copied.");
+    ShowStatus(FormatText(Translate("The server did not list %s: every file there is copied."),
+                          {EscapeControlCharacters(remotePath)}));
   } else if (listing.incomplete && !listingCutSaid_) {
     listingCutSaid_ = true;
-    ShowStatus("The server cut the listing of " + EscapeControlCharacters(remotePath) +
-               " short: files missing from it are asked for one by one.");
+    ShowStatus(
+        FormatText(Translate("The server cut the listing of %s short: files missing from it are asked for one by one."),
+                   {EscapeControlCharacters(remotePath)}));
   }
 }
 

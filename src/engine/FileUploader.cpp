@@ -13,15 +13,17 @@
 #include "ftp/FtpFind.h"
 #include "platform/FileDescriptor.h"
 #include "platform/FileError.h"
+#include "platform/Translation.h"
 #include "recode/Koi8Recoder.h"
 
 namespace ostrel {
 namespace {
 
-constexpr const char* kNoRenameNotice = "The server cannot rename files; pages are now replaced in place.";
-constexpr const char* kLostModesNotice =
+constexpr const char* kNoRenameNotice =
+    Translatable("The server cannot rename files; pages are now replaced in place.");
+constexpr const char* kLostModesNotice = Translatable(
     "The server refused SITE CHMOD: replaced pages get the server's default permissions, not those they had; set "
-    "them again where it matters.";
+    "them again where it matters.");
 // What nearly every server gives an upload (umask 022).
 constexpr unsigned kUsualNewMode = 0644;
 
@@ -37,7 +39,8 @@ FileDescriptor OpenForUpload(const std::string& path) {
 // Gives the remote file the local file's time, where the server can, so that
 // the next comparison does not depend on the server's clock.
 void Stamp(FtpConnection& connection, const std::string& name, const LocalFileStatus& status) {
-  if (connection.Features().mfmt) connection.SetFileModificationTime(name, status.lastWriteUtc);
+  if (!connection.Features().mfmt) LearnModifyTimes(connection, "");
+  if (connection.SetsFileTimes()) connection.SetFileModificationTime(name, status.lastWriteUtc);
 }
 
 // The size of a file of the current directory: SIZE, else the listing.
@@ -89,6 +92,13 @@ FileUploader::ReplaceOutcome FileUploader::PutReplacing(int file, const UploadJo
                                                         const FtpConnection::PutProgress& progress,
                                                         UploadOutcome& outcome) {
   const std::string temporary = TemporaryRemoteName(job.name);
+  // RNFR of a name that does not exist yet is refused as unknown where the
+  // server has no renames, and as not found where it has: one round trip a
+  // run instead of the first page sent twice.
+  if (!rules_.renameAsked.exchange(true) && IsUnsupportedCommand(connection_.AskRenameFrom(temporary))) {
+    if (rules_.replaceWhole.exchange(false)) outcome.notice = kNoRenameNotice;
+    return ReplaceOutcome::RenameUnsupported;
+  }
   if (!connection_.PutFile(file, temporary, progress)) {
     const FtpError putError = connection_.LastError();
     outcome.failure = putError.Message();
@@ -99,14 +109,17 @@ FileUploader::ReplaceOutcome FileUploader::PutReplacing(int file, const UploadJo
     // a dot, or that long, and take the page under its own name.
     if (putError.Code() / 100 != 5 || connection_.LastPutWasStarted()) return ReplaceOutcome::Failed;
     if (rules_.replaceWhole.exchange(false))
-      outcome.notice = "The server refused the temporary name of an upload (" + putError.Message() +
-                       "); pages are now replaced in place.";
+      outcome.notice = FormatText(
+          Translate("The server refused the temporary name of an upload (%s); pages are now replaced in place."),
+          {putError.Message()});
     return ReplaceOutcome::RenameUnsupported;
   }
   if (!StoredWhole(temporary, outcome, Placement::Temporary)) {
     connection_.DeleteFile(temporary);
     return ReplaceOutcome::Failed;
   }
+  // Where MFMT is missing, the first upload finds out whether MDTM stamps.
+  if (!connection_.Features().mfmt) LearnModifyTimes(connection_, "");
   int modeReply = 0;
   if (connection_.RenameFile(temporary, job.name, job.status.lastWriteUtc, job.replacedMode, &modeReply)) {
     NoteLostMode(job, modeReply, outcome);
@@ -126,10 +139,13 @@ FileUploader::ReplaceOutcome FileUploader::PutReplacing(int file, const UploadJo
   connection_.DeleteFile(temporary);
   // Said by the connection that found out, once for the run.
   if (rules_.replaceWhole.exchange(false))
-    outcome.notice = IsUnsupportedCommand(renameError.Code())
-                         ? kNoRenameNotice
-                         : "The server refused to rename an upload over its page (" + renameError.Message() +
-                               "); pages are now replaced in place.";
+    outcome.notice =
+        IsUnsupportedCommand(renameError.Code())
+            ? Translate(kNoRenameNotice)
+            : FormatText(
+                  Translate(
+                      "The server refused to rename an upload over its page (%s); pages are now replaced in place."),
+                  {renameError.Message()});
   return ReplaceOutcome::RenameUnsupported;
 }
 
@@ -146,7 +162,8 @@ bool FileUploader::RenameHappened(const std::string& temporary, const UploadJob&
 void FileUploader::NoteLostMode(const UploadJob& job, int modeReply, UploadOutcome& outcome) {
   // 202: "not implemented, superfluous at this site".
   if (!job.replacedMode || (modeReply / 100 == 2 && modeReply != 202)) return;
-  if (*job.replacedMode != kUsualNewMode && !rules_.lostModesSaid.exchange(true)) outcome.notice = kLostModesNotice;
+  if (*job.replacedMode != kUsualNewMode && !rules_.lostModesSaid.exchange(true))
+    outcome.notice = Translate(kLostModesNotice);
 }
 
 // A server was seen to confirm an upload over TLS (1.3, under load) of which
@@ -157,10 +174,12 @@ bool FileUploader::StoredWhole(const std::string& remoteName, UploadOutcome& out
   const std::int64_t sent = connection_.LastPutBytes();
   const std::optional<std::int64_t> stored = connection_.FileSize(remoteName);
   if (!stored || *stored == sent) return true;
-  outcome.failure = "The server confirmed the upload but kept " + std::to_string(*stored) + " of the " +
-                    std::to_string(sent) + " bytes sent; " +
-                    (placement == Placement::Temporary ? "the page was left as it was."
-                                                       : "the page on the server is cut: publish it again.");
+  outcome.failure = FormatText(
+      placement == Placement::Temporary
+          ? Translate("The server confirmed the upload but kept %s of the %s bytes sent; the page was left as it was.")
+          : Translate("The server confirmed the upload but kept %s of the %s bytes sent; the page on the server is "
+                      "cut: publish it again."),
+      {std::to_string(*stored), std::to_string(sent)});
   return false;
 }
 

@@ -17,6 +17,9 @@ struct UploadRules {
   // Pages are replaced whole through a temporary name until the server turns
   // out not to rename files.
   std::atomic<bool> replaceWhole = true;
+  // Whether the server answered a rename at all was asked before the first
+  // upload, so that on a server without renames no page goes up twice.
+  std::atomic<bool> renameAsked = false;
   // A replaced page lost its permissions, and the user was told.
   std::atomic<bool> lostModesSaid = false;
   // A new logon, used only to look at a copy that a lost connection may have

@@ -13,7 +13,7 @@ RemoteDirectoryListing ListRemoteDirectory(FtpConnection& connection, const std:
   if (find.Start(remotePath + "*.*")) {
     // Stamped files carry the local file's time to the second, which a LIST
     // time shows only to the minute: such a time stands for its whole minute.
-    const std::int64_t tickRest = connection.Features().mfmt ? find.SecondsPerTick() - 1 : 0;
+    const std::int64_t tickRest = connection.SetsFileTimes() ? find.SecondsPerTick() - 1 : 0;
     do {
       const FtpFindEntry& entry = find.Current();
       if (entry.isDirectory || entry.isDotEntry) continue;

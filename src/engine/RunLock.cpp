@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "ftp/FtpHostAddress.h"
+#include "platform/Translation.h"
 #include "settings/SettingsStore.h"
 
 namespace ostrel {
@@ -76,7 +77,7 @@ RunLock::RunLock(std::filesystem::path file) : file_(std::move(file)) {
     // at another file of the user's through a link.
     FileDescriptor descriptor(::open(file_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!descriptor.IsOpen()) {
-      problem_ = "cannot create " + file_.string() + ": " + std::strerror(errno);
+      problem_ = FormatText(Translate("cannot create %s: %s"), {file_.string(), std::strerror(errno)});
       return;
     }
     int result = 0;
@@ -86,7 +87,7 @@ RunLock::RunLock(std::filesystem::path file) : file_(std::move(file)) {
       if (errno == EWOULDBLOCK)
         state_ = State::HeldElsewhere;
       else
-        problem_ = "cannot lock " + file_.string() + ": " + std::strerror(errno);
+        problem_ = FormatText(Translate("cannot lock %s: %s"), {file_.string(), std::strerror(errno)});
       return;
     }
     struct stat held {};
@@ -98,7 +99,7 @@ RunLock::RunLock(std::filesystem::path file) : file_(std::move(file)) {
       return;
     }
   }
-  problem_ = "cannot lock " + file_.string() + ": other runs keep replacing it";
+  problem_ = FormatText(Translate("cannot lock %s: other runs keep replacing it"), {file_.string()});
 }
 
 RunLock::~RunLock() {

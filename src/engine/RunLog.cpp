@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "platform/DisplayText.h"
+#include "platform/Translation.h"
 #include "settings/SettingsStore.h"
 
 namespace ostrel {
@@ -19,17 +20,17 @@ namespace {
 std::string OutcomeWord(FileOutcome outcome) {
   switch (outcome) {
     case FileOutcome::Copied:
-      return "Copied";
+      return Translate("Copied: ");
     case FileOutcome::Skipped:
-      return "Skipped";
+      return Translate("Skipped: ");
     case FileOutcome::Failed:
-      return "Failed";
+      return Translate("Failed: ");
     case FileOutcome::Stopped:
-      return "Stopped, not copied";
+      return Translate("Stopped, not copied: ");
     case FileOutcome::WouldCopy:
-      return "Would copy";
+      return Translate("Would copy: ");
   }
-  return "Settled";
+  return {};
 }
 
 enum class TimeFormat { Clock, DateAndClock, FileName };
@@ -69,8 +70,8 @@ std::string FileNamePart(const std::string& site) {
 }
 
 std::string Problem(const std::filesystem::path& file, int errorNumber) {
-  return "The run's log cannot be written to " + EscapeControlCharacters(file.string()) + ": " +
-         std::strerror(errorNumber) + ".";
+  return FormatText(Translate("The run's log cannot be written to %s: %s."),
+                    {EscapeControlCharacters(file.string()), std::strerror(errorNumber)});
 }
 
 // A new file, never one of another run that began in the same second.
@@ -113,11 +114,12 @@ std::vector<std::string> FormatRunLogEntry(const RunLogEntry& entry, LogTime tim
     case RunLogEntry::Kind::Message:
       for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
         end = entry.text.find('\n', start);
-        lines.push_back(stamp + "Message: " + EscapeControlCharacters(entry.text.substr(start, end - start)));
+        lines.push_back(stamp + Translate("Message: ") +
+                        EscapeControlCharacters(entry.text.substr(start, end - start)));
       }
       break;
     case RunLogEntry::Kind::File:
-      lines.push_back(stamp + OutcomeWord(entry.outcome) + ": " + EscapeControlCharacters(entry.text) +
+      lines.push_back(stamp + OutcomeWord(entry.outcome) + EscapeControlCharacters(entry.text) +
                       (entry.reason.empty() ? "" : " (" + EscapeControlCharacters(entry.reason) + ")"));
       break;
   }

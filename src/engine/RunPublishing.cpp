@@ -16,6 +16,7 @@
 #include "ftp/FtpHostAddress.h"
 #include "ftp/FtpSession.h"
 #include "platform/DisplayText.h"
+#include "platform/Translation.h"
 #include "resources/StringTable.h"
 
 namespace ostrel {
@@ -51,7 +52,7 @@ RunResult Publisher::RunPublishing(const RunSettings& settings) {
   }
   // A bare USER is no logon any server accepts; saying so costs no connection.
   if (settings_.Name.empty()) {
-    ShowMessage("No user name is given: fill in the user name for the site (anonymous for a public one).");
+    ShowMessage(Translate("No user name is given: fill in the user name for the site (anonymous for a public one)."));
     return result_;
   }
   runStartUtc_ = std::time(nullptr);
@@ -62,7 +63,7 @@ RunResult Publisher::RunPublishing(const RunSettings& settings) {
   if (Mode == PublishMode::Publish) {
     runLock.emplace(RunLockFile(RunLockDirectory(), settings_.Name, settings_.Host, settings_.RemoteDir));
     if (runLock->GetState() == RunLock::State::HeldElsewhere) {
-      ShowMessage("Another publish to " + settings_.Host + " " + settings_.RemoteDir + " is running");
+      ShowMessage(FormatText(Translate("Another publish to %s %s is running"), {settings_.Host, settings_.RemoteDir}));
       return result_;
     }
     // A lock that cannot be made (a read-only home, a file system without
@@ -70,7 +71,7 @@ RunResult Publisher::RunPublishing(const RunSettings& settings) {
     // overlap that is rare, while refusing would stop every run. So the run
     // goes on without it, and the status line says so once.
     if (runLock->GetState() == RunLock::State::Unavailable)
-      ShowStatus("Runs at the same time are not guarded: " + runLock->Problem());
+      ShowStatus(Translate("Runs at the same time are not guarded: ") + runLock->Problem());
   }
 
   ShowStatus(LoadString(StringId::LoggingOn));
@@ -104,7 +105,7 @@ RunResult Publisher::RunPublishing(const RunSettings& settings) {
       // The user who asked to stop needs no message about it.
       if (error.Code() != FtpError::kStopped) ShowMessage(error.Message());
     } catch (const std::bad_alloc&) {
-      ShowMessage("Out of memory: the run was stopped. Close other programs and try again.");
+      ShowMessage(Translate("Out of memory: the run was stopped. Close other programs and try again."));
     } catch (const std::exception& error) {
       // Whatever else goes wrong ends the run like an FTP error does: the
       // connection is closed on the way out and the dialog becomes usable again.
@@ -171,7 +172,8 @@ bool Publisher::RunGuarded(FtpSession& session) {
 }
 
 bool Publisher::PauseBeforeNewLogon(std::chrono::milliseconds pause) {
-  ShowStatus("The connection to the server was lost; logging on again in " + DescribeWait(pause) + "...");
+  ShowStatus(
+      FormatText(Translate("The connection to the server was lost; logging on again in %s..."), {DescribeWait(pause)}));
   constexpr std::chrono::milliseconds kSlice{100};
   for (std::chrono::milliseconds waited{0}; waited < pause && Running; waited += kSlice) {
     std::this_thread::sleep_for(kSlice);

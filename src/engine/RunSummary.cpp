@@ -1,17 +1,23 @@
 #include "engine/RunSummary.h"
 
-#include <cinttypes>
 #include <cstdio>
+
+#include "platform/Translation.h"
 
 namespace ostrel {
 
 std::string FormatRunSummary(const RunResult& result, std::chrono::duration<double> elapsed, PublishMode mode) {
   const bool dryRun = mode == PublishMode::DryRun;
+  const auto bytes = static_cast<unsigned long>(dryRun ? result.bytesWouldCopy : result.bytesCopied);
   char text[160];
   std::snprintf(text, sizeof text,
-                "%" PRId64 " %s, %" PRId64 " skipped, %" PRId64 " failed, %" PRId64 " bytes in %.2f s",
-                result.filesCopied, dryRun ? "would copy" : "copied", result.filesSkipped, result.filesFailed,
-                dryRun ? result.bytesWouldCopy : result.bytesCopied, elapsed.count());
+                // The byte count decides the plural form, in languages that have several.
+                dryRun ? TranslatePlural("%lld would copy, %lld skipped, %lld failed, %lld bytes in %.2f s",
+                                         "%lld would copy, %lld skipped, %lld failed, %lld bytes in %.2f s", bytes)
+                       : TranslatePlural("%lld copied, %lld skipped, %lld failed, %lld bytes in %.2f s",
+                                         "%lld copied, %lld skipped, %lld failed, %lld bytes in %.2f s", bytes),
+                static_cast<long long>(result.filesCopied), static_cast<long long>(result.filesSkipped),
+                static_cast<long long>(result.filesFailed), static_cast<long long>(bytes), elapsed.count());
   return text;
 }
 

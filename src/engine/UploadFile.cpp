@@ -6,14 +6,15 @@
 #include "ftp/FtpError.h"
 #include "platform/DisplayText.h"
 #include "platform/FileError.h"
+#include "platform/Translation.h"
 #include "recode/Koi8Recoder.h"
 #include "resources/StringTable.h"
 
 namespace ostrel {
 namespace {
 
-constexpr const char* kWouldCopy = "Would copy: ";
-constexpr const char* kGivenUp = "Stopped, not copied: ";
+constexpr const char* kWouldCopy = Translatable("Would copy: ");
+constexpr const char* kGivenUp = Translatable("Stopped, not copied: ");
 
 }  // namespace
 
@@ -31,7 +32,7 @@ bool Publisher::UploadFile(FtpConnection& connection, std::string localPath, std
   }
 
   if (Mode == PublishMode::DryRun) {
-    StartFile(kWouldCopy, localPath);
+    StartFile(Translate(kWouldCopy), localPath);
     userInterface_.FileSettled(localPath, FileOutcome::WouldCopy, {});
     ++result_.filesCopied;
     result_.bytesWouldCopy += status.size;
@@ -87,7 +88,7 @@ void Publisher::CarryOut(FtpConnection& connection, const UploadJob& job) {
 // The user asked to stop and the server went quiet: no error of the site's,
 // so a status line says it rather than a message to acknowledge.
 void Publisher::ReportGivenUp(const UploadJob& job) {
-  ShowStatus(kGivenUp + job.localPath);
+  ShowStatus(Translate(kGivenUp) + job.localPath);
   ++result_.filesFailed;
   userInterface_.FileSettled(job.localPath, FileOutcome::Stopped, {});
   ReportProgress();

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "ftp/FtpError.h"
+#include "platform/Translation.h"
 
 namespace ostrel {
 
@@ -126,9 +127,10 @@ void UploadPool::Work() {
     // Servers limit the connections of one user; the run goes on with those
     // it has, its own among them.
     if (error.Code() != FtpError::kStopped)
-      SayOnce("The server refused another connection (" + error.Message() + "); going on with fewer.");
+      SayOnce(
+          FormatText(Translate("The server refused another connection (%s); going on with fewer."), {error.Message()}));
   } catch (const std::exception& error) {
-    SayOnce(std::string("Another connection could not be opened (") + error.what() + "); going on with fewer.");
+    SayOnce(FormatText(Translate("Another connection could not be opened (%s); going on with fewer."), {error.what()}));
   }
 
   if (connection) {
@@ -163,7 +165,7 @@ void UploadPool::Work() {
       } catch (const std::exception& error) {
         // Whatever else went wrong is this connection's end, not the run's;
         // a directory it was to prepare is left to the walk.
-        SayOnce(std::string("A connection failed (") + error.what() + "); going on with fewer.");
+        SayOnce(FormatText(Translate("A connection failed (%s); going on with fewer."), {error.what()}));
         failed = true;
       }
       const std::lock_guard lock(mutex_);

@@ -14,6 +14,7 @@
 #include "ftp/FtpControlChannel.h"
 #include "ftp/FtpDataTransfer.h"
 #include "ftp/FtpMlsdParser.h"
+#include "platform/Translation.h"
 
 namespace ostrel {
 
@@ -143,7 +144,7 @@ bool FtpConnection::Reconnect() {
     auto channel = std::make_unique<FtpControlChannel>(address_, timeouts_, facts_, tls_);
     channel->LogOn(user_, password_);
     AskForModes(*channel, facts_->features);
-    facts_->notice = "The connection to the server was lost; logged on again.";
+    facts_->notice = Translate("The connection to the server was lost; logged on again.");
     if (!currentDirectory_.empty() && !channel->Command("CWD", currentDirectory_, 2)) {
       lastError_ = channel->LastError();
       return false;
@@ -176,7 +177,7 @@ bool FtpConnection::QueryCurrentDirectory(std::string& path) {
   if (reply.code != 257 || !ParseQuotedPath(reply.lines.front(), path)) {
     path.clear();
     channel_->RecordFailure(FtpError::kProtocolError,
-                            "The server's answer names no current directory: " + reply.Text());
+                            Translate("The server's answer names no current directory: ") + reply.Text());
     return Failed();
   }
   return true;
@@ -203,14 +204,14 @@ bool FtpConnection::DeleteFile(const std::string& remoteName) {
 bool FtpConnection::RenameFile(const std::string& from, const std::string& to, std::optional<std::int64_t> stampUtc,
                                std::optional<unsigned> mode, int* modeReply) {
   if (!channel_->AcceptsArgument(from) || !channel_->AcceptsArgument(to)) return Failed();
-  const std::string stamp = stampUtc && Features().mfmt ? MfmtArgument(*stampUtc, from) : std::string();
+  const auto [stampVerb, stamp] = stampUtc ? StampCommand(*stampUtc, from) : std::pair<const char*, std::string>();
   const std::string chmod = mode ? "CHMOD " + OctalMode(*mode) + " " + from : std::string();
   if (modeReply != nullptr) *modeReply = 0;
   return WithReconnection([&] {
     // Sent together and answered in order: a round trip per command would
     // cost more than the upload of a small page. A refused RNFR makes the
     // server refuse the RNTO after it too; a failed stamp or mode changes nothing.
-    if ((!stamp.empty() && !channel_->Send("MFMT", stamp)) || (!chmod.empty() && !channel_->Send("SITE", chmod)) ||
+    if ((!stamp.empty() && !channel_->Send(stampVerb, stamp)) || (!chmod.empty() && !channel_->Send("SITE", chmod)) ||
         !channel_->Send("RNFR", from) || !channel_->Send("RNTO", to))
       return Failed();
     FtpReply stamped, chmodded, renameFrom, renameTo;
@@ -222,6 +223,16 @@ bool FtpConnection::RenameFile(const std::string& from, const std::string& to, s
     if (renameTo.Class() != 2) return channel_->RecordReplyFailure(renameTo), Failed();
     return true;
   });
+}
+
+int FtpConnection::AskRenameFrom(const std::string& remoteName) {
+  FtpReply reply;
+  if (!channel_->Send("RNFR", remoteName) || !channel_->ReadReply(reply)) return Failed(), 0;
+  if (reply.Class() == 3) {
+    FtpReply declined;
+    if (!channel_->Send("RNTO", remoteName) || !channel_->ReadReply(declined)) return Failed(), 0;
+  }
+  return reply.code;
 }
 
 std::optional<std::int64_t> FtpConnection::FileSize(const std::string& remoteName) {
@@ -240,9 +251,24 @@ std::optional<std::int64_t> FtpConnection::FileModificationTime(const std::strin
 }
 
 bool FtpConnection::SetFileModificationTime(const std::string& remoteName, std::int64_t utcSeconds) {
-  const std::string argument = MfmtArgument(utcSeconds, remoteName);
+  const auto [verb, argument] = StampCommand(utcSeconds, remoteName);
   if (argument.empty()) return false;
-  return WithReconnection([&] { return channel_->Command("MFMT", argument, 2) || Failed(); });
+  return WithReconnection([&] { return channel_->Command(verb, argument, 2) || Failed(); });
+}
+
+bool FtpConnection::SetsFileTimes() { return Features().mfmt || facts_->mdtmSetsTime.value_or(false); }
+
+bool FtpConnection::SetModifyTimeByMdtm(const std::string& remoteName, std::int64_t serverClockSeconds) {
+  const std::string argument = MfmtArgument(serverClockSeconds, remoteName);
+  if (argument.empty()) return false;
+  return WithReconnection([&] { return channel_->Command("MDTM", argument, 2) || Failed(); });
+}
+
+std::pair<const char*, std::string> FtpConnection::StampCommand(std::int64_t utcSeconds, const std::string& name) {
+  if (Features().mfmt) return {"MFMT", MfmtArgument(utcSeconds, name)};
+  if (facts_->mdtmSetsTime.value_or(false))
+    return {"MDTM", MfmtArgument(utcSeconds + facts_->modifyTimeOffset.value_or(0), name)};
+  return {"", {}};
 }
 
 FtpFeatures FtpConnection::Features() {
@@ -272,7 +298,7 @@ bool FtpConnection::PutFile(int localFile, const std::string& remoteName, const 
   return WithReconnection([&] {
     // A repeated put sends the whole file again.
     if (start >= 0 && ::lseek(localFile, start, SEEK_SET) != start) {
-      lastError_ = FtpError(FtpError::kSystemError, "Cannot read the local file: " + SystemText(errno));
+      lastError_ = FtpError(FtpError::kSystemError, Translate("Cannot read the local file: ") + SystemText(errno));
       return false;
     }
     return PutOnce(localFile, remoteName, progress);
@@ -300,7 +326,7 @@ bool FtpConnection::PutOnce(int localFile, const std::string& remoteName, const 
     const ssize_t count = ::read(localFile, block.get(), kFileBlockSize);
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) {
-      transfer.Abandon(FtpError::kSystemError, "Cannot read the local file: " + SystemText(errno));
+      transfer.Abandon(FtpError::kSystemError, Translate("Cannot read the local file: ") + SystemText(errno));
       return Failed();
     }
     if (count == 0) break;

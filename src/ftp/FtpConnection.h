@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "ftp/FtpError.h"
 #include "ftp/FtpFeatures.h"
@@ -53,12 +54,20 @@ class FtpConnection {
   // Neither failing stops the rename.
   bool RenameFile(const std::string& from, const std::string& to, std::optional<std::int64_t> stampUtc = {},
                   std::optional<unsigned> mode = {}, int* modeReply = nullptr);
+  // RNFR alone, for its reply code (0 when none came); a rename the server
+  // then expects is turned down with an RNTO to the same name.
+  int AskRenameFrom(const std::string& remoteName);
   // SIZE (binary) and MDTM of a file of the current directory; empty when the
   // server does not tell.
   std::optional<std::int64_t> FileSize(const std::string& remoteName);
   std::optional<std::int64_t> FileModificationTime(const std::string& remoteName);
-  // MFMT: sets the file's modification time, seconds since 1970 UTC.
+  // Sets the file's modification time, seconds since 1970 UTC: MFMT, else
+  // MDTM where it was found to set times (LearnModifyTimes).
   bool SetFileModificationTime(const std::string& remoteName, std::int64_t utcSeconds);
+  // Whether SetFileModificationTime can work on this server, as far as known.
+  bool SetsFileTimes();
+  // "MDTM TIME NAME", the time in the server's MDTM clock.
+  bool SetModifyTimeByMdtm(const std::string& remoteName, std::int64_t serverClockSeconds);
   // The server's extensions, asked with FEAT once per connection; asked again
   // after a new logon when the connection was lost before FEAT was answered.
   FtpFeatures Features();
@@ -87,6 +96,8 @@ class FtpConnection {
   const FtpError& LastError() const { return lastError_; }
 
  private:
+  // The command and argument that set a file's time here; no argument where none can.
+  std::pair<const char*, std::string> StampCommand(std::int64_t utcSeconds, const std::string& name);
   friend class FtpSession;
   friend class FtpFind;
   FtpConnection(std::unique_ptr<FtpControlChannel> channel, std::shared_ptr<FtpServerFacts> facts,

@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Translation.h"
+
 namespace ostrel {
 
 namespace {
@@ -61,10 +63,11 @@ std::vector<Poco::Net::IPAddress> ResolveHost(const std::string& host, std::chro
   std::unique_lock lock(lookup->mutex);
   const auto deadline = Clock::now() + wait;
   while (!lookup->done.wait_for(lock, kStopCheckInterval, [&] { return lookup->finished; })) {
-    if (stopRequested && stopRequested()) throw FtpError(FtpError::kStopped, "Stopped while looking up " + host + ".");
+    if (stopRequested && stopRequested())
+      throw FtpError(FtpError::kStopped, FormatText(Translate("Stopped while looking up %s."), {host}));
     if (Clock::now() >= deadline)
-      throw FtpError(FtpError::kTimeout,
-                     "The name " + host + " could not be looked up within " + DescribeWait(wait) + ".");
+      throw FtpError(FtpError::kTimeout, FormatText(Translate("The name %s could not be looked up within %s."),
+                                                    {host, DescribeWait(wait)}));
   }
   if (!lookup->error.empty()) throw FtpError(FtpError::kSystemError, lookup->error);
   return lookup->addresses;
@@ -88,7 +91,7 @@ bool ConnectWithin(Poco::Net::StreamSocket& socket, const Poco::Net::SocketAddre
     if (socket.poll(ToTimespan(std::min(remaining, kStopCheckInterval)),
                     Poco::Net::Socket::SELECT_WRITE | Poco::Net::Socket::SELECT_ERROR))
       break;
-    if (stopRequested && stopRequested()) throw FtpError(FtpError::kStopped, "Stopped while connecting.");
+    if (stopRequested && stopRequested()) throw FtpError(FtpError::kStopped, Translate("Stopped while connecting."));
   }
   const int error = socket.impl()->socketError();
   // The texts a blocking connect would have given.
@@ -139,9 +142,10 @@ bool IsSocketTimeout(const Poco::Exception& exception) {
 }
 
 std::string DescribeWait(std::chrono::milliseconds wait) {
-  if (wait.count() % 1000 != 0) return std::to_string(wait.count()) + " ms";
+  if (wait.count() % 1000 != 0) return FormatText(Translate("%s ms"), {std::to_string(wait.count())});
   const auto seconds = wait.count() / 1000;
-  return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+  return FormatText(TranslatePlural("%s second", "%s seconds", static_cast<unsigned long>(seconds)),
+                    {std::to_string(seconds)});
 }
 
 FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts,
@@ -152,10 +156,10 @@ FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTim
   // The look-up and every address it gives share one connect timeout.
   const auto deadline = Clock::now() + timeouts_.connect;
   std::vector<Poco::Net::IPAddress> candidates = ResolveHost(address.host, timeouts_.connect, timeouts_.stopRequested);
-  if (candidates.empty()) throw FtpError(FtpError::kSystemError, "Host not found: " + address.host);
+  if (candidates.empty()) throw FtpError(FtpError::kSystemError, Translate("Host not found: ") + address.host);
 
-  FtpError failure(FtpError::kTimeout,
-                   "Cannot connect to " + where + ": no answer within " + DescribeWait(timeouts_.connect) + ".");
+  FtpError failure(FtpError::kTimeout, FormatText(Translate("Cannot connect to %s: no answer within %s."),
+                                                  {where, DescribeWait(timeouts_.connect)}));
   bool connected = false;
   for (const auto& candidate : candidates) {
     const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -170,7 +174,8 @@ FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTim
       }
       // The next address gets what is left of the time.
     } catch (const Poco::Exception& exception) {
-      failure = FtpError(FtpError::kSystemError, "Cannot connect to " + where + ": " + exception.displayText());
+      failure = FtpError(FtpError::kSystemError,
+                         FormatText(Translate("Cannot connect to %s: %s"), {where, exception.displayText()}));
     }
   }
   if (!connected) throw failure;
@@ -200,7 +205,8 @@ FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTim
     const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(greetingDeadline - Clock::now());
     if (remaining.count() > 0 && ReadReply(greeting, remaining)) continue;
     if (remaining.count() > 0 && lastError_.Code() != FtpError::kTimeout) throw lastError_;
-    throw FtpError(FtpError::kTimeout, "The server did not greet within " + DescribeWait(timeouts_.reply) + ".");
+    throw FtpError(FtpError::kTimeout,
+                   FormatText(Translate("The server did not greet within %s."), {DescribeWait(timeouts_.reply)}));
   } while (greeting.Class() == 1);
   if (greeting.Class() != 2) throw FtpError(greeting.code, greeting.Text());
 
@@ -209,14 +215,15 @@ FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTim
   if (Command("AUTH", "TLS", 2, &reply)) {
     StartTls(where);
   } else if (!IsBroken() && tls_->TlsIsExpected()) {
-    throw FtpError(FtpError::kProtocolError, where + " has a certificate you trust, yet now offers no TLS (" +
-                                                 lastError_.Message() +
-                                                 "): somebody on the way may be stripping it. Nothing was sent.");
+    throw FtpError(FtpError::kProtocolError,
+                   FormatText(Translate("%s has a certificate you trust, yet now offers no TLS (%s): somebody on the "
+                                        "way may be stripping it. Nothing was sent."),
+                              {where, lastError_.Message()}));
   } else if (IsBroken() || address.tls == FtpTlsMode::Required) {
     throw FtpError(reply.code != 0 ? reply.code : lastError_.Code(),
-                   where + " does not offer TLS (" + lastError_.Message() +
-                       "); nothing was sent. Give the site as ftp://" + DescribeHostAddress(address) +
-                       " to publish without encryption.");
+                   FormatText(Translate("%s does not offer TLS (%s); nothing was sent. Give the site as ftp://%s to "
+                                        "publish without encryption."),
+                              {where, lastError_.Message(), DescribeHostAddress(address)}));
   }
 }
 
@@ -225,11 +232,12 @@ void FtpControlChannel::StartTls(const std::string& where) {
     secureSocket_ = tls_->Secure(socket_);
     socket_ = secureSocket_;
   } catch (const Poco::Exception& exception) {
-    throw FtpError(FtpError::kProtocolError, "TLS with " + where + " failed: " + exception.displayText());
+    throw FtpError(FtpError::kProtocolError,
+                   FormatText(Translate("TLS with %s failed: %s"), {where, exception.displayText()}));
   }
   tls_->CheckTrust(secureSocket_, where);
   secure_ = true;
-  facts_->notice = "Logging on (TLS)...";
+  facts_->notice = Translate("Logging on (TLS)...");
 }
 
 Poco::Net::SecureStreamSocket FtpControlChannel::SecureDataConnection(const Poco::Net::StreamSocket& data) {
@@ -247,25 +255,27 @@ bool FtpControlChannel::ContinueWaiting() {
   // Asked during an upload too, since the question is also when input is handled.
   if (!timeouts_.stopRequested || !timeouts_.stopRequested()) return true;
   if (!uploading_) {
-    Break(FtpError::kStopped, "Stopped before the server answered.");
+    Break(FtpError::kStopped, Translate("Stopped before the server answered."));
     return false;
   }
   if (Clock::now() - lastMovement_ < timeouts_.quietAfterStop) return true;
-  Break(FtpError::kStopped,
-        "Stopped: the server had taken no data and sent no answer for " + DescribeWait(timeouts_.quietAfterStop) + ".");
+  Break(FtpError::kStopped, FormatText(Translate("Stopped: the server had taken no data and sent no answer for %s."),
+                                       {DescribeWait(timeouts_.quietAfterStop)}));
   return false;
 }
 
 void FtpControlChannel::LogOn(const std::string& user, const std::string& password) {
   if (!AcceptsArgument(user) || !AcceptsArgument(password))
-    throw FtpError(FtpError::kUnsafeName, "The user name or the password holds a line break, which FTP cannot carry.");
+    throw FtpError(FtpError::kUnsafeName,
+                   Translate("The user name or the password holds a line break, which FTP cannot carry."));
   FtpReply reply;
   if (!Send("USER", user) || !ReadReply(reply)) throw lastError_;
   if (reply.code == 331) {
     if (!Send("PASS", password) || !ReadReply(reply)) throw lastError_;
   }
   if (reply.code == 332)
-    throw FtpError(reply.code, reply.Text() + "\nThe server asks for an account, which this program cannot give.");
+    throw FtpError(reply.code,
+                   reply.Text() + "\n" + Translate("The server asks for an account, which this program cannot give."));
   if (reply.Class() != 2) throw FtpError(reply.code, reply.Text());
   if (IsSecure() && !(Command("PBSZ", "0", 2) && Command("PROT", "P", 2))) throw lastError_;
 }
@@ -278,9 +288,11 @@ bool FtpControlChannel::EnsureUsable() {
 
 bool FtpControlChannel::AcceptsArgument(std::string_view argument) {
   if (argument.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos) return true;
-  RecordFailure(FtpError::kUnsafeName, "The name \"" + Printable(argument) +
-                                           "\" holds a line break or a zero byte, which FTP cannot carry; "
-                                           "nothing was sent.");
+  RecordFailure(
+      FtpError::kUnsafeName,
+      FormatText(
+          Translate("The name \"%s\" holds a line break or a zero byte, which FTP cannot carry; nothing was sent."),
+          {Printable(argument)}));
   return false;
 }
 
@@ -301,9 +313,10 @@ bool FtpControlChannel::Send(std::string_view verb, std::string_view argument) {
     return true;
   } catch (const Poco::Exception& exception) {
     if (IsSocketTimeout(exception))
-      Break(FtpError::kTimeout, "The server took no command for " + DescribeWait(timeouts_.reply) + ".");
+      Break(FtpError::kTimeout,
+            FormatText(Translate("The server took no command for %s."), {DescribeWait(timeouts_.reply)}));
     else
-      Break(FtpError::kSystemError, "Cannot send to the server: " + exception.displayText());
+      Break(FtpError::kSystemError, Translate("Cannot send to the server: ") + exception.displayText());
   }
   return false;
 }
@@ -319,13 +332,13 @@ bool FtpControlChannel::ReadLine(Clock::time_point deadline, std::chrono::millis
       return true;
     }
     if (inbound_.size() > kMaximumLineLength) {
-      Break(FtpError::kProtocolError, "The server sent a reply line longer than 64 KiB.");
+      Break(FtpError::kProtocolError, Translate("The server sent a reply line longer than 64 KiB."));
       return false;
     }
     const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     try {
       if (remaining.count() <= 0) {
-        Break(FtpError::kTimeout, "The server did not answer within " + DescribeWait(wait) + ".");
+        Break(FtpError::kTimeout, FormatText(Translate("The server did not answer within %s."), {DescribeWait(wait)}));
         return false;
       }
       // TLS may hold a whole record already read from the socket.
@@ -342,14 +355,14 @@ bool FtpControlChannel::ReadLine(Clock::time_point deadline, std::chrono::millis
         continue;
       }
     } catch (const Poco::Exception& exception) {
-      Break(FtpError::kSystemError, "The connection to the server failed: " + exception.displayText());
+      Break(FtpError::kSystemError, Translate("The connection to the server failed: ") + exception.displayText());
       return false;
     }
     std::string partial = assembler.IsInsideReply() ? assembler.Reply().Text() : std::string();
     if (!inbound_.empty()) partial += (partial.empty() ? "" : "\n") + inbound_;
-    Break(FtpError::kConnectionClosed, partial.empty()
-                                           ? "The server closed the connection."
-                                           : "The server closed the connection in the middle of its reply: " + partial);
+    Break(FtpError::kConnectionClosed,
+          partial.empty() ? Translate("The server closed the connection.")
+                          : Translate("The server closed the connection in the middle of its reply: ") + partial);
     return false;
   }
 }
@@ -369,7 +382,8 @@ bool FtpControlChannel::ReadReply(FtpReply& reply, std::optional<std::chrono::mi
       case FtpReplyAssembler::Progress::NeedsMore:
         continue;
       case FtpReplyAssembler::Progress::Malformed:
-        Break(FtpError::kProtocolError, "The server sent something that is not an FTP reply: " + Printable(line));
+        Break(FtpError::kProtocolError,
+              Translate("The server sent something that is not an FTP reply: ") + Printable(line));
         return false;
       case FtpReplyAssembler::Progress::Complete:
         reply = assembler.Reply();
@@ -383,7 +397,7 @@ bool FtpControlChannel::ReadReply(FtpReply& reply, std::optional<std::chrono::mi
         return true;
     }
   }
-  Break(FtpError::kProtocolError, "The server sent a reply of more than 10000 lines or 1 MiB.");
+  Break(FtpError::kProtocolError, Translate("The server sent a reply of more than 10000 lines or 1 MiB."));
   return false;
 }
 
@@ -424,7 +438,7 @@ void FtpControlChannel::Quit() noexcept {
     // Saying goodbye is a courtesy; the socket is closed below all the same.
   }
   broken_ = true;
-  unusableMessage_ = "The connection to the server has been closed.";
+  unusableMessage_ = Translate("The connection to the server has been closed.");
   CloseSocket();
 }
 
@@ -432,7 +446,7 @@ std::optional<Poco::Net::SocketAddress> FtpControlChannel::LocalAddress() {
   try {
     return socket_.address();
   } catch (const Poco::Exception& exception) {
-    Break(FtpError::kSystemError, "The connection to the server failed: " + exception.displayText());
+    Break(FtpError::kSystemError, Translate("The connection to the server failed: ") + exception.displayText());
     return std::nullopt;
   }
 }

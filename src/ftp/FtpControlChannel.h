@@ -21,6 +21,7 @@
 #include "ftp/FtpServerFacts.h"
 #include "ftp/FtpTimeouts.h"
 #include "ftp/FtpTls.h"
+#include "platform/Translation.h"
 
 namespace ostrel {
 
@@ -128,7 +129,7 @@ class FtpControlChannel {
   bool broken_ = false;
   bool uploading_ = false;
   std::chrono::steady_clock::time_point lastMovement_ = std::chrono::steady_clock::now();
-  std::string unusableMessage_ = "The connection to the server was lost; log on again.";
+  std::string unusableMessage_ = Translate("The connection to the server was lost; log on again.");
   FtpError lastError_{0, ""};
   std::shared_ptr<FtpServerFacts> facts_;
   bool binaryTypeSet_ = false;

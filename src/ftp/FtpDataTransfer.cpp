@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Translation.h"
+
 namespace ostrel {
 
 namespace {
@@ -86,8 +88,8 @@ constexpr std::size_t kSendPiece = 64 * 1024;
 FtpDataMode Other(FtpDataMode mode) { return mode == FtpDataMode::Active ? FtpDataMode::Passive : FtpDataMode::Active; }
 
 std::string SwitchNotice(FtpDataMode now) {
-  return now == FtpDataMode::Passive ? "Active data connections fail here; using passive mode."
-                                     : "Passive data connections fail here; using active mode.";
+  return now == FtpDataMode::Passive ? Translate("Active data connections fail here; using passive mode.")
+                                     : Translate("Passive data connections fail here; using active mode.");
 }
 
 }  // namespace
@@ -131,18 +133,19 @@ bool FtpDataTransfer::Start(std::string_view verb, std::string_view argument) {
       secureData_ = channel_.SecureDataConnection(data_);
       data_ = secureData_;
     } catch (const Poco::Exception& exception) {
-      FailWithFinalReply(FtpError::kProtocolError, "TLS on the data connection failed: " + exception.displayText());
+      FailWithFinalReply(FtpError::kProtocolError,
+                         Translate("TLS on the data connection failed: ") + exception.displayText());
       return false;
     } catch (const FtpError& error) {
       // Not another try: the next data connection would meet the same.
       ResetDataConnection();
-      channel_.Break(FtpError::kUntrustedCertificate, "The data connection: " + error.Message());
+      channel_.Break(FtpError::kUntrustedCertificate, Translate("The data connection: ") + error.Message());
       return false;
     }
   }
   if (attempt == Attempt::OutOfStep)
-    channel_.Break(FtpError::kTimeout, "The server did not open the data connection within " +
-                                           DescribeWait(channel_.Timeouts().dataConnect) + ".");
+    channel_.Break(FtpError::kTimeout, FormatText(Translate("The server did not open the data connection within %s."),
+                                                  {DescribeWait(channel_.Timeouts().dataConnect)}));
   return attempt == Attempt::Started;
 }
 
@@ -167,8 +170,8 @@ FtpDataTransfer::Attempt FtpDataTransfer::TryPassive(std::string_view verb, std:
     data_.setSendTimeout(ToTimespan(channel_.Timeouts().data));
     data_.setReceiveTimeout(ToTimespan(channel_.Timeouts().data));
   } catch (const Poco::Exception& exception) {
-    channel_.RecordFailure(FtpError::kSystemError,
-                           "Cannot open the data connection to " + server.toString() + ": " + exception.displayText());
+    channel_.RecordFailure(FtpError::kSystemError, FormatText(Translate("Cannot open the data connection to %s: %s"),
+                                                              {server.toString(), exception.displayText()}));
     return Attempt::DataConnectionFailed;
   }
   if (!channel_.Send(verb, argument)) return Attempt::Refused;
@@ -183,7 +186,7 @@ FtpDataTransfer::Attempt FtpDataTransfer::OpenPort() {
     listener_.bind(Poco::Net::SocketAddress(local->host(), 0), false);
     listener_.listen(1);
   } catch (const Poco::Exception& exception) {
-    channel_.RecordFailure(FtpError::kSystemError, "Cannot open a data port: " + exception.displayText());
+    channel_.RecordFailure(FtpError::kSystemError, Translate("Cannot open a data port: ") + exception.displayText());
     return Attempt::DataConnectionFailed;
   }
   const Poco::Net::SocketAddress port = listener_.address();
@@ -198,7 +201,8 @@ FtpDataTransfer::Attempt FtpDataTransfer::OpenPort() {
     const bool accepted =
         channel_.Command("EPRT", EprtArgument(port), 2, &reply,
                          std::min<std::chrono::milliseconds>(channel_.Timeouts().reply, kStalledActiveEnd));
-    if (std::chrono::steady_clock::now() - asked >= kSlowActiveEnd) AvoidActiveMode("The server was slow to answer");
+    if (std::chrono::steady_clock::now() - asked >= kSlowActiveEnd)
+      AvoidActiveMode(Translate("The server was slow to answer over an active data connection; using passive mode."));
     if (accepted) return Attempt::Started;
     if (channel_.IsBroken()) return Attempt::Refused;
     // Only a server that does not know EPRT gets PORT, and then for good.
@@ -218,7 +222,8 @@ FtpDataTransfer::Attempt FtpDataTransfer::EnterPassiveMode(std::uint16_t& port) 
         port = *announced;
         return Attempt::Started;
       }
-      channel_.RecordFailure(FtpError::kProtocolError, "The server's answer names no data port: " + reply.Text());
+      channel_.RecordFailure(FtpError::kProtocolError,
+                             Translate("The server's answer names no data port: ") + reply.Text());
       return Attempt::DataConnectionFailed;
     }
     if (channel_.IsBroken()) return Attempt::Refused;
@@ -231,7 +236,8 @@ FtpDataTransfer::Attempt FtpDataTransfer::EnterPassiveMode(std::uint16_t& port) 
     return channel_.IsBroken() ? Attempt::Refused : Attempt::DataConnectionFailed;
   const auto announced = PasvPort(reply.Text());
   if (!announced) {
-    channel_.RecordFailure(FtpError::kProtocolError, "The server's answer names no data port: " + reply.Text());
+    channel_.RecordFailure(FtpError::kProtocolError,
+                           Translate("The server's answer names no data port: ") + reply.Text());
     return Attempt::DataConnectionFailed;
   }
   port = *announced;
@@ -296,7 +302,7 @@ FtpDataTransfer::Attempt FtpDataTransfer::AcceptFromServer() {
       if (preliminary != Attempt::Started) return preliminary;
     }
   } catch (const Poco::Exception& exception) {
-    FailWithFinalReply(FtpError::kSystemError, "The data connection failed: " + exception.displayText());
+    FailWithFinalReply(FtpError::kSystemError, Translate("The data connection failed: ") + exception.displayText());
     return Attempt::Refused;
   }
 }
@@ -318,7 +324,8 @@ bool FtpDataTransfer::Send(const char* bytes, std::size_t size) {
       }
       if (!data_.poll(ToTimespan(kStopCheckInterval - sinceCheck), Poco::Net::Socket::SELECT_WRITE)) {
         if (Clock::now() - lastProgress < dataTimeout) continue;
-        FailWithFinalReply(FtpError::kTimeout, "The server took no data for " + DescribeWait(dataTimeout) + ".");
+        FailWithFinalReply(FtpError::kTimeout,
+                           FormatText(Translate("The server took no data for %s."), {DescribeWait(dataTimeout)}));
         return false;
       }
       const int sent = data_.sendBytes(bytes, static_cast<int>(std::min(size, kSendPiece)), MSG_NOSIGNAL);
@@ -330,9 +337,10 @@ bool FtpDataTransfer::Send(const char* bytes, std::size_t size) {
     return true;
   } catch (const Poco::Exception& exception) {
     if (IsSocketTimeout(exception))
-      FailWithFinalReply(FtpError::kTimeout, "The server took no data for " + DescribeWait(dataTimeout) + ".");
+      FailWithFinalReply(FtpError::kTimeout,
+                         FormatText(Translate("The server took no data for %s."), {DescribeWait(dataTimeout)}));
     else
-      FailWithFinalReply(FtpError::kSystemError, "The data connection failed: " + exception.displayText());
+      FailWithFinalReply(FtpError::kSystemError, Translate("The data connection failed: ") + exception.displayText());
   }
   return false;
 }
@@ -348,28 +356,31 @@ bool FtpDataTransfer::ReceiveAll(std::string& received, std::size_t maximumSize)
       const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
       if (remaining.count() <= 0) {
         // Our bound, not whatever the server then says about the cut, is the reason.
-        Abandon(FtpError::kTimeout, "The server did not finish sending within " + DescribeWait(timeouts.listing) + ".");
+        Abandon(FtpError::kTimeout, FormatText(Translate("The server did not finish sending within %s."),
+                                               {DescribeWait(timeouts.listing)}));
         return false;
       }
       if (data_.available() <= 0 &&
           !data_.poll(ToTimespan(std::min(remaining, kStopCheckInterval)), Poco::Net::Socket::SELECT_READ)) {
         if (!channel_.ContinueWaiting()) return false;
         if (Clock::now() - lastData < timeouts.data) continue;
-        FailWithFinalReply(FtpError::kTimeout, "The server sent no data for " + DescribeWait(timeouts.data) + ".");
+        FailWithFinalReply(FtpError::kTimeout,
+                           FormatText(Translate("The server sent no data for %s."), {DescribeWait(timeouts.data)}));
         return false;
       }
       lastData = Clock::now();
       const int count = data_.receiveBytes(buffer, sizeof buffer);
       if (count == 0) return true;
       if (received.size() + static_cast<std::size_t>(count) > maximumSize) {
-        Abandon(FtpError::kProtocolError, "The server sent more than " + std::to_string(maximumSize >> 20) +
-                                              " MiB for one listing; it was not read.");
+        Abandon(FtpError::kProtocolError,
+                FormatText(Translate("The server sent more than %s MiB for one listing; it was not read."),
+                           {std::to_string(maximumSize >> 20)}));
         return false;
       }
       received.append(buffer, static_cast<std::size_t>(count));
     }
   } catch (const Poco::Exception& exception) {
-    FailWithFinalReply(FtpError::kSystemError, "The data connection failed: " + exception.displayText());
+    FailWithFinalReply(FtpError::kSystemError, Translate("The data connection failed: ") + exception.displayText());
     return false;
   }
 }
@@ -443,7 +454,8 @@ bool FtpDataTransfer::AwaitRoomToSend() {
     if (data_.poll(ToTimespan(kStopCheckInterval), Poco::Net::Socket::SELECT_WRITE)) return true;
     if (!channel_.ContinueWaiting()) return false;
     if (Clock::now() - started >= dataTimeout) {
-      FailWithFinalReply(FtpError::kTimeout, "The server took no data for " + DescribeWait(dataTimeout) + ".");
+      FailWithFinalReply(FtpError::kTimeout,
+                         FormatText(Translate("The server took no data for %s."), {DescribeWait(dataTimeout)}));
       return false;
     }
   }
@@ -466,17 +478,21 @@ bool FtpDataTransfer::AwaitEndOfUpload() {
         channel_.NoteMovement();
       }
       const auto quiet = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastMovement);
-      if (active && quiet >= kSlowActiveEnd) AvoidActiveMode("The server was slow to read the end of an upload");
+      if (active && quiet >= kSlowActiveEnd)
+        AvoidActiveMode(Translate(
+            "The server was slow to read the end of an upload over an active data connection; using passive mode."));
       // What stalls there waits for a timer of the server's, minutes away;
       // the next logon, passive, gets on with it sooner.
       if (active && quiet >= kStalledActiveEnd) {
         channel_.Break(FtpError::kTimeout,
-                       "The server did not read the end of an upload within " + DescribeWait(kStalledActiveEnd) + ".");
+                       FormatText(Translate("The server did not read the end of an upload within %s."),
+                                  {DescribeWait(kStalledActiveEnd)}));
         return false;
       }
       if (quiet >= wait) {
         channel_.Break(FtpError::kTimeout,
-                       "The server neither confirmed the upload nor read its end within " + DescribeWait(wait) + ".");
+                       FormatText(Translate("The server neither confirmed the upload nor read its end within %s."),
+                                  {DescribeWait(wait)}));
         return false;
       }
       Poco::Net::Socket::SocketList readable{data_, channel_.Socket()};
@@ -496,7 +512,7 @@ bool FtpDataTransfer::AwaitEndOfUpload() {
   return true;
 }
 
-void FtpDataTransfer::AvoidActiveMode(const std::string& why) {
+void FtpDataTransfer::AvoidActiveMode(const std::string& notice) {
   // Seen with several sessions making active data connections at once on one
   // server (pyftpdlib 1.5.7): one session's connection is dropped from the
   // server's event loop, and it waits until a timer of the server's wakes it.
@@ -506,7 +522,7 @@ void FtpDataTransfer::AvoidActiveMode(const std::string& why) {
   if (facts.activeStalledInRun) *facts.activeStalledInRun = true;
   if (facts.dataMode != FtpDataMode::Active) return;
   facts.dataMode = FtpDataMode::Passive;
-  facts.notice = why + " over an active data connection; using passive mode.";
+  facts.notice = notice;
 }
 
 void FtpDataTransfer::Abandon(int code, std::string message) {

@@ -70,8 +70,8 @@ class FtpDataTransfer {
   bool AwaitEndOfUpload();
   // Until the data connection takes bytes again, within the data timeout.
   bool AwaitRoomToSend();
-  // The connection's next transfers go passive, with `why` said once.
-  void AvoidActiveMode(const std::string& why);
+  // The connection's next transfers go passive, with `notice` said once.
+  void AvoidActiveMode(const std::string& notice);
   // After the data connection failed: the server's refusal explains it best
   // when one comes; otherwise the failure on our side is the error.
   void FailWithFinalReply(int code, std::string message);

@@ -2,10 +2,12 @@
 
 #include <utility>
 
+#include "platform/Translation.h"
+
 namespace ostrel {
 
 FtpError::FtpError(int code, std::string message) : code_(code), message_(std::move(message)) {
-  if (message_.empty()) message_ = "No error message is available.";
+  if (message_.empty()) message_ = Translate("No error message is available.");
 }
 
 FtpError::FtpError(int code, std::string message, std::string certificateFingerprint)

@@ -81,26 +81,6 @@ std::int64_t AsZoneOffset(std::int64_t difference) {
   return rounded >= -kFurthestZone && rounded <= kFurthestZone ? rounded : 0;
 }
 
-// How far MDTM runs ahead of UTC. UTC by the protocol, yet some servers
-// (vsftpd with use_localtime=YES, Debian's own setting) answer in their zone
-// too. An empty file of our own, made now, tells: its time is the server's
-// "now" as MDTM gives it. Named like an upload's temporary copy, so that a
-// copy a lost connection leaves is cleaned as theirs are. Never in a run
-// that must change nothing: MDTM is then taken at its word.
-std::int64_t ModifyTimeOffset(FtpConnection& connection, const std::string& directory) {
-  if (!connection.Facts().writesAllowed) return 0;
-  const FileDescriptor empty(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-  if (!empty.IsOpen()) return 0;
-  const std::string probe = directory + ".ostrel-clock-" + std::to_string(::getpid()) + "-" +
-                            std::to_string(::time(nullptr)) + ".ostrel-upload";
-  const std::int64_t before = ::time(nullptr);
-  if (!connection.PutFile(empty.Get(), probe)) return 0;
-  const std::optional<std::int64_t> stamped = connection.FileModificationTime(probe);
-  const std::int64_t after = ::time(nullptr);
-  connection.DeleteFile(probe);
-  return stamped ? AsZoneOffset(*stamped - (before + after) / 2) : 0;
-}
-
 std::int64_t ListingOffset(FtpConnection& connection, const std::string& directory,
                            const std::vector<FtpFindEntry>& entries) {
   if (const auto learned = connection.Facts().listingOffset) return *learned;
@@ -108,7 +88,8 @@ std::int64_t ListingOffset(FtpConnection& connection, const std::string& directo
   if (sample == nullptr || !connection.Features().mdtm) return 0;
   std::int64_t offset = 0;
   if (const auto exact = connection.FileModificationTime(directory + sample->name))
-    offset = AsZoneOffset(*sample->lastWriteUtc - *exact) + ModifyTimeOffset(connection, directory);
+    offset = AsZoneOffset(*sample->lastWriteUtc - *exact) +
+             (LearnModifyTimes(connection, directory), connection.Facts().modifyTimeOffset.value_or(0));
   // Read again after MDTM: a new logon on the way keeps the connection's facts.
   connection.Facts().listingOffset = offset;
   return offset;
@@ -117,6 +98,36 @@ std::int64_t ListingOffset(FtpConnection& connection, const std::string& directo
 const FtpFindEntry kNoEntry;
 
 }  // namespace
+
+// UTC by the protocol, yet some servers (vsftpd with use_localtime=YES,
+// Debian's own setting) answer in their zone, and set times in it too. An
+// empty file of our own, made now, tells: its time is the server's "now" as
+// MDTM gives it. Named like an upload's temporary copy, so that a copy a lost
+// connection leaves is cleaned as theirs are.
+void LearnModifyTimes(FtpConnection& connection, const std::string& directory) {
+  if (connection.Facts().modifyTimeOffset) return;
+  std::int64_t offset = 0;
+  bool setsTime = false;
+  const FileDescriptor empty(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+  const std::string probe = directory + ".ostrel-clock-" + std::to_string(::getpid()) + "-" +
+                            std::to_string(::time(nullptr)) + ".ostrel-upload";
+  const std::int64_t before = ::time(nullptr);
+  if (connection.Facts().writesAllowed && connection.Features().mdtm && empty.IsOpen() &&
+      connection.PutFile(empty.Get(), probe)) {
+    const std::optional<std::int64_t> stamped = connection.FileModificationTime(probe);
+    if (stamped) {
+      offset = AsZoneOffset(*stamped - (before + ::time(nullptr)) / 2);
+      // Set an hour back and read again: only then is it known to work.
+      const std::int64_t hourBack = *stamped - 3600;
+      setsTime = !connection.Features().mfmt && connection.SetModifyTimeByMdtm(probe, hourBack) &&
+                 connection.FileModificationTime(probe) == hourBack;
+    }
+    connection.DeleteFile(probe);
+  }
+  // Read again: a new logon on the way keeps the connection's facts.
+  connection.Facts().modifyTimeOffset = offset;
+  connection.Facts().mdtmSetsTime = setsTime;
+}
 
 FtpFind::FtpFind(FtpConnection& connection) : connection_(connection) {}
 

@@ -9,6 +9,13 @@ namespace ostrel {
 
 class FtpConnection;
 
+// Learns, once a connection, how the server's MDTM clock runs and whether
+// MDTM can set a file's time (Facts().modifyTimeOffset and mdtmSetsTime),
+// from an empty file of our own made, stamped and deleted in `directory`
+// ("" for the current one). Never where the run may not write: MDTM is then
+// taken at its word, and times are not set.
+void LearnModifyTimes(FtpConnection& connection, const std::string& directory);
+
 // A remote directory listing, read whole when it starts: MLSD when the server
 // offers MLST, LIST otherwise ("LIST -a", so that names beginning with a dot
 // are listed too, where the server understands it).

@@ -27,6 +27,11 @@ struct FtpServerFacts {
   // How far the clock of LIST listings runs ahead of UTC, in seconds; empty
   // until learned.
   std::optional<std::int64_t> listingOffset;
+  // How far MDTM's clock runs ahead of UTC (UTC by the protocol, local on
+  // some servers), and whether "MDTM TIME NAME" sets a file's time in that
+  // clock, as vsftpd does where MFMT is missing; empty until learned.
+  std::optional<std::int64_t> modifyTimeOffset;
+  std::optional<bool> mdtmSetsTime;
   // The run may write to the server: a dry run does not, not even a probe.
   bool writesAllowed = true;
   // What the user should read about how the connection adapted; said once.

@@ -4,6 +4,7 @@
 
 #include "ftp/FtpControlChannel.h"
 #include "ftp/FtpHostAddress.h"
+#include "platform/Translation.h"
 
 namespace ostrel {
 
@@ -12,14 +13,14 @@ FtpSession::FtpSession(std::string agentName, FtpTimeouts timeouts)
 
 std::unique_ptr<FtpConnection> FtpSession::Connect(const std::string& host, const std::string& user,
                                                    const std::string& password) {
-  if (closed_) throw FtpError(FtpError::kConnectionBroken, "The FTP session has been closed.");
+  if (closed_) throw FtpError(FtpError::kConnectionBroken, Translate("The FTP session has been closed."));
   const auto address = ParseFtpHost(host);
   if (!address)
     throw FtpError(FtpError::kSystemError,
-                   "\"" + host +
-                       "\" is not an FTP site: give a host name or address, with \":port\" if needed, optionally "
-                       "after ftp:// (plain FTP), ftpes:// (TLS required) or ftps:// (implicit TLS); no path or "
-                       "user name.");
+                   FormatText(Translate("\"%s\" is not an FTP site: give a host name or address, with \":port\" if "
+                                        "needed, optionally after ftp:// (plain FTP), ftpes:// (TLS required) or "
+                                        "ftps:// (implicit TLS); no path or user name."),
+                              {host}));
   std::shared_ptr<FtpTlsClient> tls;
   if (address->tls != FtpTlsMode::Off) tls = std::make_shared<FtpTlsClient>(address->host, tlsTrust_);
   auto facts = std::make_shared<FtpServerFacts>();

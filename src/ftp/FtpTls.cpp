@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "ftp/FtpError.h"
+#include "platform/Translation.h"
 
 namespace ostrel {
 namespace {
@@ -92,9 +93,11 @@ void FtpTlsClient::CheckTrust(const Poco::Net::SecureStreamSocket& socket, const
   if (!trust_.trustedFingerprint.empty() && trust_.trustedFingerprint == fingerprint) return;
   const bool changed = !trust_.trustedFingerprint.empty();
   throw FtpError(FtpError::kUntrustedCertificate,
-                 (changed ? "The certificate of " + where + " has changed since it was trusted"
-                          : "The certificate of " + where + " cannot be trusted") +
-                     " (" + reason + "); nothing was sent to the server.\nIts fingerprint: " + fingerprint,
+                 FormatText(changed ? Translate("The certificate of %s has changed since it was trusted (%s); nothing "
+                                                "was sent to the server.\nIts fingerprint: %s")
+                                    : Translate("The certificate of %s cannot be trusted (%s); nothing was sent to the "
+                                                "server.\nIts fingerprint: %s"),
+                            {where, reason, fingerprint}),
                  fingerprint);
 }
 

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdio>
 
+#include "platform/Translation.h"
+
 namespace ostrel {
 
 std::string EscapeControlCharacters(std::string_view text) {
@@ -29,15 +31,16 @@ std::string EscapeControlCharacters(std::string_view text) {
 }
 
 std::string FormatBytes(double bytes) {
-  constexpr std::array<const char*, 4> kUnits{"KiB", "MiB", "GiB", "TiB"};
+  constexpr std::array<const char*, 4> kUnits{Translatable("KiB"), Translatable("MiB"), Translatable("GiB"),
+                                              Translatable("TiB")};
   char text[32];
   if (bytes < 1024) {
-    std::snprintf(text, sizeof text, "%.0f B", bytes);
+    std::snprintf(text, sizeof text, Translate("%.0f B"), bytes);
     return text;
   }
   std::size_t unit = 0;
   for (bytes /= 1024; bytes >= 1024 && unit + 1 < kUnits.size(); bytes /= 1024) ++unit;
-  std::snprintf(text, sizeof text, "%.1f %s", bytes, kUnits[unit]);
+  std::snprintf(text, sizeof text, "%.1f %s", bytes, Translate(kUnits[unit]));
   return text;
 }
 

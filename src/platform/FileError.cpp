@@ -4,31 +4,34 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/Translation.h"
+
 namespace ostrel {
 namespace {
 
 std::string Describe(FileErrorCause cause, const std::string& path, int errorNumber) {
   switch (cause) {
     case FileErrorCause::NotFound:
-      return path + " was not found.";
+      return FormatText(Translate("%s was not found."), {path});
     case FileErrorCause::BadPath:
-      return path + " contains an incorrect path.";
+      return FormatText(Translate("%s contains an incorrect path."), {path});
     case FileErrorCause::TooManyOpenFiles:
-      return "Could not open " + path + " because there are too many open files.";
+      return FormatText(Translate("Could not open %s because there are too many open files."), {path});
     case FileErrorCause::AccessDenied:
-      return "Access to " + path + " was denied.";
+      return FormatText(Translate("Access to %s was denied."), {path});
     case FileErrorCause::SharingViolation:
-      return "A sharing violation occurred while accessing " + path + ".";
+      return FormatText(Translate("A sharing violation occurred while accessing %s."), {path});
     case FileErrorCause::DiskFull:
-      return "A disk-full error occurred while writing " + path + ".";
+      return FormatText(Translate("A disk-full error occurred while writing %s."), {path});
     case FileErrorCause::HardwareError:
-      return "A hardware I/O error was reported while accessing " + path + ".";
+      return FormatText(Translate("A hardware I/O error was reported while accessing %s."), {path});
     case FileErrorCause::Generic:
       break;
   }
   // The system's own words are the only clue left for an unusual failure.
-  if (errorNumber != 0) return "An error occurred while accessing " + path + ": " + std::strerror(errorNumber) + ".";
-  return "An unknown error occurred while accessing " + path + ".";
+  if (errorNumber != 0)
+    return FormatText(Translate("An error occurred while accessing %s: %s."), {path, std::strerror(errorNumber)});
+  return FormatText(Translate("An unknown error occurred while accessing %s."), {path});
 }
 
 }  // namespace

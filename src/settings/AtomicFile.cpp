@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "platform/FileDescriptor.h"
+#include "platform/Translation.h"
 
 namespace ostrel {
 namespace {
@@ -93,10 +94,10 @@ SmallFileRead ReadSmallRegularFile(const std::filesystem::path& file) {
     return result;
   }
   if (!S_ISREG(status.st_mode)) {
-    result.problem = "not a regular file";
+    result.problem = Translate("not a regular file");
     return result;
   }
-  const std::string tooLarge = "larger than " + std::to_string(kLargestReadFile >> 20) + " MiB";
+  const std::string tooLarge = FormatText(Translate("larger than %s MiB"), {std::to_string(kLargestReadFile >> 20)});
   if (static_cast<std::uintmax_t>(status.st_size) > kLargestReadFile) {
     result.problem = tooLarge;
     return result;

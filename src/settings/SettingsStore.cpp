@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Translation.h"
 #include "settings/AtomicFile.h"
 #include "settings/IniText.h"
 
@@ -84,9 +85,9 @@ std::filesystem::path SettingsStore::DefaultPath(const std::string& executablePa
 }
 
 std::string SettingsStore::WriteFailureMessage() const {
-  return "The settings could not be saved to " + file_.string() +
-         ". Check that the file and its folder can be written; until then the settings of this window "
-         "are lost when it closes.";
+  return FormatText(Translate("The settings could not be saved to %s. Check that the file and its folder can be "
+                              "written; until then the settings of this window are lost when it closes."),
+                    {file_.string()});
 }
 
 std::int32_t SettingsStore::ReadSettingInt(const std::string& section, const std::string& key,

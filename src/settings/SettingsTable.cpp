@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Translation.h"
 #include "settings/SettingsStore.h"
 
 namespace ostrel {
@@ -17,19 +18,19 @@ using Group = SettingGroup;
 // clang-format off
 constexpr std::array kSettings = {
     //               key                 group              member                          option               negated option          value   help
-    SettingDefinition{"LocalDir",         Group::Connection, &RunSettings::LocalDir,         "local-dir",         {},                     "DIR",  "local directory to publish"},
-    SettingDefinition{"Host",             Group::Connection, &RunSettings::Host,             "host",              {},                     "HOST", "FTP site: NAME[:PORT], or after ftpes://, ftps://, ftp://"},
-    SettingDefinition{"Name",             Group::Connection, &RunSettings::Name,             "user",              {},                     "NAME", "user name for the logon"},
-    SettingDefinition{"RemoteDir",        Group::Connection, &RunSettings::RemoteDir,        "remote-dir",        {},                     "DIR",  "remote directory that receives the tree"},
-    SettingDefinition{"SkipSpecialDirs",  Group::Option,     &RunSettings::SkipSpecialDirs,  "skip-special-dirs", "no-skip-special-dirs", {},     "leave out directories whose name begins with _"},
-    SettingDefinition{"XCodeExtenstions", Group::Option,     &RunSettings::XCodeExtenstions, "xcode-extensions",  {},                     "LIST", "extensions of the files to recode"},
-    SettingDefinition{"Xcode",            Group::Option,     &RunSettings::Xcode,            "xcode",             "no-xcode",             {},     "recode listed files from Windows-1251 to KOI8-R"},
+    SettingDefinition{"LocalDir",         Group::Connection, &RunSettings::LocalDir,         "local-dir",         {},                     "DIR",  Translatable("local directory to publish")},
+    SettingDefinition{"Host",             Group::Connection, &RunSettings::Host,             "host",              {},                     "HOST", Translatable("FTP site: NAME[:PORT], or after ftpes://, ftps://, ftp://")},
+    SettingDefinition{"Name",             Group::Connection, &RunSettings::Name,             "user",              {},                     "NAME", Translatable("user name for the logon")},
+    SettingDefinition{"RemoteDir",        Group::Connection, &RunSettings::RemoteDir,        "remote-dir",        {},                     "DIR",  Translatable("remote directory that receives the tree")},
+    SettingDefinition{"SkipSpecialDirs",  Group::Option,     &RunSettings::SkipSpecialDirs,  "skip-special-dirs", "no-skip-special-dirs", {},     Translatable("leave out directories whose name begins with _")},
+    SettingDefinition{"XCodeExtenstions", Group::Option,     &RunSettings::XCodeExtenstions, "xcode-extensions",  {},                     "LIST", Translatable("extensions of the files to recode")},
+    SettingDefinition{"Xcode",            Group::Option,     &RunSettings::Xcode,            "xcode",             "no-xcode",             {},     Translatable("recode listed files from Windows-1251 to KOI8-R")},
     // The stored flag is NoQMarks, so --no-qmarks turns it on.
-    SettingDefinition{"NoQMarks",         Group::Option,     &RunSettings::NoQMarks,         "no-qmarks",         "qmarks",               {},     "characters KOI8-R lacks become spaces (--qmarks: \"?\")"},
-    SettingDefinition{"UpdateOnly",       Group::Option,     &RunSettings::UpdateOnly,       "update-only",       "no-update-only",       {},     "copy only files newer than the remote copy"},
-    SettingDefinition{"Recurse",          Group::Option,     &RunSettings::Recurse,          "recurse",           "no-recurse",           {},     "publish subdirectories too"},
-    SettingDefinition{"Passive",          Group::Option,     &RunSettings::Passive,          "passive",           "active",               {},     "open data connections passive first, the default (--active: active first)"},
-    SettingDefinition{"Connections",      Group::Option,     &RunSettings::Connections,      "connections",       {},                     "N",    "connections to use at once, 1 to 16: one walks, the others upload",
+    SettingDefinition{"NoQMarks",         Group::Option,     &RunSettings::NoQMarks,         "no-qmarks",         "qmarks",               {},     Translatable("characters KOI8-R lacks become spaces (--qmarks: \"?\")")},
+    SettingDefinition{"UpdateOnly",       Group::Option,     &RunSettings::UpdateOnly,       "update-only",       "no-update-only",       {},     Translatable("copy only files newer than the remote copy")},
+    SettingDefinition{"Recurse",          Group::Option,     &RunSettings::Recurse,          "recurse",           "no-recurse",           {},     Translatable("publish subdirectories too")},
+    SettingDefinition{"Passive",          Group::Option,     &RunSettings::Passive,          "passive",           "active",               {},     Translatable("open data connections passive first, the default (--active: active first)")},
+    SettingDefinition{"Connections",      Group::Option,     &RunSettings::Connections,      "connections",       {},                     "N",    Translatable("connections to use at once, 1 to 16: one walks, the others upload"),
                       kMinimumConnections, kMaximumConnections},
 };
 // clang-format on

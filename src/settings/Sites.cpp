@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "platform/Translation.h"
 #include "settings/IniText.h"
 
 namespace ostrel {
@@ -44,11 +45,11 @@ std::string CurrentSite(const SettingsStore& store) {
 
 std::string SiteNameProblem(const SettingsStore& store, const std::string& name) {
   if (name.empty() || name.front() == ' ' || name.back() == ' ')
-    return "A site name must not be empty or begin or end with a space.";
+    return Translate("A site name must not be empty or begin or end with a space.");
   if (!IsStorableIniEntry(SectionOf(name), kCurrentSiteKey, name) || name.find('\t') != std::string::npos)
-    return "A site name must not hold \"]\", a tab or a line break.";
+    return Translate("A site name must not hold \"]\", a tab or a line break.");
   for (const std::string& site : SiteNames(store))
-    if (SameName(site, name)) return "There is a site named \"" + site + "\" already.";
+    if (SameName(site, name)) return FormatText(Translate("There is a site named \"%s\" already."), {site});
   return {};
 }
 

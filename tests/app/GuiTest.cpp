@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
 #include <QDropEvent>
@@ -16,7 +17,9 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <chrono>
@@ -26,11 +29,14 @@
 #include <set>
 #include <thread>
 
+#include "app/AboutDialog.h"
 #include "app/DialogBuilder.h"
 #include "app/MainDialog.h"
 #include "app/MessageBox.h"
 #include "app/OptionsDialog.h"
 #include "app/PublisherApp.h"
+#include "platform/Translation.h"
+#include "resources/VersionInfo.h"
 #include "settings/Sites.h"
 #include "support/FtpTestServer.h"
 #include "support/PermissionChecks.h"
@@ -198,8 +204,9 @@ TEST_F(GuiTest, SitesKeepTheirValuesAndChoosingOneFillsTheDialog) {
   MainDialog dialog(app_);
   QComboBox& sites = Get<QComboBox>(dialog, kSiteCombo);
   const auto fromMenu = [&](int item, const QString& name = {}) {
-    ModalOpenedBy([&] { Get<QPushButton>(dialog, kSitesButton).menu()->actions().at(item)->trigger(); },
-                  [&](QDialog& box) { static_cast<QInputDialog&>(box).setTextValue(name), box.accept(); });
+    const auto choose = [&] { Get<QPushButton>(dialog, kSitesButton).menu()->actions().at(item)->trigger(); };
+    if (name.isEmpty()) return choose();  // no box to answer
+    ModalOpenedBy(choose, [&](QDialog& box) { static_cast<QInputDialog&>(box).setTextValue(name), box.accept(); });
   };
   const auto shown = [&] {
     std::string text = sites.currentText().toStdString();
@@ -260,6 +267,53 @@ TEST_F(GuiTest, WindowMenuCommandsWhoseIdAnd0xFFF0Is16OpenTheAboutBox) {
     EXPECT_EQ(ModalOpenedBy([&] { handled = dialog.OnSysCommand(command); }), opens ? "About Ostrel" : "") << command;
     EXPECT_EQ(handled, opens) << command;
   }
+}
+
+// Under a Russian locale every text of the three dialogs is the catalogue's (the maker's notice
+// aside), Qt's buttons too, and no dialog has an accelerator twice; under C each is its template's
+// English. Either way no text is cut.
+TEST_F(GuiTest, TheDialogsSpeakTheLocalesLanguageWithUniqueAcceleratorsAndNothingCut) {
+  for (const auto& [locale, russian] : {std::pair{"ru_RU.UTF-8", true}, {"C", false}}) {
+    SCOPED_TRACE(locale);
+    setenv("LC_ALL", locale, 1);
+    setenv("OSTREL_LOCALEDIR", OSTREL_TEST_LOCALEDIR, 1);
+    StartTranslation(TranslationOutput::Utf8);
+    InstallToolkitTranslation(*QCoreApplication::instance());
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), russian ? "Отмена" : "Cancel");
+    MainDialog main(app_);
+    OptionsDialog options(app_);
+    AboutDialog about;
+    for (const auto& [dialog, dialogTemplate] : std::vector<std::pair<QDialog*, const DialogTemplate*>>{
+             {&main, &MainDialogTemplate()}, {&options, &OptionsDialogTemplate()}, {&about, &AboutDialogTemplate()}}) {
+      std::set<QChar> accelerators;
+      const QList<QWidget*> controls = dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+      for (std::size_t index = 0; const ControlTemplate& control : dialogTemplate->controls) {
+        QWidget* widget = controls[static_cast<qsizetype>(index++)];
+        auto* label = qobject_cast<QLabel*>(widget);
+        auto* button = qobject_cast<QAbstractButton*>(widget);
+        if (!label && !button) continue;  // the edits and the icon
+        const QString text = label ? label->text() : button->text();
+        const QString english = QString::fromUtf8(control.text.data(), static_cast<qsizetype>(control.text.size()));
+        // The status line and the total are the run's, not the template's.
+        const bool asWritten = !russian || control.text == version::kAboutNotice;
+        EXPECT_TRUE(english.isEmpty() || (asWritten ? text == english : text.contains(QRegularExpression("[а-яА-Я]"))))
+            << text.toStdString();
+        const qsizetype mark = control.style & kStyleLiteralAmpersand ? -1 : text.indexOf('&');
+        // The English has two (P); the translation must not.
+        EXPECT_TRUE(!russian || mark < 0 || accelerators.insert(text[mark + 1].toLower()).second) << text.toStdString();
+        // A label wraps within its height, a box's text or a button's within its width.
+        const auto* box = qobject_cast<QCheckBox*>(widget);
+        const int needed = label ? label->minimumSizeHint().width()
+                           : box ? box->sizeHint().width()
+                                 : widget->fontMetrics().size(Qt::TextShowMnemonic, text).width() +
+                                       widget->style()->pixelMetric(QStyle::PM_ButtonMargin);
+        EXPECT_TRUE(needed <= widget->width() && (!label || label->heightForWidth(label->width()) <= label->height()))
+            << text.toStdString() << ": " << needed << " of " << widget->width();
+      }
+    }
+  }
+  setenv("LC_ALL", "C", 1);
+  StartTranslation(TranslationOutput::Utf8);
 }
 
 // A path typed in one go reaches into directories the model has not loaded yet; they load in the background.

@@ -9,6 +9,7 @@
 #include <regex>
 #include <set>
 #include <thread>
+#include <tuple>
 
 #include "cli/ChildProcess.h"
 #include "cli/CommandLine.h"
@@ -104,6 +105,7 @@ class PublishCommandTest : public testing::Test {
     options.insert(options.begin(), {OSTREL_PUBLISH_EXECUTABLE, "--local-dir", Local().string(), "--host", host});
     environment.push_back("OSTREL_SETTINGS_FILE=" + SettingsFile().string());
     environment.push_back("XDG_STATE_HOME=" + work_.Path().string());
+    environment.push_back("OSTREL_LOCALEDIR=" OSTREL_TEST_LOCALEDIR);
     for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TZ"})
       if (const char* value = std::getenv(name)) environment.push_back(std::string(name) + "=" + value);
     return ChildProcess(options, environment);
@@ -190,10 +192,31 @@ TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
        0,
        "Runs at the same time are not guarded: cannot create " + Path("absent") + "/ostrel-tester@127.0.0.1_",
        ""},
+      // The user's language says the same, with the same exit status; C, whatever LANGUAGE says, is English.
+      {{},
+       {password, "LANG=ru_RU.UTF-8"},
+       {"--answer", "CWD /=550 No such directory."},
+       1,
+       "Вход на сервер...\nскопировано: 0, пропущено: 0, ошибок: 0, 0 байт за ",
+       "ostrel-publish: Не удаётся перейти в каталог на сайте /\n"},
+      {{"--connections", "0"},
+       {"LANGUAGE=ru", "LC_ALL=C.UTF-8"},
+       {},
+       2,
+       "",
+       "ostrel-publish: параметр --connections принимает целое число от 1 до 16\nПопробуйте «ostrel-publish "
+       "--help».\n"},
+      {{"--connections", "0"},
+       {"LANGUAGE=ru", "LC_ALL=C"},
+       {},
+       2,
+       "",
+       "ostrel-publish: option --connections takes a whole number from 1 to 16\nTry 'ostrel-publish --help'.\n"},
   };
   // Every run that got going ends with the tally line.
   const std::regex tally(
-      "([\\s\\S]*(\n|\r\x1b\\[K))?[0-9]+ (copied|would copy), [0-9]+ skipped, \\d+ failed, \\d+ bytes in .*\n");
+      "([\\s\\S]*(\n|\r\x1b\\[K))?([0-9]+ (copied|would copy), [0-9]+ skipped, \\d+ failed, \\d+ bytes in|"
+      "скопировано: \\d+, пропущено: \\d+, ошибок: \\d+, \\d+ байт(а)? за) .*\n");
   std::size_t runs = 0;
   for (const auto& testCase : cases) {
     test::FtpTestServer server({.password = kPassword, .faults = testCase.faults});
@@ -264,16 +287,21 @@ TEST_F(PublishCommandTest, HelpListsEveryStoredSettingWithItsCurrentValue) {
   for (int index = 0; const SettingDefinition& setting : StoredSettings())
     contents += std::string(setting.key) + "=" + value(setting, index++) + "\n";
   WriteFile(SettingsFile(), contents);
-  ChildProcess child = Start("", {"--help"});
-  ASSERT_EQ(child.Finish(), 0) << child.Error();
-  for (int index = 0; const SettingDefinition& setting : StoredSettings()) {
-    const std::string on = "--" + std::string(setting.option), off = "--" + std::string(setting.negatedOption);
-    const std::string now = value(setting, index++);
-    const std::string quote = setting.IsNumber() ? "" : "\"";
-    const std::string shown = setting.valueName.empty() ? on + ", " + off + "[ \n].*\n +now: " + (now == "1" ? on : off)
-                                                        : on + " " + std::string(setting.valueName) +
-                                                              "[ \n].*\n +now: " + quote + now + quote;
-    EXPECT_TRUE(std::regex_search(child.Output(), std::regex("\n  " + shown + "\n"))) << shown;
+  for (const auto& [locale, usage, nowLabel] :
+       {std::tuple{"LC_ALL=C", "Usage: ", "now: "}, std::tuple{"LC_ALL=ru_RU.UTF-8", "Использование: ", "сейчас: "}}) {
+    ChildProcess child = Start("", {"--help"}, {locale});
+    ASSERT_EQ(child.Finish(), 0) << child.Error();
+    EXPECT_TRUE(child.Output().starts_with(usage)) << child.Output();
+    for (int index = 0; const SettingDefinition& setting : StoredSettings()) {
+      const std::string on = "--" + std::string(setting.option), off = "--" + std::string(setting.negatedOption);
+      const std::string now = value(setting, index++);
+      const std::string quote = setting.IsNumber() ? "" : "\"";
+      const std::string shown =
+          setting.valueName.empty()
+              ? on + ", " + off + "[ \n].*\n +" + nowLabel + (now == "1" ? on : off)
+              : on + " " + std::string(setting.valueName) + "[ \n].*\n +" + nowLabel + quote + now + quote;
+      EXPECT_TRUE(std::regex_search(child.Output(), std::regex("\n  " + shown + "\n"))) << shown;
+    }
   }
 }
 

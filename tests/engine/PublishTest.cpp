@@ -213,6 +213,17 @@ const std::string kCutReply = "426 Data connection cut by the test server; trans
 
 // One row a case, compact, so that the table reads as one.
 // clang-format off
+// Two pages saved now and published once: the row's run is the second.
+void PublishTwoPagesSavedThisMinute(PublishTest& fixture) {
+  const std::int64_t saved = std::time(nullptr);
+  for (const char* name : {"a.htm", "b.htm"}) {
+    fixture.Local(name, name);
+    SetTime(fixture.local_.Path() / name, fixture.localTimes_[name] = saved);
+  }
+  fixture.publisher_.Run();
+  fixture.recorder_ = {};
+}
+
 const PublishCase kRows[] = {
     {"EntriesGoInByteOrderAndOnlyUnderscoreDirectoriesAreLeftOut", false, {},
      [](PublishTest& fixture) {
@@ -406,7 +417,7 @@ const PublishCase kRows[] = {
      },
      {"Copying: a.htm", "Copying: b.htm", "box: Cannot copy file b.htm\n425 Can't open data connection."},
      {{"a.htm", "a"}, {"b.htm", "published"}},
-     {.filesCopied = 1, .filesFailed = 1, .bytesCopied = 1}, true},
+     {.filesCopied = 1, .filesFailed = 1, .bytesCopied = 1}, false, {{"STOR", 2}, {"RNFR", 1}}},
     {"RefusedRenameNeverDeletesThePageAndPagesGoInPlace", false, {"--answer", "RNTO=553 Rename refused by the test server."},
      [](PublishTest& fixture) {
        fixture.Local("a.htm", "a");
@@ -416,6 +427,17 @@ const PublishCase kRows[] = {
      {"Copying: a.htm", "Copying: b.htm"},
      {{"a.htm", "a"}, {"b.htm", "new b"}},
      {.filesCopied = 2, .bytesCopied = 6}, true},
+    // Without MFMT, MDTM sets the time: a page saved in the minute it went up
+    // is not sent again by the next run, which LIST shows only to the minute.
+    {"VsftpdStampsUploadsSoARerunInTheSameMinuteSkips", true, {}, PublishTwoPagesSavedThisMinute,
+     {"Skipping: a.htm", "Skipping: b.htm"},
+     {{"a.htm", "a.htm"}, {"b.htm", "b.htm"}},
+     {.filesSkipped = 2}},
+    {"VsftpdInItsOwnZoneStampsUploadsSoARerunInTheSameMinuteSkips", true, {"use_localtime=YES"},
+     PublishTwoPagesSavedThisMinute,
+     {"Skipping: a.htm", "Skipping: b.htm"},
+     {{"a.htm", "a.htm"}, {"b.htm", "b.htm"}},
+     {.filesSkipped = 2}},
     {"VsftpdDenyingRenamesGetsThePagesInPlace", true, {"cmds_denied=RNFR,RNTO"},
      [](PublishTest& fixture) {
        fixture.Local("a.htm", "a");
@@ -434,6 +456,16 @@ const PublishCase kRows[] = {
      {"Copying: a.htm", "Copying: b.htm"},
      {{"a.htm", "a"}, {"b.htm", "new b"}},
      {.filesCopied = 2, .bytesCopied = 6}},
+    // The temporary name of a 250-byte name is past the file system's 255.
+    {"ANameNearTheLengthLimitGoesInPlace", false, {},
+     [](PublishTest& fixture) {
+       fixture.Local(std::string(246, 'n') + ".htm", "new");
+       fixture.Remote(std::string(246, 'n') + ".htm", "published", kLocalTime - 100);
+       fixture.Local("z.htm", "z");
+     },
+     {"Copying: " + std::string(246, 'n') + ".htm", "Copying: z.htm"},
+     {{std::string(246, 'n') + ".htm", "new"}, {"z.htm", "z"}},
+     {.filesCopied = 2, .bytesCopied = 4}, true},
     {"NameWithALineBreakFailsAloneAndIsShownEscaped", false, {},
      [](PublishTest& fixture) {
        fixture.Local("a\nb", "x");

@@ -7,7 +7,8 @@ deb=$("$1/scripts/package.sh" "$out" | tail -n 1) && dpkg-deb -x "$deb" "$out/ro
 icons=share/icons/hicolor && sizes="16 22 24 32 48 64 128 256"
 for path in bin/ostrel bin/ostrel-publish share/{applications/io.github.ostrel.Ostrel.desktop,metainfo/io.github.ostrel.Ostrel.metainfo.xml} \
   $(for size in $sizes; do echo "$icons/${size}x$size/apps/ostrel.png"; done) $icons/scalable/apps/ostrel.svg \
-  share/man/man1/ostrel{,-publish}.1.gz share/doc/ostrel/copyright share/bash-completion/completions/ostrel-publish; do
+  share/man/man1/ostrel{,-publish}.1.gz share/doc/ostrel/copyright share/bash-completion/completions/ostrel-publish \
+  share/locale/ru/LC_MESSAGES/ostrel.mo share/man/ru/man1/ostrel{,-publish}.1.gz; do
   grep -q " \./usr/$path\$" <<<"$files" || { echo "the package lacks /usr/$path" && exit 1; }
 done
 # The packaged icons are what make_icons.py draws today (an edit not redrawn fails), and the installed program's
@@ -23,6 +24,7 @@ appstreamcli validate-tree --no-net --strict "$out/root"
 remarks=$(desktop-file-validate "$out"/root/usr/share/applications/*.desktop) && [ -z "$remarks" ] || { echo "$remarks" && exit 1; }
 depends=$(dpkg-deb -f "$deb" Depends) && echo "Depends: $depends"
 for library in libqt6widgets6 libpocofoundation libpoconet libc6; do grep -q "$library" <<<"$depends" || exit 1; done
+[ "$(dpkg-deb -f "$deb" Recommends)" = qt6-translations-l10n ]
 source "$out/root/usr/share/bash-completion/completions/ostrel-publish"
 COMP_WORDS=(ostrel-publish --no-pro); COMP_CWORD=1; _ostrel_publish; [ "${COMPREPLY[*]}" = --no-progress ]
 lintian --fail-on error "$deb"
