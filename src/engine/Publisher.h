@@ -82,6 +82,11 @@ class Publisher {
   // Where options confirmed during the run become the run's own.
   void TakeConfirmedOptions();
 
+  // The checks before any logon; false after the message that says what is missing.
+  bool SettingsAreComplete();
+  // Logs on (again, once a certificate is trusted) and publishes; false when
+  // the remote directory could not be entered.
+  bool LogOnAndPublish();
   bool RunGuarded(FtpSession& session);
   // The site as certificates are trusted for it: "host:port".
   std::string CertificateSite() const;

@@ -31,30 +31,35 @@ bool EndsWithSlash(const std::string& text) { return !text.empty() && (text.back
 
 }  // namespace
 
-RunResult Publisher::RunPublishing(const RunSettings& settings) {
-  result_ = {};
-  settings_ = settings;
-  confirmedOptions_.reset();
+bool Publisher::SettingsAreComplete() {
   std::string localDirectory = settings_.LocalDir;
   if (localDirectory.empty()) {
     ShowMessage(LoadString(StringId::LocalDirectoryNotSpecified));
-    return result_;
+    return false;
   }
   if (settings_.Host.empty()) {
     ShowMessage(LoadString(StringId::RemoteSiteNotSpecified));
-    return result_;
+    return false;
   }
   // "/" is the root itself, not an empty name.
   if (localDirectory.size() > 1 && localDirectory.back() == '/') localDirectory.pop_back();
   if (!IsExistingDirectory(localDirectory)) {
     ShowMessage(LoadString(StringId::CannotFindLocalDirectory) + EscapeControlCharacters(settings_.LocalDir));
-    return result_;
+    return false;
   }
   // A bare USER is no logon any server accepts; saying so costs no connection.
   if (settings_.Name.empty()) {
     ShowMessage(Translate("No user name is given: fill in the user name for the site (anonymous for a public one)."));
-    return result_;
+    return false;
   }
+  return true;
+}
+
+RunResult Publisher::RunPublishing(const RunSettings& settings) {
+  result_ = {};
+  settings_ = settings;
+  confirmedOptions_.reset();
+  if (!SettingsAreComplete()) return result_;
   runStartUtc_ = std::time(nullptr);
   // Another run to the same site would take this one's temporary uploads for
   // leftovers of a killed run, and the other way round. A dry run changes
@@ -78,6 +83,18 @@ RunResult Publisher::RunPublishing(const RunSettings& settings) {
   enteredDirectories_ = {};
   listingFailureSaid_ = listingCutSaid_ = false;
   activeStalled_ = std::make_shared<std::atomic<bool>>(false);
+  const bool remoteDirectoryEntered = LogOnAndPublish();
+  runConnection_ = nullptr;
+  result_.bytesCopied = TotalCopied;
+  result_.stopped = Running == 0;
+  if (remoteDirectoryEntered) {
+    ShowStatus(LoadString(StringId::Finished));
+    result_.finished = true;
+  }
+  return result_;
+}
+
+bool Publisher::LogOnAndPublish() {
   bool remoteDirectoryEntered = true;
   // A certificate the user decides to trust lets the run log on once more.
   for (bool logOnAgain = true; logOnAgain;) {
@@ -112,14 +129,7 @@ RunResult Publisher::RunPublishing(const RunSettings& settings) {
       ShowMessage(error.what());
     }
   }
-  runConnection_ = nullptr;
-  result_.bytesCopied = TotalCopied;
-  result_.stopped = Running == 0;
-  if (remoteDirectoryEntered) {
-    ShowStatus(LoadString(StringId::Finished));
-    result_.finished = true;
-  }
-  return result_;
+  return remoteDirectoryEntered;
 }
 
 std::string Publisher::CertificateSite() const {
