@@ -1,11 +1,17 @@
 #pragma once
 
 #include <QDialog>
+#include <chrono>
+#include <filesystem>
+#include <memory>
 #include <string>
 
+#include "app/RunView.h"
 #include "engine/Publisher.h"
 #include "engine/PublisherUserInterface.h"
+#include "engine/RunLog.h"
 
+class QComboBox;
 class QContextMenuEvent;
 class QDragEnterEvent;
 class QDropEvent;
@@ -40,11 +46,18 @@ class MainDialog : public QDialog, private PublisherUserInterface {
   void OnOptions();
   // "About..." and the window menu's about item.
   void OnAbout();
+  // A site chosen in the "Site" box: its values fill the dialog and become
+  // those of [Parameters]; the password box is emptied.
+  void OnSiteChosen(const std::string& site);
+  // The items of the "Sites..." menu. A new site takes the dialog's values.
+  void OnNewSite();
+  void OnRenameSite();
+  void OnDeleteSite();
   // A window-menu command; returns whether it was handled.
   bool OnSysCommand(unsigned commandId);
 
-  // Writes LocalDir, Host, Name and RemoteDir as the members hold them; a
-  // failed write is reported in a message box.
+  // Writes LocalDir, Host, Name and RemoteDir as the members hold them, to
+  // the chosen site too; a failed write is reported in a message box.
   void SaveSettings();
 
   void reject() override;
@@ -52,6 +65,10 @@ class MainDialog : public QDialog, private PublisherUserInterface {
   // The values the dialog shows and the next run takes.
   RunSettings& Settings() { return settings_; }
   bool IsRunning() const { return publisher_.Running != 0; }
+  // The saved site the dialog's values belong to; empty when none.
+  const std::string& Site() const { return site_; }
+  // The log file of the last run.
+  const std::filesystem::path& LogFile() const { return runLog_.File(); }
 
  protected:
   void ShowStatusAndProcessInput(const std::string& status, const std::string& total) override;
@@ -72,10 +89,23 @@ class MainDialog : public QDialog, private PublisherUserInterface {
   void LoadControls();
   void SaveControls();
   void AttachDirectoryCompleter();
+  void AttachSitesMenu();
+  // The "Site" box filled anew from the settings file, site_ chosen.
+  void ShowSites();
+  // The name the user gives in a small box; empty when cancelled or refused.
+  std::string AskSiteName(const QString& question, const QString& proposal);
+  void WarnOfFailedWrite();
+  // The desktop is told of a long run's end that the user is not looking at.
+  void NoticeEndOfRun(const RunResult& result, std::chrono::steady_clock::duration took);
 
   PublisherApp& app_;
   RunSettings settings_;
+  std::string site_;
+  // Stands between the run and this dialog, keeping the run's log.
+  RunLog runLog_;
   Publisher publisher_;
+  std::unique_ptr<RunView> runView_;
+  QComboBox* siteCombo_;
   QPushButton* processButton_;
   QPushButton* closeButton_;
   QLabel* statusLabel_;

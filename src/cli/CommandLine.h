@@ -10,7 +10,7 @@
 
 namespace ostrel {
 
-enum class CommandAction { Publish, ShowHelp, ShowVersion };
+enum class CommandAction { Publish, ShowHelp, ShowVersion, ListSites };
 
 struct CommandLine {
   CommandAction action = CommandAction::Publish;
@@ -25,6 +25,12 @@ struct CommandLine {
   bool quiet = false;
   // The live progress line: unset follows whether standard output is a terminal.
   std::optional<bool> progress;
+  // The saved site whose values replace those of [Parameters].
+  std::optional<std::string> site;
+  // A file the run's log is appended to, beside the log every run keeps.
+  std::optional<std::string> logFile;
+  // The FTP commands and replies shown too.
+  bool verbose = false;
 
   bool operator==(const CommandLine&) const = default;
 };

@@ -41,6 +41,8 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
                            "Settings file: %s (another one: OSTREL_SETTINGS_FILE=PATH)\n"
                            "\n"),
                  {EscapeControlCharacters(settingsFile.string())});
+  help += Translate("The values shown are those of [Parameters], or of the site --site names.\n");
+  help += "\n";
   for (const SettingDefinition& setting : StoredSettings()) {
     const std::string option(setting.option);
     if (setting.IsNumber()) {
@@ -98,6 +100,11 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
       "status 1. A pattern refused or a pattern file unreadable exits with status 2.\n";
   help += "\n";
   help += Translate(
+      "Every run keeps its log, each line with its time, in a file of its own in\n"
+      "$XDG_STATE_HOME/ostrel/logs (else ~/.local/state/ostrel/logs); the last 30\n"
+      "stay.\n");
+  help += "\n";
+  help += Translate(
       "SIGINT (Ctrl-C) or SIGTERM stops the run after the file being copied; a second\n"
       "one stops the program at once, the upload in progress aborted (the page on the\n"
       "server stays as it was).\n");
@@ -106,8 +113,9 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
       "Exit status: 0 when the run finished without any message, 1 when it showed a\n"
       "message (a file not copied, a failed logon, a missing directory, another\n"
       "publish to the same site and remote directory still running), 2 for options\n"
-      "that are not acceptable and for a settings or password file that cannot be\n"
-      "read or is refused, 3 when a stop request ended the run early.\n");
+      "that are not acceptable, a site that is not saved, a log file that cannot be\n"
+      "written and a settings or password file that cannot be read or is refused,\n"
+      "3 when a stop request ended the run early.\n");
   return help;
 }
 

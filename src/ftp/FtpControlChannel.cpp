@@ -303,6 +303,7 @@ bool FtpControlChannel::Send(std::string_view verb, std::string_view argument) {
     command += ' ';
     command += argument;
   }
+  if (timeouts_.trace) timeouts_.trace("> " + (verb == "PASS" && !argument.empty() ? "PASS ******" : command));
   command += "\r\n";
   try {
     std::size_t sent = 0;
@@ -386,6 +387,8 @@ bool FtpControlChannel::ReadReply(FtpReply& reply, std::optional<std::chrono::mi
         return false;
       case FtpReplyAssembler::Progress::Complete:
         reply = assembler.Reply();
+        if (timeouts_.trace)
+          for (const std::string& replyLine : reply.lines) timeouts_.trace("< " + replyLine);
         // 421: the server is closing the connection; it will answer nothing more.
         if (reply.code == 421) {
           CloseSocket();

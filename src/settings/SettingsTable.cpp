@@ -69,14 +69,14 @@ void ApplyOverride(const SettingOverride& override, RunSettings& settings) {
       override.setting->member);
 }
 
-void LoadSettings(const SettingsStore& store, RunSettings& settings) {
+void LoadSettings(const SettingsStore& store, RunSettings& settings, const std::string& section) {
   const RunSettings defaults;
   for (const SettingDefinition& setting : kSettings) {
     if (const auto text = std::get_if<std::string RunSettings::*>(&setting.member))
-      settings.** text = store.ReadSettingString(kSettingsSection, std::string(setting.key), defaults.**text);
+      settings.** text = store.ReadSettingString(section, std::string(setting.key), defaults.**text);
     else {
       const auto flag = std::get<std::int32_t RunSettings::*>(setting.member);
-      settings.*flag = store.ReadSettingInt(kSettingsSection, std::string(setting.key), defaults.*flag);
+      settings.*flag = store.ReadSettingInt(section, std::string(setting.key), defaults.*flag);
       if (setting.IsNumber()) settings.*flag = std::clamp(settings.*flag, setting.minimum, setting.maximum);
     }
   }
@@ -88,10 +88,14 @@ std::string SettingText(const SettingDefinition& setting, const RunSettings& set
 }
 
 bool SaveSettings(SettingsStore& store, const RunSettings& settings, SettingGroup group) {
-  std::vector<std::pair<std::string, std::string>> entries;
+  return store.WriteSettings(GroupEntries(settings, group, kSettingsSection));
+}
+
+std::vector<SettingsEntry> GroupEntries(const RunSettings& settings, SettingGroup group, const std::string& section) {
+  std::vector<SettingsEntry> entries;
   for (const SettingDefinition& setting : kSettings)
-    if (setting.group == group) entries.emplace_back(setting.key, SettingText(setting, settings));
-  return store.WriteSettings(kSettingsSection, entries);
+    if (setting.group == group) entries.push_back({section, std::string(setting.key), SettingText(setting, settings)});
+  return entries;
 }
 
 void CopySettings(const RunSettings& from, RunSettings& to, SettingGroup group) {

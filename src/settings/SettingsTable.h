@@ -5,12 +5,12 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "settings/RunSettings.h"
+#include "settings/SettingsStore.h"
 
 namespace ostrel {
-
-class SettingsStore;
 
 inline constexpr const char* kSettingsSection = "Parameters";
 // Fingerprints of server certificates the user trusts: "host:port=SHA256:...".
@@ -55,12 +55,14 @@ struct SettingOverride {
 };
 void ApplyOverride(const SettingOverride& override, RunSettings& settings);
 
-// Reads every stored setting; an absent key gives the default. The password is
-// left as it was: it is never stored.
-void LoadSettings(const SettingsStore& store, RunSettings& settings);
+// Reads every stored setting of the section; an absent key gives the default.
+// The password is left as it was: it is never stored.
+void LoadSettings(const SettingsStore& store, RunSettings& settings, const std::string& section = kSettingsSection);
 // Writes the group's settings in table order, as one replacement of the file.
 // False when the file could not be written.
 bool SaveSettings(SettingsStore& store, const RunSettings& settings, SettingGroup group);
+// The group's settings as entries of the section, in table order.
+std::vector<SettingsEntry> GroupEntries(const RunSettings& settings, SettingGroup group, const std::string& section);
 // Copies the group's settings from one holder to another.
 void CopySettings(const RunSettings& from, RunSettings& to, SettingGroup group);
 

@@ -1,4 +1,4 @@
-#include "cli/RunSummary.h"
+#include "engine/RunSummary.h"
 
 #include <cstdio>
 #include <string>
