@@ -131,8 +131,8 @@ TEST_F(SettingsTest, SitesAreSectionsBesideParametersWhichKeepsTheCurrentOne) {
   using enum SettingGroup;
   const std::string today =
       "[Parameters]\nLocalDir=/site/\nHost=old.example\nName=user\nRemoteDir=/www/\nSkipSpecialDirs=1\n"
-      "XCodeExtenstions=htm\nXcode=0\nNoQMarks=1\nUpdateOnly=1\nRecurse=1\nPassive=0\nConnections=2\n\n[Certificates]\n"
-      "old.example:21=SHA256:AB\n";
+      "XCodeExtenstions=htm\nXcode=0\nNoQMarks=1\nUpdateOnly=1\nRecurse=1\nPassive=0\nConnections=2\nDeleteRemote=0\n"
+      "MaxDelete=0\nExclude=\n\n[Certificates]\nold.example:21=SHA256:AB\n";
   WriteFile(file_, today);
   RunSettings loaded;
   LoadSettings(store_, loaded);
