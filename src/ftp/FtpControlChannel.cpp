@@ -1,5 +1,7 @@
 #include "ftp/FtpControlChannel.h"
 
+#include <atomic>
+
 #include <Poco/Net/DNS.h>
 #include <Poco/Net/HostEntry.h>
 #include <Poco/Net/IPAddress.h>
@@ -150,7 +152,7 @@ std::string DescribeWait(std::chrono::milliseconds wait) {
 
 FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts,
                                      std::shared_ptr<FtpServerFacts> facts, std::shared_ptr<FtpTlsClient> tls)
-    : timeouts_(timeouts), tls_(std::move(tls)), facts_(std::move(facts)) {
+    : timeouts_(timeouts), tls_(std::move(tls)), facts_(std::move(facts)), traceNumber_(NextTraceNumber()) {
   const std::string where = DescribeHostAddress(address);
   where_ = where;
   // The look-up and every address it gives share one connect timeout.
@@ -296,6 +298,17 @@ bool FtpControlChannel::AcceptsArgument(std::string_view argument) {
   return false;
 }
 
+// Several connections talk at once: each line says whose it is. A new logon
+// after a lost connection gets a number of its own, which shows it too.
+unsigned FtpControlChannel::NextTraceNumber() {
+  static std::atomic<unsigned> made{0};
+  return ++made;
+}
+
+void FtpControlChannel::Trace(const std::string& line) const {
+  if (timeouts_.trace) timeouts_.trace("[" + std::to_string(traceNumber_) + "] " + line);
+}
+
 bool FtpControlChannel::Send(std::string_view verb, std::string_view argument) {
   if (!EnsureUsable() || !AcceptsArgument(argument)) return false;
   std::string command(verb);
@@ -303,7 +316,7 @@ bool FtpControlChannel::Send(std::string_view verb, std::string_view argument) {
     command += ' ';
     command += argument;
   }
-  if (timeouts_.trace) timeouts_.trace("> " + (verb == "PASS" && !argument.empty() ? "PASS ******" : command));
+  Trace("> " + (verb == "PASS" && !argument.empty() ? "PASS ******" : command));
   command += "\r\n";
   try {
     std::size_t sent = 0;
@@ -387,8 +400,7 @@ bool FtpControlChannel::ReadReply(FtpReply& reply, std::optional<std::chrono::mi
         return false;
       case FtpReplyAssembler::Progress::Complete:
         reply = assembler.Reply();
-        if (timeouts_.trace)
-          for (const std::string& replyLine : reply.lines) timeouts_.trace("< " + replyLine);
+        for (const std::string& replyLine : reply.lines) Trace("< " + replyLine);
         // 421: the server is closing the connection; it will answer nothing more.
         if (reply.code == 421) {
           CloseSocket();

@@ -178,7 +178,7 @@ TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
        {},
        1,
        "Logging on...\n0 copied",
-       "> PASS ******\n< 230 Login successful.\n> CWD /absent\n< 550 "},
+       "[1] > PASS ******\n[1] < 230 Login successful.\n[1] > CWD /absent\n[1] < 550 "},
       {{"--site", "Nowhere"},
        {password},
        {},
