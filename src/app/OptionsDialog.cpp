@@ -11,6 +11,7 @@
 #include "app/DialogBuilder.h"
 #include "app/MessageBox.h"
 #include "app/PublisherApp.h"
+#include "platform/Translation.h"
 #include "resources/DialogTemplates.h"
 #include "settings/SettingsTable.h"
 
@@ -59,7 +60,8 @@ OptionsDialog::OptionsDialog(PublisherApp& app, QWidget* parent) : QDialog(paren
           [this] { ApplyEnablingRule(kXcodeCheck, kExtensionsEdit); });
   connect(FindControl<QPushButton>(*this, kRemoveCertificateButton), &QPushButton::clicked, this,
           [this] { RemoveCertificate(); });
-  FindControl<QLineEdit>(*this, kExcludeEdit)->setPlaceholderText(QStringLiteral("*.bak; drafts/  (as in .gitignore)"));
+  FindControl<QLineEdit>(*this, kExcludeEdit)
+      ->setPlaceholderText(QString::fromUtf8(Translate("*.bak; drafts/  (as in .gitignore)")));
   LoadControls();
 }
 

@@ -30,7 +30,7 @@ constexpr RunOptionDefinition kRunOptions[] = {
      [](CommandLine& line, const std::string& value, bool) { line.logFile = value; }},
     {"-v", "verbose", {}, {}, Translatable("show the FTP commands and replies on standard\nerror too, the password as ******"),
      [](CommandLine& line, const std::string&, bool) { line.verbose = true; }},
-    {{}, "exclude-from", {}, "FILE", "leave out what the patterns of FILE match, one a line",
+    {{}, "exclude-from", {}, "FILE", Translatable("leave out what the patterns of FILE match, one a line"),
      [](CommandLine& line, const std::string& value, bool) { line.excludeFrom.push_back(value); }},
     {"-n", "dry-run", {}, {}, Translatable("log on and list; show what would be copied"),
      [](CommandLine& line, const std::string&, bool) { line.dryRun = true; }},

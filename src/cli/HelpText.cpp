@@ -84,20 +84,21 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
       "its fingerprint. Trust it with --trust-certificate SHA256:..., or for good\n"
       "in the settings file: section [Certificates], NAME:PORT=SHA256:...\n");
   help += "\n";
-  help +=
+  help += Translate(
       "Exclusion patterns follow .gitignore: *, ?, [...] within a name, ** across\n"
       "directories, a leading / anchors to the local directory, a trailing / means\n"
       "directories only, ! takes an exclusion back, the last match decides. They come\n"
       "from the local directory's .ostrelignore (never uploaded), then the Exclude\n"
       "setting (each --exclude adds one), then each --exclude-from FILE. What they\n"
-      "leave out is neither uploaded nor deleted.\n"
-      "\n"
+      "leave out is neither uploaded nor deleted.\n");
+  help += "\n";
+  help += Translate(
       "With --delete, remote files and directories that the local directory lacks\n"
       "are deleted once every file has arrived, only in directories the run visited\n"
       "and listed whole; never names beginning with \".\", nor what a rule leaves out.\n"
       "Nothing is deleted when a file failed, when the run was stopped, or when the\n"
       "local directory is empty; more than --max-delete N deletes none and exits with\n"
-      "status 1. A pattern refused or a pattern file unreadable exits with status 2.\n";
+      "status 1. A pattern refused or a pattern file unreadable exits with status 2.\n");
   help += "\n";
   help += Translate(
       "Every run keeps its log, each line with its time, in a file of its own in\n"

@@ -10,6 +10,7 @@
 #include "ftp/FtpError.h"
 #include "ftp/FtpFind.h"
 #include "platform/DisplayText.h"
+#include "platform/Translation.h"
 
 namespace ostrel {
 namespace {
@@ -17,16 +18,16 @@ namespace {
 // The confirmation names this many; the rest are counted.
 constexpr std::size_t kNamesAsked = 10;
 
-std::string Counted(std::size_t count, const std::string& what) {
-  return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
-}
-
 std::string DeletionQuestion(const std::vector<RemoteLeftover>& plan) {
-  std::string question = "Delete " + Counted(plan.size(), "remote file") +
-                         (plan.size() == 1 ? " that is" : " that are") + " not in the local directory?\n";
+  std::string question =
+      FormatText(TranslatePlural("Delete %s remote file that is not in the local directory?",
+                                 "Delete %s remote files that are not in the local directory?", plan.size()),
+                 {std::to_string(plan.size())}) +
+      "\n";
   for (std::size_t index = 0; index < plan.size() && index < kNamesAsked; ++index)
     question += "\n" + EscapeControlCharacters(plan[index].remotePath);
-  if (plan.size() > kNamesAsked) question += "\n... and " + std::to_string(plan.size() - kNamesAsked) + " more";
+  if (plan.size() > kNamesAsked)
+    question += "\n" + FormatText(Translate("... and %s more"), {std::to_string(plan.size() - kNamesAsked)});
   return question;
 }
 
@@ -60,20 +61,27 @@ bool Publisher::MayDelete(const RemoteName& remote, const std::string& relativeD
 void Publisher::DeleteRemoteLeftovers(FtpConnection& connection) {
   TakeConfirmedOptions();
   if (!deleting_ || !settings_.DeleteRemote) return;
-  const std::string stopped = "Nothing was deleted on the server: the run was stopped.";
+  const std::string stopped = Translate("Nothing was deleted on the server: the run was stopped.");
   if (!Running) {
     ShowStatus(stopped);
     return;
   }
   if (result_.filesFailed > 0) {
-    ShowMessage("Nothing was deleted on the server: " + Counted(static_cast<std::size_t>(result_.filesFailed), "file") +
-                " could not be copied, and remote files are deleted only once every file has arrived.");
+    const auto failed = static_cast<unsigned long>(result_.filesFailed);
+    ShowMessage(
+        FormatText(TranslatePlural("Nothing was deleted on the server: %s file could not be copied, and remote "
+                                   "files are deleted only once every file has arrived.",
+                                   "Nothing was deleted on the server: %s files could not be copied, and remote "
+                                   "files are deleted only once every file has arrived.",
+                                   failed),
+                   {std::to_string(failed)}));
     return;
   }
   if (!leftovers_.empty() && localRootEmpty_) {
     std::string localDirectory = settings_.LocalDir;
     if (localDirectory.size() > 1) localDirectory.pop_back();  // the walk's own "/"
-    ShowMessage("The local directory " + EscapeControlCharacters(localDirectory) + " is empty; nothing was deleted.");
+    ShowMessage(FormatText(Translate("The local directory %s is empty; nothing was deleted."),
+                           {EscapeControlCharacters(localDirectory)}));
     return;
   }
   std::vector<RemoteLeftover> plan;
@@ -87,24 +95,32 @@ void Publisher::DeleteRemoteLeftovers(FtpConnection& connection) {
     return;
   }
   if (!uncertainDirectories_.empty())
-    ShowMessage("Nothing was deleted in " + EscapeControlCharacters(uncertainDirectories_.front()) +
-                (uncertainDirectories_.size() > 1
-                     ? " and in " + std::to_string(uncertainDirectories_.size() - 1) + " more"
-                     : std::string()) +
-                ": the server's listing, or the local directory, could not be read whole.");
+    ShowMessage(
+        uncertainDirectories_.size() == 1
+            ? FormatText(Translate("Nothing was deleted in %s: the server's listing, or the local directory, could not "
+                                   "be read whole."),
+                         {EscapeControlCharacters(uncertainDirectories_.front())})
+            : FormatText(Translate("Nothing was deleted in %s and in %s more: the server's listing, or the local "
+                                   "directory, could not be read whole."),
+                         {EscapeControlCharacters(uncertainDirectories_.front()),
+                          std::to_string(uncertainDirectories_.size() - 1)}));
   if (plan.empty()) return;
   if (settings_.MaxDelete > 0 && plan.size() > static_cast<std::size_t>(settings_.MaxDelete)) {
-    ShowMessage(Counted(plan.size(), "remote file") + " are not in the local directory, more than MaxDelete allows (" +
-                std::to_string(settings_.MaxDelete) + "): none was deleted.");
+    ShowMessage(FormatText(TranslatePlural("%s remote file is not in the local directory, more than MaxDelete allows "
+                                           "(%s): none was deleted.",
+                                           "%s remote files are not in the local directory, more than MaxDelete "
+                                           "allows (%s): none was deleted.",
+                                           plan.size()),
+                           {std::to_string(plan.size()), std::to_string(settings_.MaxDelete)}));
     return;
   }
   if (Mode == PublishMode::DryRun) {
-    for (const RemoteLeftover& entry : plan) ShowStatus("Would delete: " + entry.remotePath);
+    for (const RemoteLeftover& entry : plan) ShowStatus(Translate("Would delete: ") + entry.remotePath);
     result_.filesDeleted = static_cast<std::int64_t>(plan.size());
     return;
   }
   if (!userInterface_.ConfirmDeletion(DeletionQuestion(plan))) {
-    ShowStatus("Nothing was deleted on the server.");
+    ShowStatus(Translate("Nothing was deleted on the server."));
     return;
   }
   CarryOutDeletions(connection, plan);
@@ -178,13 +194,13 @@ void Publisher::CarryOutDeletions(FtpConnection& connection, const std::vector<R
   std::vector<std::string> failed;
   for (const RemoteLeftover& entry : plan) {
     if (!Running) {
-      ShowStatus("Stopped: the remaining remote files were not deleted.");
+      ShowStatus(Translate("Stopped: the remaining remote files were not deleted."));
       return;
     }
     if (entry.isDirectory && std::any_of(failed.begin(), failed.end(),
                                          [&](const std::string& path) { return path.starts_with(entry.remotePath); }))
       continue;
-    ShowStatus("Deleting: " + entry.remotePath);
+    ShowStatus(Translate("Deleting: ") + entry.remotePath);
     const bool deleted = entry.isDirectory
                              ? connection.RemoveDirectory(entry.remotePath.substr(0, entry.remotePath.size() - 1))
                              : connection.DeleteFile(entry.remotePath);
@@ -195,8 +211,9 @@ void Publisher::CarryOutDeletions(FtpConnection& connection, const std::vector<R
     if (connection.LastError().Code() == FtpError::kStopped) return;
     ++result_.deletionsRefused;
     failed.push_back(entry.remotePath);
-    const std::string message = (entry.isDirectory ? "Cannot delete remote directory " : "Cannot delete remote file ") +
-                                EscapeControlCharacters(entry.remotePath) + "\n" + connection.LastError().Message();
+    const std::string message =
+        (entry.isDirectory ? Translate("Cannot delete remote directory ") : Translate("Cannot delete remote file ")) +
+        EscapeControlCharacters(entry.remotePath) + "\n" + connection.LastError().Message();
     // A connection that could not be made again ends the run with this one message.
     if (connection.IsBroken()) throw FtpError(connection.LastError().Code(), message);
     ShowMessage(message);

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "platform/DisplayText.h"
+#include "platform/Translation.h"
 #include "settings/AtomicFile.h"
 #include "settings/RunSettings.h"
 
@@ -89,8 +90,9 @@ bool GlobMatches(std::string_view glob, std::string_view text) {
 }
 
 std::string Refusal(std::string_view pattern, const std::string& source) {
-  return "The exclusion pattern \"" + EscapeControlCharacters(pattern) + "\" (" + source +
-         ") names nothing: it is refused, never read as every file. Remove it or write what it should leave out.";
+  return FormatText(Translate("The exclusion pattern \"%s\" (%s) names nothing: it is refused, never read as every "
+                              "file. Remove it or write what it should leave out."),
+                    {EscapeControlCharacters(pattern), source});
 }
 
 // A pattern file: a missing one adds nothing where `missingIsFine`.
@@ -99,12 +101,13 @@ std::string AddPatternFile(const std::string& path, const std::string& shownName
   const SmallFileRead read = ReadSmallRegularFile(path);
   if (read.missing && missingIsFine) return {};
   if (!read.contents)
-    return "The pattern file " + EscapeControlCharacters(path) + " cannot be read: " + read.problem +
-           ". Nothing was published.";
+    return FormatText(Translate("The pattern file %s cannot be read: %s. Nothing was published."),
+                      {EscapeControlCharacters(path), read.problem});
   std::string_view rest = *read.contents;
   for (int number = 1; !rest.empty(); ++number) {
     const std::size_t end = rest.find('\n');
-    if (std::string problem = patterns.Add(rest.substr(0, end), shownName + " line " + std::to_string(number));
+    if (std::string problem =
+            patterns.Add(rest.substr(0, end), FormatText(Translate("%s line %s"), {shownName, std::to_string(number)}));
         !problem.empty())
       return problem;
     rest.remove_prefix(end == kNone ? rest.size() : end + 1);
@@ -174,7 +177,7 @@ std::string LoadExcludePatterns(const RunSettings& settings, ExcludePatterns& pa
     std::string_view rest = settings.Exclude;
     for (int number = 1;; ++number) {
       const std::size_t end = rest.find(';');
-      const std::string source = "Exclude, pattern " + std::to_string(number);
+      const std::string source = FormatText(Translate("Exclude, pattern %s"), {std::to_string(number)});
       const std::string_view item = Trimmed(rest.substr(0, end));
       if (item.empty()) return Refusal(item, source);
       if (std::string problem = patterns.Add(item, source); !problem.empty()) return problem;

@@ -21,8 +21,11 @@ std::string FormatRunSummary(const RunResult& result, std::chrono::duration<doub
                 static_cast<long long>(result.filesFailed), static_cast<long long>(bytes), elapsed.count());
   // At the end, so that scripts reading the line as it was still read it.
   std::string summary = text;
-  if (result.deleting) summary += ", " + std::to_string(result.filesDeleted) + (dryRun ? " would delete" : " deleted");
-  if (result.deletionsRefused > 0) summary += " (" + std::to_string(result.deletionsRefused) + " refused)";
+  if (result.deleting)
+    summary += FormatText(dryRun ? Translate(", %s would delete") : Translate(", %s deleted"),
+                          {std::to_string(result.filesDeleted)});
+  if (result.deletionsRefused > 0)
+    summary += FormatText(Translate(" (%s refused)"), {std::to_string(result.deletionsRefused)});
   return summary;
 }
 

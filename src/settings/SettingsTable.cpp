@@ -33,10 +33,10 @@ constexpr std::array kSettings = {
     SettingDefinition{"Passive",          Group::Option,     &RunSettings::Passive,          "passive",           "active",               {},     Translatable("open data connections passive first, the default (--active: active first)")},
     SettingDefinition{"Connections",      Group::Option,     &RunSettings::Connections,      "connections",       {},                     "N",    Translatable("connections to use at once, 1 to 16: one walks, the others upload"),
                       kMinimumConnections, kMaximumConnections},
-    SettingDefinition{"DeleteRemote",     Group::Option,     &RunSettings::DeleteRemote,     "delete",            "no-delete",            {},     "delete remote files the local directory lacks"},
-    SettingDefinition{"MaxDelete",        Group::Option,     &RunSettings::MaxDelete,        "max-delete",        {},                     "N",    "delete none when more than N would go (0: no limit)",
+    SettingDefinition{"DeleteRemote",     Group::Option,     &RunSettings::DeleteRemote,     "delete",            "no-delete",            {},     Translatable("delete remote files the local directory lacks")},
+    SettingDefinition{"MaxDelete",        Group::Option,     &RunSettings::MaxDelete,        "max-delete",        {},                     "N",    Translatable("delete none when more than N would go (0: no limit)"),
                       0, std::numeric_limits<std::int32_t>::max()},
-    SettingDefinition{"Exclude",          Group::Option,     &RunSettings::Exclude,          "exclude",           {},                     "PATTERN", "add a pattern of what to leave out (.gitignore)",
+    SettingDefinition{"Exclude",          Group::Option,     &RunSettings::Exclude,          "exclude",           {},                     "PATTERN", Translatable("add a pattern of what to leave out (.gitignore)"),
                       0, 0, ";"},
 };
 // clang-format on
