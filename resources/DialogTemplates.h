@@ -13,7 +13,7 @@ namespace ostrel {
 
 inline constexpr int kNoControlId = -1;
 
-enum class ControlKind { Label, Edit, PushButton, CheckBox, Icon };
+enum class ControlKind { Label, Edit, PushButton, CheckBox, Icon, ComboBox, SpinBox, List, ProgressBar };
 
 enum ControlStyle : unsigned {
   kStylePlain = 0,
@@ -23,6 +23,8 @@ enum ControlStyle : unsigned {
   kStylePassword = 1u << 1,
   // An ampersand is shown as itself instead of marking a mnemonic.
   kStyleLiteralAmpersand = 1u << 2,
+  // A push button that stays pressed until pressed again.
+  kStyleToggle = 1u << 3,
 };
 
 struct ControlTemplate {
@@ -58,7 +60,18 @@ enum MainDialogControl : int {
   kTotalLabel = 1012,
   kOptionsButton = 1015,
   kAboutButton = 1016,
+  kSiteCombo = 1017,
+  kSitesButton = 1018,
+  kProgressBar = 1019,
+  kDetailsButton = 1020,
+  kDetailsList = 1021,
+  kFailuresOnlyCheck = 1022,
+  kOpenLogFolderButton = 1023,
 };
+
+// The Details pane of the main dialog lies where the buttons are while it is
+// folded; unfolded, it pushes them and the dialog's bottom down by this much.
+inline constexpr int kDetailsPaneHeight = 94;
 
 // Control ids of the options dialog; OK and Cancel are 1 and 2.
 enum OptionsDialogControl : int {
@@ -70,6 +83,12 @@ enum OptionsDialogControl : int {
   kNoQMarksCheck = 1010,
   kUpdateOnlyCheck = 1011,
   kRecurseCheck = 1013,
+  kPassiveCheck = 1014,
+  kConnectionsSpin = 1015,
+  kCertificatesList = 1016,
+  kRemoveCertificateButton = 1017,
+  kDeleteRemoteCheck = 1018,
+  kExcludeEdit = 1019,
 };
 
 // Results of a modal dialog, as its buttons 1 and 2 report them.

@@ -65,8 +65,10 @@ with socket.socket() as s:
       "$@" >"$directory/server.log" 2>&1 &
     demo_server_pid=$!
     if demo_wait_for_server; then
-      printf '[Parameters]\nLocalDir=%s\nHost=127.0.0.1:%s\nName=%s\nRemoteDir=/www\n' \
-        "$demo_site" "$demo_port" "$demo_user" >"$demo_settings"
+      # The same values as the saved site "Demo", the one in use.
+      local values
+      values=$(printf 'LocalDir=%s\nHost=127.0.0.1:%s\nName=%s\nRemoteDir=/www' "$demo_site" "$demo_port" "$demo_user")
+      printf '[Parameters]\n%s\nSite=Demo\n\n[Site Demo]\n%s\n' "$values" "$values" >"$demo_settings"
       return 0
     fi
     demo_stop

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots from the real program in a real X window:
 # starts a virtual X server (Xvfb), runs Ostrel against the demo FTP server,
-# publishes the demo site (one screenshot during the run, one after it),
-# opens the options dialog and the about box, dumps each window with xwd and
+# publishes the demo site (one screenshot during the run, one after it, one
+# with the Details pane), opens the options dialog and the about box, dumps each window with xwd and
 # converts the dumps to PNG in docs/screenshots/: once in English (LC_ALL=C),
 # once in Russian (ru-*.png, with the build's catalogue).
 #
@@ -57,9 +57,10 @@ point_at() {
 }
 
 # One pass of the demo in one language: LOCALE PREFIX OPTIONS_KEY OPTIONS_TITLE
-# ABOUT_KEY ABOUT_TITLE (the accelerators as X key names, the captions as shown).
+# ABOUT_KEY ABOUT_TITLE DETAILS_KEY (the accelerators as X key names, the
+# captions as shown).
 shoot() {
-  local locale=$1 prefix=$2 options_key=$3 options_title=$4 about_key=$5 about_title=$6
+  local locale=$1 prefix=$2 options_key=$3 options_title=$4 about_key=$5 about_title=$6 details_key=$7
   # A fresh site and server each time, so that every file is copied again.
   demo_stop
   rm -rf "$work"
@@ -67,8 +68,9 @@ shoot() {
   # Each upload is confirmed three seconds after its last byte, so that one
   # screenshot catches the run with files under way and their bytes counted.
   demo_prepare "$work" --late-final-reply 3
-  OSTREL_SETTINGS_FILE="$demo_settings" OSTREL_LOCALEDIR="$locale_dir" LC_ALL=$locale ASAN_OPTIONS=detect_leaks=0 \
-    "$ostrel" &
+  # The run's log goes to the demo folder, not to the user's own logs.
+  XDG_STATE_HOME="$work/state" OSTREL_SETTINGS_FILE="$demo_settings" OSTREL_LOCALEDIR="$locale_dir" LC_ALL=$locale \
+    ASAN_OPTIONS=detect_leaks=0 "$ostrel" &
   ostrel_pid=$!
   main=$(window_named Ostrel)
   point_at "$main"
@@ -87,6 +89,11 @@ shoot() {
   done
   sleep 1.5
   dump "$main" "${prefix}main-dialog"
+  xdotool key "alt+$details_key"
+  sleep 0.5
+  dump "$main" "${prefix}main-dialog-details"
+  xdotool key "alt+$details_key"
+  sleep 0.3
 
   xdotool key "alt+$options_key"
   options=$(window_named "$options_title")
@@ -110,5 +117,5 @@ shoot() {
 }
 
 locale_dir=$(dirname "$(dirname "$(dirname "$ostrel")")")/locale
-shoot C "" o Options a "About Ostrel"
-shoot ru_RU.UTF-8 ru- Cyrillic_en "Настройки" Cyrillic_o "О программе Ostrel"
+shoot C "" o Options a "About Ostrel" t
+shoot ru_RU.UTF-8 ru- Cyrillic_en "Настройки" Cyrillic_o "О программе Ostrel" Cyrillic_be

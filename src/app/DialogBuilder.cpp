@@ -1,10 +1,14 @@
 #include "app/DialogBuilder.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <vector>
 
 #include "app/DialogUnits.h"
@@ -36,6 +40,7 @@ QWidget* MakeControl(const ControlTemplate& control, QDialog& dialog) {
     case ControlKind::PushButton: {
       auto* button = new QPushButton(Text(control.text), &dialog);
       button->setDefault((control.style & kStyleDefaultButton) != 0);
+      button->setCheckable((control.style & kStyleToggle) != 0);
       return button;
     }
     case ControlKind::CheckBox:
@@ -46,6 +51,19 @@ QWidget* MakeControl(const ControlTemplate& control, QDialog& dialog) {
       icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       return icon;
     }
+    case ControlKind::ComboBox:
+      return new QComboBox(&dialog);
+    case ControlKind::SpinBox:
+      return new QSpinBox(&dialog);
+    case ControlKind::List: {
+      auto* list = new QListWidget(&dialog);
+      // Names and server replies are shown whole, scrolled rather than wrapped or cut.
+      list->setTextElideMode(Qt::ElideNone);
+      list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+      return list;
+    }
+    case ControlKind::ProgressBar:
+      return new QProgressBar(&dialog);
   }
   return nullptr;
 }

@@ -1,11 +1,13 @@
 #include "app/MainDialog.h"
 
+#include <QComboBox>
 #include <QCompleter>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -15,16 +17,20 @@
 #include <utility>
 
 #include "app/AboutDialog.h"
+#include "app/DesktopNotice.h"
 #include "app/DialogBuilder.h"
 #include "app/EventPump.h"
 #include "app/MessageBox.h"
 #include "app/OptionsDialog.h"
 #include "app/ProgramIcon.h"
 #include "app/PublisherApp.h"
+#include "engine/LocalTree.h"
+#include "engine/RunSummary.h"
 #include "platform/Translation.h"
 #include "resources/DialogTemplates.h"
 #include "resources/StringTable.h"
 #include "settings/SettingsTable.h"
+#include "settings/Sites.h"
 
 namespace ostrel {
 namespace {
@@ -37,6 +43,9 @@ constexpr std::array<std::pair<int, std::string RunSettings::*>, 5> kExchangedEd
     {kNameEdit, &RunSettings::Name},
     {kRemoteDirEdit, &RunSettings::RemoteDir},
 }};
+
+// A run this long has given the user time to turn to something else.
+constexpr std::chrono::seconds kNoticedRun(10);
 
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }
 
@@ -52,10 +61,18 @@ QString DraggedDirectory(const QDropEvent& event) {
 }  // namespace
 
 MainDialog::MainDialog(PublisherApp& app, QWidget* parent)
-    : QDialog(parent), app_(app), publisher_(*this, app.ApplicationName()) {
+    : QDialog(parent), app_(app), runLog_(*this), publisher_(runLog_, app.ApplicationName()) {
   LoadSettings(app_, settings_);
+  site_ = CurrentSite(app_);
 
   BuildDialog(*this, MainDialogTemplate());
+  runView_ = std::make_unique<RunView>(*this);
+  runLog_.onEntry = [this](const RunLogEntry& entry) { runView_->Add(entry); };
+  siteCombo_ = FindControl<QComboBox>(*this, kSiteCombo);
+  siteCombo_->setPlaceholderText(QString::fromUtf8(Translate("(no saved site)")));
+  // The site box comes first in tab order, yet the local directory is what
+  // users type first, as before sites existed.
+  FindControl<QLineEdit>(*this, kLocalDirEdit)->setFocus();
   processButton_ = FindControl<QPushButton>(*this, kProcessButton);
   closeButton_ = FindControl<QPushButton>(*this, kCloseButton);
   statusLabel_ = FindControl<QLabel>(*this, kStatusLabel);
@@ -70,6 +87,10 @@ MainDialog::MainDialog(PublisherApp& app, QWidget* parent)
   connect(FindControl<QPushButton>(*this, kAboutButton), &QPushButton::clicked, this, [this] { OnAbout(); });
 
   LoadControls();
+  ShowSites();
+  connect(siteCombo_, &QComboBox::activated, this,
+          [this](int index) { OnSiteChosen(siteCombo_->itemText(index).toStdString()); });
+  AttachSitesMenu();
   AttachDirectoryCompleter();
   // The edits would take a dragged URL as text and insert it; the filter
   // passes URL drags on to the dialog, while text dragged into an edit stays
@@ -113,9 +134,12 @@ void MainDialog::AttachDirectoryCompleter() {
   });
 }
 
+void MainDialog::WarnOfFailedWrite() {
+  MessageBox::ShowWarning(this, FromStd(app_.ApplicationName()), FromStd(app_.WriteFailureMessage()));
+}
+
 void MainDialog::SaveSettings() {
-  if (!ostrel::SaveSettings(app_, settings_, SettingGroup::Connection))
-    MessageBox::ShowWarning(this, FromStd(app_.ApplicationName()), FromStd(app_.WriteFailureMessage()));
+  if (!ostrel::SaveSettings(app_, settings_, SettingGroup::Connection, site_)) WarnOfFailedWrite();
 }
 
 void MainDialog::OnProcess() {
@@ -123,11 +147,43 @@ void MainDialog::OnProcess() {
   SaveSettings();
   processButton_->setEnabled(false);
   closeButton_->setText(QString::fromUtf8(Translate("Cancel")));
+  // The run takes its own copy of the settings: another site now would
+  // only mislead.
+  siteCombo_->setEnabled(false);
+  FindControl<QPushButton>(*this, kSitesButton)->setEnabled(false);
+  const std::string logProblem = runLog_.Begin(RunLogDirectory(), site_.empty() ? settings_.Host : site_);
+  // Patterns that are refused the run says so itself, before it logs on.
+  ExcludePatterns excluded;
+  LoadExcludePatterns(settings_, excluded);
+  runView_->Start(CountFilesToConsider(settings_, excluded));
+  // Said in the pane only: a box at every run would be worse than no log.
+  if (!logProblem.empty()) {
+    RunLogEntry problem;
+    problem.time = std::chrono::system_clock::now();
+    problem.text = logProblem;
+    runView_->Add(problem);
+  }
+  const auto start = std::chrono::steady_clock::now();
   publisher_.Running = 1;
-  publisher_.RunPublishing(settings_);
+  const RunResult result = publisher_.RunPublishing(settings_);
   publisher_.Running = 0;
+  const auto took = std::chrono::steady_clock::now() - start;
+  runLog_.End(FormatRunSummary(result, took, publisher_.Mode));
+  runView_->Finish();
   closeButton_->setText(QString::fromUtf8(Translate("&Close")));
   processButton_->setEnabled(true);
+  siteCombo_->setEnabled(true);
+  FindControl<QPushButton>(*this, kSitesButton)->setEnabled(true);
+  NoticeEndOfRun(result, took);
+}
+
+void MainDialog::NoticeEndOfRun(const RunResult& result, std::chrono::steady_clock::duration took) {
+  if (took <= kNoticedRun || isActiveWindow()) return;
+  const std::string copied = std::to_string(result.filesCopied), failed = std::to_string(result.filesFailed);
+  ShowDesktopNotice(FromStd(app_.ApplicationName()),
+                    FromStd(FormatText(result.stopped ? Translate("Stopped before the end: %s copied, %s failed")
+                                                      : Translate("Finished: %s copied, %s failed"),
+                                       {copied, failed})));
 }
 
 void MainDialog::OnCancel() {
@@ -148,7 +204,82 @@ void MainDialog::OnOptions() {
   OptionsDialog options(app_, this);
   if (options.exec() != kDialogResultOk) return;
   CopySettings(options, settings_, SettingGroup::Option);
+  // [Parameters] has them from the dialog already; the site keeps them too.
+  if (!site_.empty() && !ostrel::SaveSettings(app_, settings_, SettingGroup::Option, site_)) WarnOfFailedWrite();
   if (publisher_.Running != 0) publisher_.ApplyOptions(settings_);
+}
+
+void MainDialog::ShowSites() {
+  siteCombo_->clear();
+  for (const std::string& site : SiteNames(app_)) siteCombo_->addItem(FromStd(site));
+  siteCombo_->setCurrentIndex(siteCombo_->findText(FromStd(site_), Qt::MatchFixedString));
+}
+
+void MainDialog::AttachSitesMenu() {
+  auto* menu = new QMenu(this);
+  connect(menu->addAction(QString::fromUtf8(Translate("&New site..."))), &QAction::triggered, this,
+          [this] { OnNewSite(); });
+  QAction* rename = menu->addAction(QString::fromUtf8(Translate("&Rename site...")));
+  QAction* remove = menu->addAction(QString::fromUtf8(Translate("&Delete site")));
+  connect(rename, &QAction::triggered, this, [this] { OnRenameSite(); });
+  connect(remove, &QAction::triggered, this, [this] { OnDeleteSite(); });
+  // Renaming and deleting concern the chosen site.
+  connect(menu, &QMenu::aboutToShow, this, [this, rename, remove] {
+    rename->setEnabled(!site_.empty());
+    remove->setEnabled(!site_.empty());
+  });
+  FindControl<QPushButton>(*this, kSitesButton)->setMenu(menu);
+}
+
+void MainDialog::OnSiteChosen(const std::string& site) {
+  RunSettings chosen = settings_;
+  if (!LoadSite(app_, site, chosen)) return ShowSites();
+  // Another site's password would be wrong, and sending it a leak.
+  chosen.Password.clear();
+  settings_ = chosen;
+  site_ = site;
+  LoadControls();
+  if (!SaveSite(app_, site_, settings_)) WarnOfFailedWrite();
+}
+
+std::string MainDialog::AskSiteName(const QString& question, const QString& proposal) {
+  bool confirmed = false;
+  const std::string name =
+      QInputDialog::getText(this, FromStd(app_.ApplicationName()), question, QLineEdit::Normal, proposal, &confirmed)
+          .trimmed()
+          .toStdString();
+  if (!confirmed) return {};
+  if (const std::string problem = SiteNameProblem(app_, name); !problem.empty()) {
+    MessageBox::ShowWarning(this, FromStd(app_.ApplicationName()), FromStd(problem));
+    return {};
+  }
+  return name;
+}
+
+void MainDialog::OnNewSite() {
+  const std::string name =
+      AskSiteName(QString::fromUtf8(Translate("Name of the new site, which takes the values shown now:")),
+                  FindControl<QLineEdit>(*this, kHostEdit)->text());
+  if (name.empty()) return;
+  SaveControls();
+  if (!SaveSite(app_, name, settings_)) return WarnOfFailedWrite();
+  site_ = name;
+  ShowSites();
+}
+
+void MainDialog::OnRenameSite() {
+  const std::string name = AskSiteName(QString::fromUtf8(Translate("New name of the site:")), FromStd(site_));
+  if (name.empty()) return;
+  if (!RenameSite(app_, site_, name)) return WarnOfFailedWrite();
+  site_ = name;
+  ShowSites();
+}
+
+// The dialog keeps the values; they only stop belonging to a site.
+void MainDialog::OnDeleteSite() {
+  if (!DeleteSite(app_, site_)) return WarnOfFailedWrite();
+  site_.clear();
+  ShowSites();
 }
 
 void MainDialog::OnAbout() {
@@ -217,8 +348,9 @@ void MainDialog::ShowStatusAndProcessInput(const std::string& status, const std:
 
 void MainDialog::ProcessInput() { ProcessPendingEvents(*this); }
 
-void MainDialog::ShowProgress(std::int64_t, std::int64_t, const std::string& total) {
+void MainDialog::ShowProgress(std::int64_t filesSettled, std::int64_t bytesSent, const std::string& total) {
   totalLabel_->setText(FromStd(total));
+  runView_->ShowProgress(filesSettled, bytesSent);
 }
 
 std::string MainDialog::TrustedCertificate(const std::string& site) {
@@ -230,9 +362,12 @@ bool MainDialog::TrustCertificate(const std::string& site, const std::string& fi
           this, FromStd(app_.ApplicationName()),
           FromStd(message + "\n\n" + FormatText(Translate("Trust this certificate for %s from now on?"), {site}))))
     return false;
-  if (!app_.WriteSettingString(kCertificatesSection, site, fingerprint))
-    MessageBox::ShowWarning(this, FromStd(app_.ApplicationName()), FromStd(app_.WriteFailureMessage()));
+  if (!app_.WriteSettingString(kCertificatesSection, site, fingerprint)) WarnOfFailedWrite();
   return true;
+}
+
+bool MainDialog::ConfirmDeletion(const std::string& question) {
+  return MessageBox::AskYesNo(this, FromStd(app_.ApplicationName()), FromStd(question));
 }
 
 void MainDialog::ShowMessage(const std::string& text) {

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <utility>
 
+#include "engine/ExcludePatterns.h"
 #include "ftp/FtpTls.h"
 #include "platform/Translation.h"
 
@@ -19,12 +20,24 @@ constexpr RunOptionDefinition kRunOptions[] = {
      [](CommandLine& line, const std::string& value, bool) { line.passwordFile = value; }},
     {{}, "trust-certificate", {}, "SHA256:...", Translatable("trust this server certificate for this run"),
      [](CommandLine& line, const std::string& value, bool) { line.trustedCertificate = value; }},
+    {{}, "site", {}, "NAME", Translatable("take the settings of the saved site NAME; the\noptions here still replace them"),
+     [](CommandLine& line, const std::string& value, bool) { line.site = value; }},
+    {{}, "list-sites", {}, {}, Translatable("list the saved sites, one a line"),
+     [](CommandLine& line, const std::string&, bool) {
+       if (line.action == CommandAction::Publish) line.action = CommandAction::ListSites;
+     }},
+    {{}, "log-file", {}, "FILE", Translatable("append the run's log to FILE too (every run's\nlog is kept in $XDG_STATE_HOME/ostrel/logs)"),
+     [](CommandLine& line, const std::string& value, bool) { line.logFile = value; }},
+    {"-v", "verbose", {}, {}, Translatable("show the FTP commands and replies on standard\nerror too, the password as ******"),
+     [](CommandLine& line, const std::string&, bool) { line.verbose = true; }},
+    {{}, "exclude-from", {}, "FILE", Translatable("leave out what the patterns of FILE match, one a line"),
+     [](CommandLine& line, const std::string& value, bool) { line.excludeFrom.push_back(value); }},
     {"-n", "dry-run", {}, {}, Translatable("log on and list; show what would be copied"),
      [](CommandLine& line, const std::string&, bool) { line.dryRun = true; }},
     {"-q", "quiet", {}, {}, Translatable("no status lines (messages and the tally stay)"),
      [](CommandLine& line, const std::string&, bool) { line.quiet = true; }},
     {{}, "progress", "no-progress", {},
-     Translatable("a live progress line below the status lines, or\nnone; by default one when standard output is a\nterminal and --quiet is not given"),
+     Translatable("a live progress line below the status lines, or\nnone; by default one when standard output is a\nterminal and neither --quiet nor -v is given"),
      [](CommandLine& line, const std::string&, bool negated) { line.progress = !negated; }},
     {"-h", "help", {}, {}, Translatable("show this text"),
      [](CommandLine& line, const std::string&, bool) { line.action = CommandAction::ShowHelp; }},
@@ -66,8 +79,8 @@ CommandLineParse ParseCommandLine(const std::vector<std::string>& arguments) {
       if (!option.shortName.empty() && argument == option.shortName) argument = "--" + std::string(option.name);
     if (argument.rfind("--", 0) != 0 || argument.size() == 2) {
       if (!argument.empty() && argument.front() == '-')
-        return Refuse(FormatText(Translate("unknown option %s; the short ones are -n, -q, -h and -V, one per argument"),
-                                 {argument}));
+        return Refuse(FormatText(
+            Translate("unknown option %s; the short ones are -n, -q, -v, -h and -V, one per argument"), {argument}));
       return Refuse(FormatText(
           Translate("unexpected argument \"%s\"; settings are given by options such as --local-dir DIR"), {argument}));
     }
@@ -111,6 +124,11 @@ CommandLineParse ParseCommandLine(const std::vector<std::string>& arguments) {
                                  {name, std::to_string(setting->minimum), std::to_string(setting->maximum)}));
       commandLine.overrides.push_back({setting, *number});
     } else if (takesValue) {
+      // Told at once, before any password prompt: a refused pattern would
+      // stop the run anyway.
+      if (name == "exclude")
+        if (const std::string problem = ExcludePatternProblem(value, "--exclude"); !problem.empty())
+          return Refuse(problem);
       commandLine.overrides.push_back({setting, value});
     } else {
       commandLine.overrides.push_back({setting, std::int32_t{negated ? 0 : 1}});

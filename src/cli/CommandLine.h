@@ -10,19 +10,27 @@
 
 namespace ostrel {
 
-enum class CommandAction { Publish, ShowHelp, ShowVersion };
+enum class CommandAction { Publish, ShowHelp, ShowVersion, ListSites };
 
 struct CommandLine {
   CommandAction action = CommandAction::Publish;
   // Stored settings replaced for this run, in the order given; a later one wins.
   std::vector<SettingOverride> overrides;
   std::optional<std::string> passwordFile;
+  // Pattern files (--exclude-from), in the order given.
+  std::vector<std::string> excludeFrom;
   // "SHA256:..." of a server certificate trusted for this run.
   std::optional<std::string> trustedCertificate;
   bool dryRun = false;
   bool quiet = false;
   // The live progress line: unset follows whether standard output is a terminal.
   std::optional<bool> progress;
+  // The saved site whose values replace those of [Parameters].
+  std::optional<std::string> site;
+  // A file the run's log is appended to, beside the log every run keeps.
+  std::optional<std::string> logFile;
+  // The FTP commands and replies shown too.
+  bool verbose = false;
 
   bool operator==(const CommandLine&) const = default;
 };

@@ -3,7 +3,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -21,20 +20,6 @@ namespace {
 constexpr std::chrono::milliseconds kRedrawInterval(250);
 // Goes to the start of the line and erases it.
 constexpr const char* kEraseLine = "\r\033[K";
-
-std::string FormatBytes(double bytes) {
-  constexpr std::array<const char*, 4> kUnits{Translatable("KiB"), Translatable("MiB"), Translatable("GiB"),
-                                              Translatable("TiB")};
-  char text[32];
-  if (bytes < 1024) {
-    std::snprintf(text, sizeof text, Translate("%.0f B"), bytes);
-    return text;
-  }
-  std::size_t unit = 0;
-  for (bytes /= 1024; bytes >= 1024 && unit + 1 < kUnits.size(); bytes /= 1024) ++unit;
-  std::snprintf(text, sizeof text, "%.1f %s", bytes, Translate(kUnits[unit]));
-  return text;
-}
 
 std::size_t TerminalColumns() {
   winsize size{};

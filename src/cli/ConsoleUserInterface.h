@@ -36,6 +36,8 @@ class ConsoleUserInterface : public PublisherUserInterface {
   void ProcessInput() override;
   void ShowProgress(std::int64_t filesSettled, std::int64_t bytesSent, const std::string& total) override;
   void ShowMessage(const std::string& text) override;
+  // --delete was the answer, given with the options; --max-delete the rail.
+  bool ConfirmDeletion(const std::string&) override { return true; }
   void FileStarted(const std::string& localPath) override;
   void FileSettled(const std::string& localPath, FileOutcome outcome, const std::string& reason) override;
   std::string TrustedCertificate(const std::string& site) override {

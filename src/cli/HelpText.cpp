@@ -41,6 +41,8 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
                            "Settings file: %s (another one: OSTREL_SETTINGS_FILE=PATH)\n"
                            "\n"),
                  {EscapeControlCharacters(settingsFile.string())});
+  help += Translate("The values shown are those of [Parameters], or of the site --site names.\n");
+  help += "\n";
   for (const SettingDefinition& setting : StoredSettings()) {
     const std::string option(setting.option);
     if (setting.IsNumber()) {
@@ -83,6 +85,27 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
       "in the settings file: section [Certificates], NAME:PORT=SHA256:...\n");
   help += "\n";
   help += Translate(
+      "Exclusion patterns follow .gitignore: *, ?, [...] within a name, ** across\n"
+      "directories, a leading / anchors to the local directory, a trailing / means\n"
+      "directories only, ! takes an exclusion back, the last match decides. They come\n"
+      "from the local directory's .ostrelignore (never uploaded), then the Exclude\n"
+      "setting (each --exclude adds one), then each --exclude-from FILE. What they\n"
+      "leave out is neither uploaded nor deleted.\n");
+  help += "\n";
+  help += Translate(
+      "With --delete, remote files and directories that the local directory lacks\n"
+      "are deleted once every file has arrived, only in directories the run visited\n"
+      "and listed whole; never names beginning with \".\", nor what a rule leaves out.\n"
+      "Nothing is deleted when a file failed, when the run was stopped, or when the\n"
+      "local directory is empty; more than --max-delete N deletes none and exits with\n"
+      "status 1. A pattern refused or a pattern file unreadable exits with status 2.\n");
+  help += "\n";
+  help += Translate(
+      "Every run keeps its log, each line with its time, in a file of its own in\n"
+      "$XDG_STATE_HOME/ostrel/logs (else ~/.local/state/ostrel/logs); the last 30\n"
+      "stay.\n");
+  help += "\n";
+  help += Translate(
       "SIGINT (Ctrl-C) or SIGTERM stops the run after the file being copied; a second\n"
       "one stops the program at once, the upload in progress aborted (the page on the\n"
       "server stays as it was).\n");
@@ -91,8 +114,9 @@ std::string FormatHelp(const RunSettings& stored, const std::filesystem::path& s
       "Exit status: 0 when the run finished without any message, 1 when it showed a\n"
       "message (a file not copied, a failed logon, a missing directory, another\n"
       "publish to the same site and remote directory still running), 2 for options\n"
-      "that are not acceptable and for a settings or password file that cannot be\n"
-      "read or is refused, 3 when a stop request ended the run early.\n");
+      "that are not acceptable, a site that is not saved, a log file that cannot be\n"
+      "written and a settings or password file that cannot be read or is refused,\n"
+      "3 when a stop request ended the run early.\n");
   return help;
 }
 

@@ -14,13 +14,14 @@ bool Publisher::EnterRemoteDirectory(FtpConnection& connection, const std::strin
   RemoteListing.shrink_to_fit();
   remoteIndexed_ = false;
   remoteListingIncomplete_ = false;
+  remoteNames_.clear();
+  remoteNamesWhole_ = true;
   std::optional<PreparedDirectory> prepared;
   if (uploadPool_) {
     prepared = AwaitPrepared(remotePath);
     if (prepared && prepared->entered) {
       if (ListsDirectories()) SayWhatTheListingLacks(prepared->listing, remotePath);
-      RemoteListing = std::move(prepared->listing.entries);
-      remoteListingIncomplete_ = prepared->listing.incomplete;
+      TakeListing(prepared->listing);
       return true;
     }
   }
@@ -52,10 +53,16 @@ bool Publisher::EnterRemoteDirectory(FtpConnection& connection, const std::strin
         ListRemoteDirectory(connection, remotePath,
                             Mode == PublishMode::Publish ? std::optional(LeftoversBefore(runStartUtc_)) : std::nullopt);
     SayWhatTheListingLacks(listing, remotePath);
-    RemoteListing = std::move(listing.entries);
-    remoteListingIncomplete_ = listing.incomplete;
+    TakeListing(listing);
   }
   return true;
+}
+
+void Publisher::TakeListing(RemoteDirectoryListing& listing) {
+  RemoteListing = std::move(listing.entries);
+  remoteListingIncomplete_ = listing.incomplete;
+  remoteNames_ = std::move(listing.names);
+  remoteNamesWhole_ = listing.listed && !listing.incomplete;
 }
 
 // Once a run each: a listing that failed, or that the server cut short,

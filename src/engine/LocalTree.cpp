@@ -8,16 +8,18 @@
 namespace ostrel {
 namespace {
 
-std::int64_t CountIn(const std::string& directory, const RunSettings& settings, EnteredDirectories& entered) {
+std::int64_t CountIn(const std::string& directory, const std::string& relativeDirectory, const RunSettings& settings,
+                     const ExcludePatterns& excluded, EnteredDirectories& entered) {
   if (!entered.FirstVisit(directory)) return 0;
   std::int64_t count = 0;
   for (const LocalEntry& entry : ReadLocalDirectory(directory)) {
-    switch (RoleOf(entry, settings)) {
+    switch (RoleOf(entry, relativeDirectory, settings, excluded)) {
       case LocalEntryRole::File:
         ++count;
         break;
       case LocalEntryRole::Directory:
-        count += CountIn(directory + "/" + entry.name, settings, entered);
+        count +=
+            CountIn(directory + "/" + entry.name, relativeDirectory + entry.name + "/", settings, excluded, entered);
         break;
       case LocalEntryRole::LeftOut:
         break;
@@ -28,14 +30,22 @@ std::int64_t CountIn(const std::string& directory, const RunSettings& settings, 
 
 }  // namespace
 
-LocalEntryRole RoleOf(const LocalEntry& entry, const RunSettings& settings) {
-  if (std::filesystem::is_regular_file(entry.status)) return LocalEntryRole::File;
-  if (!std::filesystem::is_directory(entry.status) || !settings.Recurse) return LocalEntryRole::LeftOut;
-  if (settings.SkipSpecialDirs && entry.name.front() == '_') return LocalEntryRole::LeftOut;
-  return LocalEntryRole::Directory;
+LocalEntryRole RoleOf(const LocalEntry& entry, const std::string& relativeDirectory, const RunSettings& settings,
+                      const ExcludePatterns& excluded) {
+  const bool isDirectory = std::filesystem::is_directory(entry.status);
+  if (!isDirectory && !std::filesystem::is_regular_file(entry.status)) return LocalEntryRole::LeftOut;
+  if (RuleLeavesOut(entry.name, isDirectory, relativeDirectory, settings, excluded)) return LocalEntryRole::LeftOut;
+  return isDirectory ? LocalEntryRole::Directory : LocalEntryRole::File;
 }
 
-std::vector<LocalEntry> ReadLocalDirectory(const std::string& directory) {
+bool RuleLeavesOut(const std::string& name, bool isDirectory, const std::string& relativeDirectory,
+                   const RunSettings& settings, const ExcludePatterns& excluded) {
+  if (isDirectory && (!settings.Recurse || (settings.SkipSpecialDirs && name.front() == '_'))) return true;
+  if (!isDirectory && relativeDirectory.empty() && name == kIgnoreFileName) return true;
+  return excluded.Excludes(relativeDirectory + name, isDirectory);
+}
+
+std::vector<LocalEntry> ReadLocalDirectory(const std::string& directory, bool* readWhole) {
   std::vector<LocalEntry> entries;
   std::error_code error;
   std::filesystem::directory_iterator iterator(directory, error);
@@ -45,6 +55,7 @@ std::vector<LocalEntry> ReadLocalDirectory(const std::string& directory) {
     std::error_code statusError;
     entries.push_back({std::move(name), iterator->status(statusError)});
   }
+  if (readWhole != nullptr) *readWhole = !error;
   std::sort(entries.begin(), entries.end(),
             [](const LocalEntry& left, const LocalEntry& right) { return left.name < right.name; });
   return entries;
@@ -56,10 +67,10 @@ bool EnteredDirectories::FirstVisit(const std::string& directory) {
   return entered_.emplace(static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)).second;
 }
 
-std::int64_t CountFilesToConsider(const RunSettings& settings) {
+std::int64_t CountFilesToConsider(const RunSettings& settings, const ExcludePatterns& excluded) {
   if (settings.LocalDir.empty()) return 0;
   EnteredDirectories entered;
-  return CountIn(settings.LocalDir, settings, entered);
+  return CountIn(settings.LocalDir, "", settings, excluded, entered);
 }
 
 }  // namespace ostrel

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/ExcludePatterns.h"
 #include "settings/RunSettings.h"
 
 namespace ostrel {
@@ -22,14 +23,24 @@ enum class LocalEntryRole { File, Directory, LeftOut };
 
 // The one rule of what a run considers: regular files (links followed), and
 // subdirectories only with Recurse and, with SkipSpecialDirs, not those
-// beginning with "_". Pipes, sockets, devices and dangling links hold nothing
-// to publish; reading a pipe would even wait forever.
-LocalEntryRole RoleOf(const LocalEntry& entry, const RunSettings& settings);
+// beginning with "_"; neither when an exclusion pattern leaves it out, nor
+// the pattern file at the top. Pipes, sockets, devices and dangling links
+// hold nothing to publish; reading a pipe would even wait forever.
+// `relativeDirectory` is the entry's directory below the local one: "" at
+// the top, else ending with "/".
+LocalEntryRole RoleOf(const LocalEntry& entry, const std::string& relativeDirectory, const RunSettings& settings,
+                      const ExcludePatterns& excluded);
+
+// Whether the rule leaves out a local entry of that name and kind: what it
+// leaves out locally is never deleted on the server either.
+bool RuleLeavesOut(const std::string& name, bool isDirectory, const std::string& relativeDirectory,
+                   const RunSettings& settings, const ExcludePatterns& excluded);
 
 // The entries of one local directory in byte order of their names, so that
 // runs, their output and where a stop lands are the same on every file
-// system. An unreadable directory gives none.
-std::vector<LocalEntry> ReadLocalDirectory(const std::string& directory);
+// system. An unreadable directory gives none, and `readWhole` (when given)
+// tells whether it was read to its end.
+std::vector<LocalEntry> ReadLocalDirectory(const std::string& directory, bool* readWhole = nullptr);
 
 // Directories a walk has entered, by device and inode, so that a link back up
 // the tree cannot make it recurse forever.
@@ -46,6 +57,6 @@ class EnteredDirectories {
 // How many files a run with these settings will consider (copy, skip or
 // fail), by the run's own rule, each directory entered once: the progress
 // line's "of N".
-std::int64_t CountFilesToConsider(const RunSettings& settings);
+std::int64_t CountFilesToConsider(const RunSettings& settings, const ExcludePatterns& excluded);
 
 }  // namespace ostrel

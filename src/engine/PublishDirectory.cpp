@@ -23,13 +23,19 @@ void Publisher::PublishDirectory(FtpConnection& connection, std::string relative
   if (!EnterRemoteDirectory(connection, remotePath)) RaiseFtpError(connection);
 
   const std::string localDirectory = settings_.LocalDir + relativePath;
-  const std::vector<LocalEntry> entries = ReadLocalDirectory(localDirectory);
+  bool localReadWhole = true;
+  const std::vector<LocalEntry> entries = ReadLocalDirectory(localDirectory, &localReadWhole);
+  if (relativePath.empty())
+    localRootEmpty_ = !localReadWhole || std::none_of(entries.begin(), entries.end(), [&](const LocalEntry& entry) {
+      return RoleOf(entry, relativePath, settings_, excluded_) != LocalEntryRole::LeftOut;
+    });
+  if (deleting_) NoteRemoteLeftovers(relativePath, remotePath, entries, localReadWhole);
   // The extra connections enter (and list) the subdirectories while this
   // level's files go out. Only a hint: which of them are walked is decided
   // below, as the walk comes to each.
   if (uploadPool_) {
     for (const LocalEntry& entry : entries) {
-      if (RoleOf(entry, settings_) != LocalEntryRole::Directory) continue;
+      if (RoleOf(entry, relativePath, settings_, excluded_) != LocalEntryRole::Directory) continue;
       std::string subdirectory = remotePath + entry.name + "/";
       std::replace(subdirectory.begin(), subdirectory.end(), '\\', '/');
       uploadPool_->Prepare(subdirectory, ListsDirectories());
@@ -40,7 +46,7 @@ void Publisher::PublishDirectory(FtpConnection& connection, std::string relative
   for (const LocalEntry& entry : entries) {
     if (!Running) break;
     TakeConfirmedOptions();
-    switch (RoleOf(entry, settings_)) {
+    switch (RoleOf(entry, relativePath, settings_, excluded_)) {
       case LocalEntryRole::Directory:
         subdirectories.push_back(entry.name);
         break;

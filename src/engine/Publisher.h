@@ -4,13 +4,16 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "engine/ExcludePatterns.h"
 #include "engine/FileUploader.h"
 #include "engine/LocalTree.h"
 #include "engine/PublisherUserInterface.h"
@@ -26,6 +29,13 @@ namespace ostrel {
 class FtpConnection;
 class FtpSession;
 struct LocalFileStatus;
+
+// A remote entry that the local tree lacks.
+struct RemoteLeftover {
+  std::string remotePath;    // absolute, with slashes; a directory's ends with "/"
+  std::string relativePath;  // below the remote directory, as the local rule sees it
+  bool isDirectory = false;
+};
 
 // How a run treats the server: a publish changes it; a dry run only looks
 // (logs on, enters and lists what exists) and reports what it would copy.
@@ -82,7 +92,8 @@ class Publisher {
   // Where options confirmed during the run become the run's own.
   void TakeConfirmedOptions();
 
-  // The checks before any logon; false after the message that says what is missing.
+  // The checks before any logon, the exclusion patterns read among them;
+  // false after the message that says what is missing.
   bool SettingsAreComplete();
   // Logs on (again, once a certificate is trusted) and publishes; false when
   // the remote directory could not be entered.
@@ -100,10 +111,13 @@ class Publisher {
   void StartFile(const std::string& statusPrefix, const std::string& localPath);
   void CountUpload(const UploadJob& job, bool copied, const std::string& failure = {});
   void ReportGivenUp(const UploadJob& job);
-  // Remote directories that exist are listed: for the update decision, and
-  // when publishing for the permissions of the pages replaced.
-  bool ListsDirectories() const { return settings_.UpdateOnly != 0 || Mode == PublishMode::Publish; }
+  // Remote directories that exist are listed: for the update decision, when
+  // publishing for the permissions of the pages replaced, and for what the
+  // local tree lacks.
+  bool ListsDirectories() const { return settings_.UpdateOnly != 0 || Mode == PublishMode::Publish || deleting_; }
   void SayWhatTheListingLacks(const RemoteDirectoryListing& listing, const std::string& remotePath);
+  // Makes the listing the current level's.
+  void TakeListing(RemoteDirectoryListing& listing);
 
   // The extra connections: opened after the remote directory was entered.
   void OpenUploadPool();
@@ -122,6 +136,25 @@ class Publisher {
   // Called at least every 100 ms during every wait of the walk's connection.
   bool KeepInformedAndCheckStop();
   void RaiseFtpError(const FtpConnection& connection);
+
+  // What of the current level's listing the local level lacks, kept for the
+  // end of the run; `relativePath` is "" or ends with "/".
+  void NoteRemoteLeftovers(const std::string& relativePath, const std::string& remotePath,
+                           const std::vector<LocalEntry>& entries, bool localReadWhole);
+  // Neither a name the server keeps for itself nor one the local rule leaves out.
+  bool MayDelete(const RemoteName& remote, const std::string& relativeDirectory) const;
+  // After every upload: deletes what the walk noted, within the rails.
+  void DeleteRemoteLeftovers(FtpConnection& connection);
+  // Adds a leftover to the plan: a file or a link as itself, a directory
+  // with its contents first, deepest first, and itself only when nothing in
+  // it must stay. False when something stays.
+  bool PlanDeletion(FtpConnection& connection, const RemoteLeftover& leftover, std::vector<RemoteLeftover>& plan);
+  bool PlanDirectoryDeletion(FtpConnection& connection, const RemoteLeftover& directory,
+                             std::vector<RemoteLeftover>& plan);
+  // Whether LIST shows `name` of `parent` as a directory (not a link to one);
+  // empty when it cannot tell.
+  std::optional<bool> ListsAsDirectory(FtpConnection& connection, const std::string& parent, const std::string& name);
+  void CarryOutDeletions(FtpConnection& connection, const std::vector<RemoteLeftover>& plan);
 
   PublisherUserInterface& userInterface_;
   // The run's settings, read by the walk as it goes.
@@ -153,6 +186,23 @@ class Publisher {
   bool listingCutSaid_ = false;
   // When the run began, seconds since 1970 UTC: the age of leftovers counts from here.
   std::int64_t runStartUtc_ = 0;
+
+  // The run's exclusion patterns, read when it starts.
+  ExcludePatterns excluded_;
+  // Deleting was asked for when the run began: the walk notes what to delete.
+  bool deleting_ = false;
+  // Every name of the current level's listing, and whether the server sent it whole.
+  std::vector<RemoteName> remoteNames_;
+  bool remoteNamesWhole_ = true;
+  std::vector<RemoteLeftover> leftovers_;
+  // Remote directories where nothing is deleted: their listing, or their
+  // local directory, could not be read whole.
+  std::vector<std::string> uncertainDirectories_;
+  // The names LIST shows as directories, by remote directory; empty where it failed.
+  std::map<std::string, std::optional<std::unordered_set<std::string>>> directoriesByList_;
+  // The local directory holds nothing the run considers: a missing mount or
+  // an emptied tree, never a reason to empty the site.
+  bool localRootEmpty_ = false;
 };
 
 static_assert(std::atomic<std::int32_t>::is_always_lock_free);

@@ -47,6 +47,12 @@ class PublisherUserInterface {
     return false;
   }
 
+  // Asked once a run, before its first deletion, with the question that
+  // counts and names the remote entries the local tree lacks; true deletes
+  // them. A front end that cannot ask, and was not told by its options,
+  // deletes nothing.
+  virtual bool ConfirmDeletion(const std::string& /*question*/) { return false; }
+
   // Shows a message with one OK button and returns when it has been dismissed.
   virtual void ShowMessage(const std::string& text) = 0;
 };

@@ -11,10 +11,19 @@ namespace ostrel {
 
 class FtpConnection;
 
+// One name a remote directory holds, file or directory, with or without a time.
+struct RemoteName {
+  std::string name;
+  bool isDirectory = false;
+};
+
 // The files of one remote directory, as the update decision and the pages
 // replaced (for their permissions) need them.
 struct RemoteDirectoryListing {
   std::vector<RemoteEntry> entries;
+  // Everything listed but "." and "..", in byte order: what deleting the
+  // remote entries that the local tree lacks chooses from.
+  std::vector<RemoteName> names;
   // The server cut the listing short: a file missing from it may still exist.
   bool incomplete = false;
   // The server sent a listing, empty or not, rather than refusing one.

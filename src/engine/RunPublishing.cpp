@@ -52,6 +52,13 @@ bool Publisher::SettingsAreComplete() {
     ShowMessage(Translate("No user name is given: fill in the user name for the site (anonymous for a public one)."));
     return false;
   }
+  // A pattern refused or unreadable would change what goes up and what is
+  // deleted: better to stop before logging on.
+  excluded_ = {};
+  if (const std::string problem = LoadExcludePatterns(settings_, excluded_); !problem.empty()) {
+    ShowMessage(problem);
+    return false;
+  }
   return true;
 }
 
@@ -60,6 +67,9 @@ RunResult Publisher::RunPublishing(const RunSettings& settings) {
   settings_ = settings;
   confirmedOptions_.reset();
   if (!SettingsAreComplete()) return result_;
+  deleting_ = result_.deleting = settings_.DeleteRemote != 0;
+  leftovers_.clear();
+  uncertainDirectories_.clear();
   runStartUtc_ = std::time(nullptr);
   // Another run to the same site would take this one's temporary uploads for
   // leftovers of a killed run, and the other way round. A dry run changes
@@ -171,6 +181,8 @@ bool Publisher::RunGuarded(FtpSession& session) {
   try {
     PublishDirectory(*connection, "");
     FinishUploads(connection.get());
+    // Only now: new pages are in place before old ones go.
+    DeleteRemoteLeftovers(*connection);
   } catch (...) {
     // The uploads under way end first, so that what they did is reported.
     FinishUploads(nullptr);

@@ -17,6 +17,10 @@ struct RunResult {
   std::int64_t bytesCopied = 0;
   // A dry run's bytes: the sizes of the files a publish would have sent.
   std::int64_t bytesWouldCopy = 0;
+  // Remote entries that the local tree lacks were to be deleted.
+  bool deleting = false;
+  std::int64_t filesDeleted = 0;  // in a dry run: those that would be deleted
+  std::int64_t deletionsRefused = 0;
 };
 
 }  // namespace ostrel

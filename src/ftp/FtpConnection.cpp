@@ -202,6 +202,10 @@ bool FtpConnection::DeleteFile(const std::string& remoteName) {
   return WithReconnection([&] { return channel_->Command("DELE", remoteName, 2) || Failed(); });
 }
 
+bool FtpConnection::RemoveDirectory(const std::string& path) {
+  return WithReconnection([&] { return channel_->Command("RMD", path, 2) || Failed(); });
+}
+
 bool FtpConnection::RenameFile(const std::string& from, const std::string& to, std::optional<std::int64_t> stampUtc,
                                std::optional<unsigned> mode, int* modeReply) {
   if (!channel_->AcceptsArgument(from) || !channel_->AcceptsArgument(to)) return Failed();

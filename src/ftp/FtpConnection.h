@@ -49,6 +49,8 @@ class FtpConnection {
   using PutProgress = std::function<void(std::int64_t bytesSent)>;
   bool PutFile(int localFile, const std::string& remoteName, const PutProgress& progress = {});
   bool DeleteFile(const std::string& remoteName);
+  // RMD: the server removes only an empty directory.
+  bool RemoveDirectory(const std::string& path);
   // RNFR then RNTO; a file already named `to` is replaced where the server
   // allows it. With `stampUtc`, `from` first gets that modification time
   // (MFMT, where offered), in the same round trip; with `mode`, those

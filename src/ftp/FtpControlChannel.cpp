@@ -1,5 +1,7 @@
 #include "ftp/FtpControlChannel.h"
 
+#include <atomic>
+
 #include <Poco/Net/DNS.h>
 #include <Poco/Net/HostEntry.h>
 #include <Poco/Net/IPAddress.h>
@@ -150,7 +152,7 @@ std::string DescribeWait(std::chrono::milliseconds wait) {
 
 FtpControlChannel::FtpControlChannel(const FtpHostAddress& address, const FtpTimeouts& timeouts,
                                      std::shared_ptr<FtpServerFacts> facts, std::shared_ptr<FtpTlsClient> tls)
-    : timeouts_(timeouts), tls_(std::move(tls)), facts_(std::move(facts)) {
+    : timeouts_(timeouts), tls_(std::move(tls)), facts_(std::move(facts)), traceNumber_(NextTraceNumber()) {
   const std::string where = DescribeHostAddress(address);
   where_ = where;
   // The look-up and every address it gives share one connect timeout.
@@ -296,6 +298,17 @@ bool FtpControlChannel::AcceptsArgument(std::string_view argument) {
   return false;
 }
 
+// Several connections talk at once: each line says whose it is. A new logon
+// after a lost connection gets a number of its own, which shows it too.
+unsigned FtpControlChannel::NextTraceNumber() {
+  static std::atomic<unsigned> made{0};
+  return ++made;
+}
+
+void FtpControlChannel::Trace(const std::string& line) const {
+  if (timeouts_.trace) timeouts_.trace("[" + std::to_string(traceNumber_) + "] " + line);
+}
+
 bool FtpControlChannel::Send(std::string_view verb, std::string_view argument) {
   return SendTogether({{verb, argument}});
 }
@@ -305,12 +318,13 @@ bool FtpControlChannel::SendTogether(const std::vector<FtpCommand>& commands) {
   std::string batch;
   for (const FtpCommand& pending : commands) {
     if (!AcceptsArgument(pending.argument)) return false;
-    batch += pending.verb;
+    std::string command(pending.verb);
     if (!pending.argument.empty()) {
-      batch += ' ';
-      batch += pending.argument;
+      command += ' ';
+      command += pending.argument;
     }
-    batch += "\r\n";
+    Trace("> " + (pending.verb == "PASS" && !pending.argument.empty() ? "PASS ******" : command));
+    batch += command + "\r\n";
   }
   try {
     std::size_t sent = 0;
@@ -394,6 +408,7 @@ bool FtpControlChannel::ReadReply(FtpReply& reply, std::optional<std::chrono::mi
         return false;
       case FtpReplyAssembler::Progress::Complete:
         reply = assembler.Reply();
+        for (const std::string& replyLine : reply.lines) Trace("< " + replyLine);
         // 421: the server is closing the connection; it will answer nothing more.
         if (reply.code == 421) {
           CloseSocket();

@@ -120,6 +120,9 @@ class FtpControlChannel {
                 const FtpReplyAssembler& assembler, std::string& line);
   void CloseSocket() noexcept;
 
+  static unsigned NextTraceNumber();
+  void Trace(const std::string& line) const;
+
   FtpTimeouts timeouts_;
   void StartTls(const std::string& where);
 
@@ -137,6 +140,7 @@ class FtpControlChannel {
   std::string unusableMessage_ = Translate("The connection to the server was lost; log on again.");
   FtpError lastError_{0, ""};
   std::shared_ptr<FtpServerFacts> facts_;
+  const unsigned traceNumber_;
   bool binaryTypeSet_ = false;
 };
 

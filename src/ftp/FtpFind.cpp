@@ -129,7 +129,7 @@ void LearnModifyTimes(FtpConnection& connection, const std::string& directory) {
   connection.Facts().mdtmSetsTime = setsTime;
 }
 
-FtpFind::FtpFind(FtpConnection& connection) : connection_(connection) {}
+FtpFind::FtpFind(FtpConnection& connection, FtpListingCommand command) : connection_(connection), command_(command) {}
 
 bool FtpFind::Start(const std::string& searchName) {
   return connection_.WithReconnection([&] { return StartOnce(searchName); });
@@ -144,7 +144,7 @@ bool FtpFind::StartOnce(const std::string& searchName) {
   const std::string directory = slash == std::string::npos ? std::string() : searchName.substr(0, slash + 1);
   if (!channel.AcceptsArgument(directory)) return connection_.Failed();
 
-  const bool useMlsd = connection_.Features().mlst;
+  const bool useMlsd = command_ == FtpListingCommand::Best && connection_.Features().mlst;
   if (channel.IsBroken()) return connection_.Failed();
   std::string listing;
   std::string finalReply;
@@ -166,7 +166,7 @@ bool FtpFind::StartOnce(const std::string& searchName) {
   }
   incomplete_ = SaysTruncated(finalReply) || entries_.size() == kKnownListingCut;
   secondsPerTick_ = useMlsd ? 1 : 60;
-  if (!useMlsd) {
+  if (!useMlsd && command_ == FtpListingCommand::Best) {
     const std::int64_t offset = ListingOffset(connection_, directory, entries_);
     for (FtpFindEntry& entry : entries_)
       if (entry.lastWriteUtc) *entry.lastWriteUtc -= offset;

@@ -16,12 +16,18 @@ class FtpConnection;
 // taken at its word, and times are not set.
 void LearnModifyTimes(FtpConnection& connection, const std::string& directory);
 
+// Which command lists: MLSD where offered (exact times), or always LIST,
+// which shows a link as a link where MLSD may show what it leads to.
+enum class FtpListingCommand { Best, List };
+
 // A remote directory listing, read whole when it starts: MLSD when the server
 // offers MLST, LIST otherwise ("LIST -a", so that names beginning with a dot
 // are listed too, where the server understands it).
 class FtpFind {
  public:
-  explicit FtpFind(FtpConnection& connection);
+  // With FtpListingCommand::List the times are taken as the listing shows
+  // them, not brought to UTC.
+  explicit FtpFind(FtpConnection& connection, FtpListingCommand command = FtpListingCommand::Best);
 
   // searchName is a directory path followed by a "*.*"-style pattern, e.g.
   // "/pub/site/docs/*.*"; the whole directory part is listed (a name without
@@ -49,6 +55,7 @@ class FtpFind {
   bool StartOnce(const std::string& searchName);
 
   FtpConnection& connection_;
+  FtpListingCommand command_;
   std::vector<FtpFindEntry> entries_;
   std::size_t position_ = 0;
   bool incomplete_ = false;

@@ -32,6 +32,10 @@ struct FtpTimeouts {
   // finalReplyPerMebibyte for every MiB sent.
   std::chrono::milliseconds finalReply{std::chrono::minutes(5)};
   std::chrono::milliseconds finalReplyPerMebibyte{std::chrono::seconds(1)};
+  // Told of each command sent ("> CWD /www") and each reply line received
+  // ("< 250 OK"), raw; the password is replaced here already, so that no
+  // trace can hold it. Called on the thread of whichever connection talks.
+  std::function<void(const std::string& line)> trace;
 };
 
 inline constexpr std::chrono::milliseconds kStopCheckInterval{100};

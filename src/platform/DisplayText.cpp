@@ -1,5 +1,10 @@
 #include "platform/DisplayText.h"
 
+#include <array>
+#include <cstdio>
+
+#include "platform/Translation.h"
+
 namespace ostrel {
 
 std::string EscapeControlCharacters(std::string_view text) {
@@ -23,6 +28,20 @@ std::string EscapeControlCharacters(std::string_view text) {
     }
   }
   return escaped;
+}
+
+std::string FormatBytes(double bytes) {
+  constexpr std::array<const char*, 4> kUnits{Translatable("KiB"), Translatable("MiB"), Translatable("GiB"),
+                                              Translatable("TiB")};
+  char text[32];
+  if (bytes < 1024) {
+    std::snprintf(text, sizeof text, Translate("%.0f B"), bytes);
+    return text;
+  }
+  std::size_t unit = 0;
+  for (bytes /= 1024; bytes >= 1024 && unit + 1 < kUnits.size(); bytes /= 1024) ++unit;
+  std::snprintf(text, sizeof text, "%.1f %s", bytes, Translate(kUnits[unit]));
+  return text;
 }
 
 }  // namespace ostrel

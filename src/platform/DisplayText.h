@@ -12,4 +12,7 @@ namespace ostrel {
 // including those of UTF-8 and single-byte code pages, stays as it is.
 std::string EscapeControlCharacters(std::string_view text);
 
+// An amount of bytes as people read it: "512 B", "290.6 KiB", "1.2 GiB".
+std::string FormatBytes(double bytes);
+
 }  // namespace ostrel

@@ -160,6 +160,57 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
   return result;
 }
 
+std::vector<std::string> IniSectionNames(std::string_view text) {
+  std::vector<std::string> names;
+  for (const Line& line : SplitLines(text)) {
+    const ParsedLine parsed = ParseLine(Content(text, line));
+    if (parsed.kind != LineKind::Section) continue;
+    if (std::ranges::none_of(names,
+                             [&](const std::string& name) { return EqualsIgnoringAsciiCase(name, parsed.name); }))
+      names.emplace_back(parsed.name);
+  }
+  return names;
+}
+
+std::vector<std::pair<std::string, std::string>> IniSectionEntries(std::string_view text, std::string_view section) {
+  std::vector<std::pair<std::string, std::string>> entries;
+  const std::vector<Line> lines = SplitLines(text);
+  int matchingSections = 0;
+  bool inSection = false;
+  for (const Line& line : lines) {
+    const std::string_view content = Content(text, line);
+    const ParsedLine parsed = ParseLine(content);
+    if (parsed.kind == LineKind::Section) {
+      inSection = EqualsIgnoringAsciiCase(parsed.name, Trim(section)) && ++matchingSections == 1;
+    } else if (parsed.kind == LineKind::Key && inSection && std::ranges::none_of(entries, [&](const auto& entry) {
+                 return EqualsIgnoringAsciiCase(entry.first, parsed.name);
+               })) {
+      entries.emplace_back(parsed.name, Trim(content.substr(parsed.valueOffset)));
+    }
+  }
+  return entries;
+}
+
+std::string RemoveIniEntry(std::string_view text, std::string_view section, std::string_view key) {
+  const std::vector<Line> lines = SplitLines(text);
+  std::string result;
+  result.reserve(text.size());
+  if (!key.empty()) {
+    const Location location = Locate(text, lines, section, key);
+    if (!location.keyLine) return std::string(text);
+    const Line& line = lines[*location.keyLine];
+    return result.append(text.substr(0, line.begin)).append(text.substr(line.end));
+  }
+  // A removed section takes its lines up to the next section with it.
+  bool removing = false;
+  for (const Line& line : lines) {
+    const ParsedLine parsed = ParseLine(Content(text, line));
+    if (parsed.kind == LineKind::Section) removing = EqualsIgnoringAsciiCase(parsed.name, Trim(section));
+    if (!removing) result.append(text.substr(line.begin, line.end - line.begin));
+  }
+  return result;
+}
+
 bool IsStorableIniEntry(std::string_view section, std::string_view key, std::string_view value) {
   const auto hasLineBreak = [](std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; };
   if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value)) return false;

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace ostrel {
 
@@ -22,6 +24,18 @@ std::optional<std::string> FindIniValue(std::string_view text, std::string_view 
 // added after the last key of its section, and a missing section is added at
 // the end. New lines take the line ending the text already uses.
 std::string SetIniValue(std::string_view text, std::string_view section, std::string_view key, std::string_view value);
+
+// The names of the sections, each once, in the order they first occur.
+std::vector<std::string> IniSectionNames(std::string_view text);
+
+// The keys of the first matching section with their values, in file order,
+// each key once, as FindIniValue reads them.
+std::vector<std::pair<std::string, std::string>> IniSectionEntries(std::string_view text, std::string_view section);
+
+// The text without the key (its first occurrence in the first matching
+// section), or without every matching section with all its lines when the key
+// is empty. Every other line stays byte for byte.
+std::string RemoveIniEntry(std::string_view text, std::string_view section, std::string_view key = {});
 
 // Whether the names and value can be written so that they read back as the
 // same entry: no line breaks anywhere, no "]" in the section name, no "=" in

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ostrel {
 
@@ -25,6 +26,15 @@ struct RunSettings {
   // Logged-on connections a run may use: one walks the tree, the others
   // upload and look ahead.
   std::int32_t Connections = 4;
+  // Remote entries that the local tree lacks are deleted once every file
+  // has arrived. Off unless asked for: what it deletes is gone.
+  std::int32_t DeleteRemote = 0;
+  // A run that would delete more entries than this deletes none; 0: no limit.
+  std::int32_t MaxDelete = 0;
+  // Exclusion patterns (.gitignore syntax), ";" between them.
+  std::string Exclude = {};
+  // Pattern files of one run (ostrel-publish --exclude-from); never stored.
+  std::vector<std::string> ExcludeFrom = {};
 };
 
 inline constexpr std::int32_t kMinimumConnections = 1;

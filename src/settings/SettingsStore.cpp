@@ -43,7 +43,9 @@ std::optional<std::string> ReadValue(const std::filesystem::path& file, const st
   return FindIniValue(*contents, section, key);
 }
 
-std::filesystem::path HomeDirectory() {
+}  // namespace
+
+std::filesystem::path UserHomeDirectory() {
   const char* home = std::getenv("HOME");
   if (home != nullptr && *home != '\0') return home;
   // A session started without a login shell may lack HOME.
@@ -55,13 +57,15 @@ std::filesystem::path HomeDirectory() {
   return "/";
 }
 
+namespace {
+
 // Where the desktop's own programs keep their settings: $XDG_CONFIG_HOME when
 // it is an absolute path (the base directory rules ignore a relative one),
 // else ~/.config.
 std::filesystem::path ConfigurationDirectory() {
   const char* configured = std::getenv("XDG_CONFIG_HOME");
   if (configured != nullptr && std::filesystem::path(configured).is_absolute()) return configured;
-  return HomeDirectory() / ".config";
+  return UserHomeDirectory() / ".config";
 }
 
 }  // namespace
@@ -110,14 +114,40 @@ bool SettingsStore::WriteSettingString(const std::string& section, const std::st
 
 bool SettingsStore::WriteSettings(const std::string& section,
                                   const std::vector<std::pair<std::string, std::string>>& entries) {
-  for (const auto& [key, value] : entries)
-    if (!IsStorableIniEntry(section, key, value)) return false;
+  std::vector<SettingsEntry> sectionEntries;
+  for (const auto& [key, value] : entries) sectionEntries.push_back({section, key, value});
+  return WriteSettings(sectionEntries);
+}
+
+bool SettingsStore::WriteSettings(const std::vector<SettingsEntry>& entries) {
+  for (const SettingsEntry& entry : entries)
+    if (!IsStorableIniEntry(entry.section, entry.key, entry.value)) return false;
+  return Replace([&](std::string text) {
+    for (const SettingsEntry& entry : entries) text = SetIniValue(text, entry.section, entry.key, entry.value);
+    return text;
+  });
+}
+
+bool SettingsStore::RemoveSettings(const std::string& section, const std::string& key) {
+  return Replace([&](const std::string& text) { return RemoveIniEntry(text, section, key); });
+}
+
+std::vector<std::string> SettingsStore::SectionNames() const {
+  const std::optional<std::string> contents = ReadFileIfPresent(file_);
+  return contents ? IniSectionNames(*contents) : std::vector<std::string>{};
+}
+
+std::vector<std::pair<std::string, std::string>> SettingsStore::ReadSection(const std::string& section) const {
+  const std::optional<std::string> contents = ReadFileIfPresent(file_);
+  return contents ? IniSectionEntries(*contents, section) : std::vector<std::pair<std::string, std::string>>{};
+}
+
+bool SettingsStore::Replace(const std::function<std::string(const std::string& text)>& edit) {
   // A file that exists but cannot be read must not be replaced by one that
   // holds only these keys.
   const std::optional<std::string> contents = ReadFileIfPresent(file_);
   if (!contents) return false;
-  std::string updated = *contents;
-  for (const auto& [key, value] : entries) updated = SetIniValue(updated, section, key, value);
+  const std::string updated = edit(*contents);
   if (updated == *contents) return true;
   return ReplaceFileContents(file_, updated);
 }

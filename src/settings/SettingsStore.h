@@ -2,11 +2,22 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace ostrel {
+
+// $HOME, else the home directory the user database gives.
+std::filesystem::path UserHomeDirectory();
+
+// One key of one section, as it is to be written.
+struct SettingsEntry {
+  std::string section;
+  std::string key;
+  std::string value;
+};
 
 // The settings file: an INI file read and written key by key, with nothing
 // held in memory between operations. Values are stored as they are, without
@@ -46,8 +57,20 @@ class SettingsStore {
   // Sets several keys of one section in one replacement of the file, so that
   // a crash leaves either all the old values or all the new ones.
   bool WriteSettings(const std::string& section, const std::vector<std::pair<std::string, std::string>>& entries);
+  // The same over several sections.
+  bool WriteSettings(const std::vector<SettingsEntry>& entries);
+  // A key removed, or with an empty key the whole section; false when the
+  // file could not be written.
+  bool RemoveSettings(const std::string& section, const std::string& key = {});
+
+  std::vector<std::string> SectionNames() const;
+  // The keys of a section with their values, in file order.
+  std::vector<std::pair<std::string, std::string>> ReadSection(const std::string& section) const;
 
  private:
+  // One replacement of the file by what `edit` makes of its text.
+  bool Replace(const std::function<std::string(const std::string& text)>& edit);
+
   std::filesystem::path file_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -32,6 +33,11 @@ constexpr std::array kSettings = {
     SettingDefinition{"Passive",          Group::Option,     &RunSettings::Passive,          "passive",           "active",               {},     Translatable("open data connections passive first, the default (--active: active first)")},
     SettingDefinition{"Connections",      Group::Option,     &RunSettings::Connections,      "connections",       {},                     "N",    Translatable("connections to use at once, 1 to 16: one walks, the others upload"),
                       kMinimumConnections, kMaximumConnections},
+    SettingDefinition{"DeleteRemote",     Group::Option,     &RunSettings::DeleteRemote,     "delete",            "no-delete",            {},     Translatable("delete remote files the local directory lacks")},
+    SettingDefinition{"MaxDelete",        Group::Option,     &RunSettings::MaxDelete,        "max-delete",        {},                     "N",    Translatable("delete none when more than N would go (0: no limit)"),
+                      0, std::numeric_limits<std::int32_t>::max()},
+    SettingDefinition{"Exclude",          Group::Option,     &RunSettings::Exclude,          "exclude",           {},                     "PATTERN", Translatable("add a pattern of what to leave out (.gitignore)"),
+                      0, 0, ";"},
 };
 // clang-format on
 
@@ -51,19 +57,26 @@ void ApplyOverride(const SettingOverride& override, RunSettings& settings) {
   std::visit(
       [&](auto member) {
         using Value = std::remove_reference_t<decltype(settings.*member)>;
-        settings.*member = std::get<Value>(override.value);
+        Value& value = settings.*member;
+        if constexpr (std::is_same_v<Value, std::string>) {
+          if (!override.setting->listSeparator.empty() && !value.empty()) {
+            value += std::string(override.setting->listSeparator) + std::get<Value>(override.value);
+            return;
+          }
+        }
+        value = std::get<Value>(override.value);
       },
       override.setting->member);
 }
 
-void LoadSettings(const SettingsStore& store, RunSettings& settings) {
+void LoadSettings(const SettingsStore& store, RunSettings& settings, const std::string& section) {
   const RunSettings defaults;
   for (const SettingDefinition& setting : kSettings) {
     if (const auto text = std::get_if<std::string RunSettings::*>(&setting.member))
-      settings.** text = store.ReadSettingString(kSettingsSection, std::string(setting.key), defaults.**text);
+      settings.** text = store.ReadSettingString(section, std::string(setting.key), defaults.**text);
     else {
       const auto flag = std::get<std::int32_t RunSettings::*>(setting.member);
-      settings.*flag = store.ReadSettingInt(kSettingsSection, std::string(setting.key), defaults.*flag);
+      settings.*flag = store.ReadSettingInt(section, std::string(setting.key), defaults.*flag);
       if (setting.IsNumber()) settings.*flag = std::clamp(settings.*flag, setting.minimum, setting.maximum);
     }
   }
@@ -75,10 +88,14 @@ std::string SettingText(const SettingDefinition& setting, const RunSettings& set
 }
 
 bool SaveSettings(SettingsStore& store, const RunSettings& settings, SettingGroup group) {
-  std::vector<std::pair<std::string, std::string>> entries;
+  return store.WriteSettings(GroupEntries(settings, group, kSettingsSection));
+}
+
+std::vector<SettingsEntry> GroupEntries(const RunSettings& settings, SettingGroup group, const std::string& section) {
+  std::vector<SettingsEntry> entries;
   for (const SettingDefinition& setting : kSettings)
-    if (setting.group == group) entries.emplace_back(setting.key, SettingText(setting, settings));
-  return store.WriteSettings(kSettingsSection, entries);
+    if (setting.group == group) entries.push_back({section, std::string(setting.key), SettingText(setting, settings)});
+  return entries;
 }
 
 void CopySettings(const RunSettings& from, RunSettings& to, SettingGroup group) {

@@ -5,12 +5,12 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "settings/RunSettings.h"
+#include "settings/SettingsStore.h"
 
 namespace ostrel {
-
-class SettingsStore;
 
 inline constexpr const char* kSettingsSection = "Parameters";
 // Fingerprints of server certificates the user trusts: "host:port=SHA256:...".
@@ -35,6 +35,9 @@ struct SettingDefinition {
   // A number setting's range; a stored value outside it is brought inside.
   std::int32_t minimum = 0;
   std::int32_t maximum = 0;
+  // A list setting: its items stand between these, and each option given
+  // adds one to the stored ones instead of replacing them.
+  std::string_view listSeparator = {};
 
   bool IsNumber() const { return std::holds_alternative<std::int32_t RunSettings::*>(member) && !valueName.empty(); }
 };
@@ -52,12 +55,14 @@ struct SettingOverride {
 };
 void ApplyOverride(const SettingOverride& override, RunSettings& settings);
 
-// Reads every stored setting; an absent key gives the default. The password is
-// left as it was: it is never stored.
-void LoadSettings(const SettingsStore& store, RunSettings& settings);
+// Reads every stored setting of the section; an absent key gives the default.
+// The password is left as it was: it is never stored.
+void LoadSettings(const SettingsStore& store, RunSettings& settings, const std::string& section = kSettingsSection);
 // Writes the group's settings in table order, as one replacement of the file.
 // False when the file could not be written.
 bool SaveSettings(SettingsStore& store, const RunSettings& settings, SettingGroup group);
+// The group's settings as entries of the section, in table order.
+std::vector<SettingsEntry> GroupEntries(const RunSettings& settings, SettingGroup group, const std::string& section);
 // Copies the group's settings from one holder to another.
 void CopySettings(const RunSettings& from, RunSettings& to, SettingGroup group);
 

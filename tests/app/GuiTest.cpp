@@ -5,13 +5,20 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCompleter>
 #include <QDropEvent>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTest>
 #include <QTimer>
@@ -30,6 +37,7 @@
 #include "app/PublisherApp.h"
 #include "platform/Translation.h"
 #include "resources/VersionInfo.h"
+#include "settings/Sites.h"
 #include "support/FtpTestServer.h"
 #include "support/PermissionChecks.h"
 
@@ -75,6 +83,7 @@ QString ModalOpenedBy(const std::function<void()>& action, const std::function<v
 class GuiTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    setenv("XDG_STATE_HOME", (directory_.Path() / "state").c_str(), 1);
     MessageBox::SetAnswerer(
         [this](const QString& c, const QString& t) { messages_.push_back((c + ": " + t).toStdString()); });
   }
@@ -136,13 +145,14 @@ TEST_F(GuiTest, TheMainDialogStoresTheConnectionValuesButNeverThePassword) {
 
 // Each row stores one flag off (NoQMarks as 7: no check state, so off) and the
 // others on; only that box opens unchecked. Clicking every box inverts them:
-// OK must store that flag as the only 1, and the extensions as edited.
-TEST_F(GuiTest, TheOptionsDialogReadsAndWritesItsSixKeys) {
+// OK must store that flag as the only 1, and the two texts as edited.
+TEST_F(GuiTest, TheOptionsDialogReadsAndWritesItsKeys) {
   const std::vector<std::pair<int, std::string>> boxes = {// Recurse, which disables a box, comes last
                                                           {kSkipSpecialDirsCheck, "SkipSpecialDirs"},
                                                           {kXcodeCheck, "Xcode"},
                                                           {kNoQMarksCheck, "NoQMarks"},
                                                           {kUpdateOnlyCheck, "UpdateOnly"},
+                                                          {kDeleteRemoteCheck, "DeleteRemote"},
                                                           {kRecurseCheck, "Recurse"}};
   for (const auto& [rowId, rowKey] : boxes) {
     SCOPED_TRACE(rowKey);
@@ -151,7 +161,7 @@ TEST_F(GuiTest, TheOptionsDialogReadsAndWritesItsSixKeys) {
       stored += key + "=" + (key != rowKey ? "1" : rowKey == "NoQMarks" ? "7" : "0") + "\n";
       expected += key + (key == rowKey ? "=1\n" : "=0\n");
     }
-    WriteFile(File(), stored + "XCodeExtenstions=php\n");
+    WriteFile(File(), stored + "XCodeExtenstions=php\nExclude=*~\n");
     OptionsDialog dialog(app_);
     dialog.show();
     for (const auto& [id, key] : boxes) {
@@ -159,10 +169,91 @@ TEST_F(GuiTest, TheOptionsDialogReadsAndWritesItsSixKeys) {
       Click(dialog, id);
     }
     EXPECT_EQ(Get<QLineEdit>(dialog, kExtensionsEdit).text(), "php");
+    EXPECT_EQ(Get<QLineEdit>(dialog, kExcludeEdit).text(), "*~");
     Get<QLineEdit>(dialog, kExtensionsEdit).setText("shtml");
+    Get<QLineEdit>(dialog, kExcludeEdit).setText("*.bak; drafts/");
     Click(dialog, kOkButton);
-    EXPECT_EQ(ReadFile(File()), expected + "XCodeExtenstions=shtml\nPassive=1\nConnections=4\n");
+    EXPECT_EQ(ReadFile(File()), expected +
+                                    "XCodeExtenstions=shtml\nExclude=*.bak; drafts/\nPassive=1\nConnections=4\n"
+                                    "MaxDelete=0\n");
   }
+}
+
+// OK stores the connection options and forgets a removed certificate; Cancel keeps the file as it was.
+TEST_F(GuiTest, TheOptionsDialogKeepsTheConnectionOptionsAndRemovesCertificates) {
+  const std::string before =
+      "[Parameters]\nPassive=0\nConnections=2\n\n[Certificates]\nold.example:21=SHA256:AA\nnew.example:990=SHA256:BB\n";
+  const std::string confirmed =
+      "[Parameters]\nPassive=1\nConnections=16\nSkipSpecialDirs=1\nXCodeExtenstions=htm, html, txt\nXcode=1\n"
+      "NoQMarks=1\nUpdateOnly=1\nRecurse=1\nDeleteRemote=0\nMaxDelete=0\nExclude=\n\n[Certificates]\nnew.example:990="
+      "SHA256:BB\n";
+  for (const auto& [button, expected] : {std::pair(kOkButton, confirmed), std::pair(kCancelButton, before)}) {
+    WriteFile(File(), before);
+    OptionsDialog dialog(app_);
+    QListWidget& list = Get<QListWidget>(dialog, kCertificatesList);
+    EXPECT_EQ(std::tuple(Get<QAbstractButton>(dialog, kPassiveCheck).isChecked(),
+                         Get<QSpinBox>(dialog, kConnectionsSpin).value(), list.count(), list.item(1)->text()),
+              std::tuple(false, 2, 2, QString("new.example:990  SHA256:BB")));
+    Click(dialog, kPassiveCheck);
+    Get<QSpinBox>(dialog, kConnectionsSpin).setValue(99);  // held to the range
+    list.setCurrentRow(0);
+    Click(dialog, kRemoveCertificateButton);
+    EXPECT_EQ(list.count(), 1);
+    Click(dialog, button);
+    EXPECT_EQ(ReadFile(File()), expected);
+  }
+}
+
+// Two sites from the values typed; choosing one fills the edits (the password box emptied) and
+// [Parameters]; "&Process" saves to the chosen site only; a deleted site leaves the values.
+TEST_F(GuiTest, SitesKeepTheirValuesAndChoosingOneFillsTheDialog) {
+  MainDialog dialog(app_);
+  QComboBox& sites = Get<QComboBox>(dialog, kSiteCombo);
+  const auto fromMenu = [&](int item, const QString& name = {}) {
+    const auto choose = [&] { Get<QPushButton>(dialog, kSitesButton).menu()->actions().at(item)->trigger(); };
+    if (name.isEmpty()) return choose();  // no box to answer
+    ModalOpenedBy(choose, [&](QDialog& box) { static_cast<QInputDialog&>(box).setTextValue(name), box.accept(); });
+  };
+  const auto shown = [&] {
+    std::string text = sites.currentText().toStdString();
+    for (const int edit : {kLocalDirEdit, kHostEdit, kNameEdit, kPasswordEdit, kRemoteDirEdit})
+      text += "|" + Get<QLineEdit>(dialog, edit).text().toStdString();
+    return text;
+  };
+  Type(dialog, {{kLocalDirEdit, "/absent/prod"},
+                {kHostEdit, "prod.example"},
+                {kNameEdit, "alice"},
+                {kPasswordEdit, "secret-prod"},
+                {kRemoteDirEdit, "www"}});
+  fromMenu(0, "Production");
+  Type(dialog, {{kLocalDirEdit, "/absent/test"}, {kHostEdit, "test.example"}, {kPasswordEdit, "secret-test"}});
+  fromMenu(0, "Test copy");
+  fromMenu(0, "PRODUCTION");
+  EXPECT_EQ(std::exchange(messages_, {}),
+            std::vector<std::string>{"ostrel: There is a site named \"Production\" already."});
+  for (const auto& [index, expected] :
+       std::vector<std::pair<int, std::string>>{{0, "Production|/absent/prod|prod.example|alice||www"},
+                                                {1, "Test copy|/absent/test|test.example|alice||www"},
+                                                {0, "Production|/absent/prod|prod.example|alice||www"}}) {
+    sites.setCurrentIndex(index);
+    emit sites.activated(index);
+    EXPECT_EQ(shown(), expected);
+    RunSettings parameters;  // what the next start, and an older copy, reads
+    LoadSettings(app_, parameters);
+    EXPECT_EQ(CurrentSite(app_) + "|" + parameters.Host,
+              expected.substr(0, expected.find("|/")) + "|" + Get<QLineEdit>(dialog, kHostEdit).text().toStdString());
+  }
+  Type(dialog, {{kHostEdit, "prod2.example"}});
+  Click(dialog, kProcessButton);
+  EXPECT_EQ(std::exchange(messages_, {}), std::vector<std::string>{"ostrel: Cannot find local directory /absent/prod"});
+  RunSettings production, test;
+  EXPECT_TRUE(LoadSite(app_, "Production", production) && LoadSite(app_, "Test copy", test));
+  EXPECT_EQ(std::pair(production.Host, test.Host),
+            std::pair(std::string("prod2.example"), std::string("test.example")));
+  fromMenu(2);
+  EXPECT_EQ(std::pair(SiteNames(app_), shown()),
+            std::pair(std::vector<std::string>{"Test copy"}, std::string("|/absent/prod|prod2.example|alice||www")));
+  EXPECT_EQ(ReadFile(File()).find("secret"), std::string::npos);
 }
 
 TEST_F(GuiTest, WithoutAnAnswererTheSeamShowsAWarningBox) {
@@ -280,6 +371,44 @@ TEST_F(GuiTest, AFolderDroppedOnTheDialogBecomesTheLocalDirectory) {
   }
 }
 
+// One file refused: the Details pane, filtered to failures, shows it with the server's reason, and so
+// does the run's log file; the progress bar reached the file count and went away with the run.
+TEST_F(GuiTest, ARunKeepsItsLogShowsFailuresInTheDetailsAndCountsFilesInTheProgressBar) {
+  const std::string refused = "552 Upload refused by the test server.";
+  FtpTestServer server(
+      {.faults = {"--answer", "STOR .b.htm.ostrel-upload=" + refused, "--answer", "STOR b.htm=" + refused}});
+  const std::filesystem::path site = directory_.Path() / "site";
+  for (const char* name : {"a.htm", "b.htm", "c.htm"}) WriteFile(site / name, "x");
+  std::filesystem::create_directories(server.Root() / "www");
+  MainDialog dialog(app_);
+  dialog.Settings().Connections = 1;
+  Type(dialog, {{kLocalDirEdit, site.string()},
+                {kHostEdit, server.Host()},
+                {kNameEdit, server.User()},
+                {kPasswordEdit, server.Password()},
+                {kRemoteDirEdit, "www"}});
+  Click(dialog, kDetailsButton);
+  Click(dialog, kFailuresOnlyCheck);
+  Click(dialog, kProcessButton);
+  const std::string failed = (site / "b.htm").string();
+  EXPECT_EQ(std::exchange(messages_, {}),
+            std::vector<std::string>{"ostrel: Cannot copy file " + failed + "\n" + refused});
+  QListWidget& details = Get<QListWidget>(dialog, kDetailsList);
+  std::vector<std::string> shown;
+  for (int row = 0; row < details.count(); ++row)
+    if (!details.item(row)->isHidden()) shown.push_back(details.item(row)->text().mid(9).toStdString());
+  const std::string failure = "Failed: " + failed + " (" + refused + ")";
+  EXPECT_EQ(shown, (std::vector<std::string>{"Message: Cannot copy file " + failed, "Message: " + refused, failure}));
+  const QProgressBar& bar = Get<QProgressBar>(dialog, kProgressBar);
+  EXPECT_EQ(std::tuple(bar.value(), bar.maximum(), bar.isHidden()), std::tuple(3, 3, true));
+  EXPECT_EQ(dialog.LogFile().parent_path(), directory_.Path() / "state" / "ostrel" / "logs");
+  const std::string log = ReadFile(dialog.LogFile());
+  for (const std::string& line :
+       {"Copied: " + (site / "c.htm").string() + "\n", failure + "\n", std::string("Finished.\n")})
+    EXPECT_NE(log.find(line), std::string::npos) << line << " is not in\n" << log;
+  EXPECT_EQ(log.find(server.Password()), std::string::npos);
+}
+
 // The main dialog watched at every status update, before its pump runs.
 struct WatchedDialog : MainDialog {
   using MainDialog::MainDialog;
@@ -363,6 +492,19 @@ TEST_F(RunTest, APublishWithOptionsConfirmedDuringTheRunAppliesThemFromTheNextFi
     EXPECT_EQ(ReadFile(published / name) != page, index == 0) << name << " copied as number " << index + 1;
   }
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(published), {}), 4);
+  EXPECT_EQ(Get<QLabel>(dialog_, kStatusLabel).text(), "Finished.");
+}
+
+// Before the first deletion a box asks, counting and naming what would go; No keeps it all.
+TEST_F(RunTest, DeletionsAreAskedForAndNoLeavesTheFiles) {
+  WriteFile(site_ / "a.htm", "a");
+  for (const char* name : {"gone.htm", "old/x.htm"}) WriteFile(server_.Root() / "www" / name, "x");
+  dialog_.Settings().DeleteRemote = 1;
+  const std::filesystem::path published = Publish();
+  EXPECT_EQ(std::exchange(messages_, {}),
+            std::vector<std::string>{"ostrel: Delete 3 remote files that are not in the local directory?\n\n"
+                                     "/www/gone.htm\n/www/old/x.htm\n/www/old/"});
+  EXPECT_TRUE(std::filesystem::exists(published / "gone.htm") && std::filesystem::exists(published / "old/x.htm"));
   EXPECT_EQ(Get<QLabel>(dialog_, kStatusLabel).text(), "Finished.");
 }
 

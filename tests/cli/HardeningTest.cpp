@@ -72,7 +72,7 @@ TEST(HardeningTest, ProgressLineStaysBelowEveryOtherLine) {
 }
 
 Lines Environment(const fs::path& settings) {
-  Lines environment = {"OSTREL_SETTINGS_FILE=" + settings.string(),
+  Lines environment = {"OSTREL_SETTINGS_FILE=" + settings.string(), "XDG_STATE_HOME=" + settings.parent_path().string(),
                        "OSTREL_PASSWORD=" + test::FtpTestServerOptions().password};
   for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
     if (const char* value = std::getenv(name)) environment.push_back(std::string(name) + "=" + value);

@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <regex>
 #include <set>
 #include <thread>
@@ -26,23 +27,31 @@ using test::WriteFile;
 constexpr const char* kPassword = "pw-Zq81x";
 // One connection: the runs below are told by the order of their lines.
 constexpr const char* kSettings =
-    "[Parameters]\nHost=nowhere.invalid:1\nName=tester\nRemoteDir=/\nXcode=0\nConnections=1\n";
+    "[Parameters]\nHost=nowhere.invalid:1\nName=tester\nRemoteDir=/\nXcode=0\nConnections=1\n\n"
+    "[Site Test copy]\nName=tester\nRemoteDir=/absent\nXcode=0\nConnections=1\n";
 
-// The parse as one line: stored settings "-" and 7 after the overrides, then the run options. Member by
+// The parse as one line: stored settings "-" and 7 (Exclude "*~") after the overrides, then the run options. By
 // member: LocalDir|Host|Name|RemoteDir|SkipSpecialDirs|XCodeExtenstions|Xcode|NoQMarks|UpdateOnly|Recurse
 std::string Parsed(const Lines& arguments) {
   const CommandLineParse parse = ParseCommandLine(arguments);
   if (!parse.error.empty()) return "error: " + parse.error;
   RunSettings s{"-", "-", "-", "-", "-", 7, "-", 7, 7, 7, 7};
+  s.Exclude = "*~";
   for (const SettingOverride& override : parse.commandLine.overrides) ApplyOverride(override, s);
   const auto n = [](std::int32_t flag) { return "|" + std::to_string(flag) + "|"; };
   const CommandLine& line = parse.commandLine;
+  std::string files;
+  for (const std::string& file : line.excludeFrom) files += " from " + file;
   return s.LocalDir + "|" + s.Host + "|" + s.Name + "|" + s.RemoteDir + n(s.SkipSpecialDirs) + s.XCodeExtenstions +
          n(s.Xcode) + std::to_string(s.NoQMarks) + n(s.UpdateOnly) + std::to_string(s.Recurse) + " " +
          line.passwordFile.value_or("") + (line.dryRun ? " dry-run" : "") + (line.quiet ? " quiet " : " ") +
-         std::array{"publish", "help", "version"}[static_cast<std::size_t>(line.action)] +
+         std::array{"publish", "help", "version", "list-sites"}[static_cast<std::size_t>(line.action)] +
          (line.progress ? (*line.progress ? " progress" : " no-progress") : "") +
-         (s.Connections != RunSettings{}.Connections ? " connections " + std::to_string(s.Connections) : "");
+         (line.site ? " site " + *line.site : "") + (line.logFile ? " log " + *line.logFile : "") +
+         (line.verbose ? " verbose" : "") +
+         (s.Connections != RunSettings{}.Connections ? " connections " + std::to_string(s.Connections) : "") +
+         (s.DeleteRemote ? " delete" : "") + (s.MaxDelete ? " max-delete " + std::to_string(s.MaxDelete) : "") +
+         (s.Exclude != "*~" ? " exclude " + s.Exclude : "") + files;
 }
 
 TEST(CommandLineTest, EachArgumentListGivesItsParseOrNamesTheOffendingOption) {
@@ -59,6 +68,11 @@ TEST(CommandLineTest, EachArgumentListGivesItsParseOrNamesTheOffendingOption) {
       {{"--dry-run", "--help", "--version"}, "-|-|-|-|7|-|7|7|7|7  dry-run help"},
       {{"-n", "-q", "-V", "--no-progress", "--progress"}, "-|-|-|-|7|-|7|7|7|7  dry-run quiet version progress"},
       {{"-h", "-V", "--progress", "--no-progress"}, "-|-|-|-|7|-|7|7|7|7  help no-progress"},
+      {{"--site", "Test copy", "-v", "--log-file=/var/log/o.log"},
+       "-|-|-|-|7|-|7|7|7|7  publish site Test copy log /var/log/o.log verbose"},
+      {{"--list-sites", "--verbose", "--site=a"}, "-|-|-|-|7|-|7|7|7|7  list-sites site a verbose"},
+      {{"--list-sites", "-V"}, "-|-|-|-|7|-|7|7|7|7  version"},
+      {{"--site"}, "error: option --site needs a value"},
       {{"--help", "--bogus"}, "error: unknown option --bogus"},
       {{"-nq"}, "error: unknown option -nq"},
       {{"--local-dir", "--dry-run"}, "error: option --local-dir needs a value"},
@@ -68,6 +82,14 @@ TEST(CommandLineTest, EachArgumentListGivesItsParseOrNamesTheOffendingOption) {
       {{"--connections=0"}, "error: option --connections takes a whole number from 1 to 16"},
       {{"--connections", "4x"}, "error: option --connections takes a whole number from 1 to 16"},
       {{"--host=h", "--password=hunter2"}, "error: --password is refused: a password on the command line can be"},
+      // --exclude adds to the stored patterns.
+      {{"--delete", "--max-delete", "50", "--exclude", "*.bak", "--exclude=/drafts/", "--exclude-from", "a",
+        "--exclude-from=b"},
+       "-|-|-|-|7|-|7|7|7|7  publish delete max-delete 50 exclude *~;*.bak;/drafts/ from a from b"},
+      {{"--delete", "--no-delete", "--max-delete=0"}, "-|-|-|-|7|-|7|7|7|7  publish"},
+      {{"--max-delete", "-1"}, "error: option --max-delete takes a whole number from 0 to 2147483647"},
+      {{"--exclude", "!"}, "error: The exclusion pattern \"!\" (--exclude) names nothing"},
+      {{"--exclude="}, "error: The exclusion pattern \"\" (--exclude) names nothing"},
   };
   for (const auto& [arguments, expected] : cases) {
     const std::string parsed = Parsed(arguments);
@@ -95,6 +117,7 @@ class PublishCommandTest : public testing::Test {
   ChildProcess Start(const std::string& host, Lines options, Lines environment = {}) const {
     options.insert(options.begin(), {OSTREL_PUBLISH_EXECUTABLE, "--local-dir", Local().string(), "--host", host});
     environment.push_back("OSTREL_SETTINGS_FILE=" + SettingsFile().string());
+    environment.push_back("XDG_STATE_HOME=" + work_.Path().string());
     environment.push_back("OSTREL_LOCALEDIR=" OSTREL_TEST_LOCALEDIR);
     for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TZ"})
       if (const char* value = std::getenv(name)) environment.push_back(std::string(name) + "=" + value);
@@ -107,11 +130,13 @@ class PublishCommandTest : public testing::Test {
 TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
   const std::string password = std::string("OSTREL_PASSWORD=") + kPassword;
   const std::string runtime = "XDG_RUNTIME_DIR=" + work_.Path().string();
+  const std::string logFile = (work_.Path() / "run.log").string();
   const struct {
     Lines options, environment, faults;
     int exitStatus;
     std::string output, error;  // parts of standard output and standard error, "HOST" the server's; no error: none
     bool anotherRun = false;    // the test holds the run lock of this site, as a run in progress would
+    Lines remote = {};          // files on the server before the run
   } cases[] = {
       {{},
        {password},
@@ -147,10 +172,42 @@ TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
        1,
        "0 copied",
        "ostrel-publish: Cannot find local directory " + Path("absent") + "\n"},
+      // The site's remote directory, the options' host and local directory; the conversation on standard error.
+      {{"--site", "test COPY", "-v", "--log-file", logFile},
+       {password},
+       {},
+       1,
+       "Logging on...\n0 copied",
+       "[1] > PASS ******\n[1] < 230 Login successful.\n[1] > CWD /absent\n[1] < 550 "},
+      {{"--site", "Nowhere"},
+       {password},
+       {},
+       2,
+       "",
+       "ostrel-publish: there is no saved site \"Nowhere\"; --list-sites"},
+      {{"--list-sites", "--site", "Nowhere"}, {}, {}, 0, "Test copy\n", ""},
+      {{"--log-file", Path("absent/run.log")},
+       {password},
+       {},
+       2,
+       "",
+       "ostrel-publish: The run's log cannot be written to"},
       {{"--password-file", Path("absent")}, {}, {}, 2, "", "ostrel-publish: cannot read the password file"},
       {{"--password", "hunter2"}, {}, {}, 2, "", "ostrel-publish: --password is refused"},
       {{"--version"}, {}, {}, 0, "ostrel-publish 1.0.0.1\n", ""},
-      {{"--progress"}, {password}, {}, 0, "\x1b[KFinished.\n\r\x1b[K3 of 3 files, 39 B, ", ""},
+      // What is left out is not counted either.
+      {{"--progress", "--exclude", "img/"}, {password}, {}, 0, "\x1b[KFinished.\n\r\x1b[K2 of 2 files, 30 B, ", ""},
+      {{"--delete"}, {password}, {}, 0, "\nDeleting: /gone.htm\nFinished.\n", "", false, {"gone.htm"}},
+      {{"--delete", "--max-delete", "1"},
+       {password},
+       {},
+       1,
+       " s, 0 deleted\n",
+       "ostrel-publish: 3 remote files are not in the local directory, more than MaxDelete allows (1): none was "
+       "deleted.\n",
+       false,
+       {"gone.htm", "old/gone.htm"}},
+      {{"--exclude-from", Path("absent")}, {password}, {}, 2, "", "ostrel-publish: The pattern file " + Path("absent")},
       {{}, {password, runtime}, {}, 1, "0 copied", "ostrel-publish: Another publish to HOST / is running\n", true},
       // A dry run changes nothing, so it goes alongside.
       {{"--dry-run"}, {password, runtime}, {}, 0, "3 would copy", "", true},
@@ -186,8 +243,10 @@ TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
   const std::regex tally(
       "([\\s\\S]*(\n|\r\x1b\\[K))?([0-9]+ (copied|would copy), [0-9]+ skipped, \\d+ failed, \\d+ bytes in|"
       "скопировано: \\d+, пропущено: \\d+, ошибок: \\d+, \\d+ байт(а)? за) .*\n");
+  std::size_t runs = 0;
   for (const auto& testCase : cases) {
     test::FtpTestServer server({.password = kPassword, .faults = testCase.faults});
+    for (const std::string& name : testCase.remote) WriteFile(server.Root() / name, "x");
     const FileDescriptor lock(
         testCase.anotherRun
             ? open(RunLockFile(work_.Path(), "tester", server.Host(), "/").c_str(), O_RDWR | O_CREAT, 0600)
@@ -202,13 +261,22 @@ TEST_F(PublishCommandTest, ExitStatusOutputAndMessagesTellHowTheRunEnded) {
       expectedError.replace(host, 4, server.Host());
     EXPECT_TRUE(expectedError.empty() ? error.empty() : error.find(expectedError) != std::string::npos) << error;
     EXPECT_EQ(output.find("ostrel-publish:"), std::string::npos) << "a message on standard output: " << output;
-    EXPECT_EQ(std::regex_match(output, tally), testCase.exitStatus != 2 && output.find("1.0.0.1") == std::string::npos)
-        << where << " ended with\n"
-        << output;
+    const auto given = [&](const char* option) { return std::ranges::count(testCase.options, option) > 0; };
+    const bool ran = testCase.exitStatus != 2 && !given("--version") && !given("--list-sites");
+    EXPECT_EQ(std::regex_match(output, tally), ran) << where << " ended with\n" << output;
     const bool refused = testCase.exitStatus == 2 || (testCase.anotherRun && testCase.exitStatus == 1);
     EXPECT_TRUE(!refused || server.CommandLog().empty()) << where << " reached the server";
-    for (const char* secret : {kPassword, "hunter2"}) EXPECT_EQ((output + error).find(secret), std::string::npos);
+    // Each run, and no other command, keeps a log of its own.
+    std::set<std::filesystem::path> logs;
+    for (const auto& entry : std::filesystem::directory_iterator(work_.Path() / "ostrel" / "logs")) logs.insert(entry);
+    EXPECT_EQ(logs.size(), runs += ran) << where;
+    for (const std::string& text : {output, error, logs.empty() ? "" : ReadFile(*logs.rbegin()),
+                                    std::filesystem::exists(logFile) ? ReadFile(logFile) : ""})
+      for (const char* secret : {kPassword, "hunter2"}) EXPECT_EQ(text.find(secret), std::string::npos) << where;
   }
+  // The lines of the run's own log, with their times.
+  EXPECT_TRUE(std::regex_search(ReadFile(logFile), std::regex("\n20[0-9-]{8} [0-9:]{8} Message: Cannot set remote "
+                                                              "directory to /absent\n.* 0 copied, 0 skipped")));
 }
 
 // One stop signal lets the file being copied finish; a second ends the

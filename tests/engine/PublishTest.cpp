@@ -53,8 +53,9 @@ struct PublishCase {
   bool vsftpd;
   std::vector<std::string> faults;
   std::function<void(PublishTest&)> setup;
-  // Copying, Skipping, Would copy and message lines, local paths relative;
-  // a line ending in "*" matches any line that starts with the rest.
+  // Copying, Skipping, Would copy, deletion and message lines, local paths
+  // relative, the remote directory as /site/ on every server; a line ending
+  // in "*" matches any line that starts with the rest.
   std::vector<std::string> lines;
   TreeSnapshot site;
   RunResult counts;  // finished and messagesShown are checked for every row
@@ -136,17 +137,21 @@ TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
   permissionChecks_.reset();
 
   std::vector<std::string> lines;
-  const std::string localDirectory = publisher_.LocalDir + "/";
+  const std::string localDirectory = publisher_.LocalDir + "/", remoteDirectory = publisher_.RemoteDir + "/";
   for (std::string line : recorder_.lines) {
     for (auto at = line.find(localDirectory); at != std::string::npos; at = line.find(localDirectory))
       line.erase(at, localDirectory.size());
+    for (auto at = line.find(remoteDirectory); server == Server::Vsftpd && at != std::string::npos;
+         at = line.find(remoteDirectory))
+      line.replace(at, remoteDirectory.size(), "/site/");
     for (const std::string& expected : row.lines)
       if (expected.ends_with('*') && line.starts_with(expected.substr(0, expected.size() - 1))) {
         line = expected;
         break;
       }
     for (const char* kept : {"Copying: ", "Skipping: ", "Would copy: ", "box: ", "The server refused SITE CHMOD",
-                             "The server cut the listing", "The server did not list"})
+                             "The server cut the listing", "The server did not list",
+                             "Deleting: ", "Would delete: ", "ask: ", "Nothing was deleted"})
       if (line.starts_with(kept)) lines.push_back(line);
   }
   if (connections == 1) {
@@ -165,9 +170,9 @@ TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
   EXPECT_EQ(result.messagesShown,
             std::count_if(lines.begin(), lines.end(), [](auto& l) { return l.starts_with("box: "); }));
   EXPECT_EQ(std::tuple(result.filesCopied, result.filesSkipped, result.filesFailed, result.bytesCopied,
-                       result.bytesWouldCopy),
+                       result.bytesWouldCopy, result.filesDeleted, result.deletionsRefused),
             std::tuple(row.counts.filesCopied, row.counts.filesSkipped, row.counts.filesFailed, row.counts.bytesCopied,
-                       row.counts.bytesWouldCopy));
+                       row.counts.bytesWouldCopy, row.counts.filesDeleted, row.counts.deletionsRefused));
   // Each file settled once, as counted.
   EXPECT_EQ(recorder_.settled.size(),
             static_cast<std::size_t>(result.filesCopied + result.filesSkipped + result.filesFailed));
@@ -704,6 +709,141 @@ const PublishCase kRows[] = {
      {"Copying: page.htm", kLostModes, "Copying: run.cgi"},
      {{"page.htm", "new"}, {"run.cgi", "new"}},
      {.filesCopied = 2, .bytesCopied = 6}, false, {}, {{"run.cgi", 0644}, {"page.htm", 0644}}},
+    {"RemovedFileAndRenamedDirectoryAreDeletedAfterTheUploads", false, {},
+     [](PublishTest& fixture) {
+       fixture.publisher_.DeleteRemote = 1;
+       fixture.Local("a.htm", "a");
+       fixture.Local("new/p.htm", "p");
+       fixture.Remote("a.htm", "a", kLocalTime);
+       for (const char* name : {"gone.htm", "old/p.htm", "old/sub/q.htm"}) fixture.Remote(name, "x", kLocalTime);
+     },
+     {"Skipping: a.htm", "Copying: new/p.htm",
+      "ask: Delete 5 remote files that are not in the local directory?\n\n/site/gone.htm\n/site/old/p.htm\n/site/old/sub/q.htm\n/site/old/sub/\n/site/old/",
+      "Deleting: /site/gone.htm", "Deleting: /site/old/p.htm", "Deleting: /site/old/sub/q.htm", "Deleting: /site/old/sub/", "Deleting: /site/old/"},
+     {{"a.htm", "a"}, {"new/", ""}, {"new/p.htm", "p"}},
+     {.filesCopied = 1, .filesSkipped = 1, .bytesCopied = 1, .filesDeleted = 5}, true},
+    // vsftpd lists dot files only when asked with "LIST -a": one inside a directory keeps the directory.
+    {"RemovedFilesGoOverListAndDotFilesStayWithTheirDirectory", true, {},
+     [](PublishTest& fixture) {
+       fixture.publisher_.DeleteRemote = 1;
+       fixture.Local("a.htm", "a");
+       for (const char* name : {"gone.htm", "old/p.htm", "old/.htaccess", ".htaccess"}) fixture.Remote(name, "x", kLocalTime);
+     },
+     {"Copying: a.htm", "ask: Delete 2 remote files*", "Deleting: /site/gone.htm", "Deleting: /site/old/p.htm"},
+     {{".htaccess", "x"}, {"a.htm", "a"}, {"old/", ""}, {"old/.htaccess", "x"}},
+     {.filesCopied = 1, .bytesCopied = 1, .filesDeleted = 2}},
+    {"UnderscoreDirectoriesAndDotNamesOnTheServerAreNeverDeleted", false, {},
+     [](PublishTest& fixture) {
+       fixture.publisher_.DeleteRemote = 1;
+       fixture.Local("a.htm", "a");
+       for (const char* name : {"_drafts/x.htm", ".htaccess", ".well-known/acme", "_old.htm"}) fixture.Remote(name, "x", kLocalTime);
+     },
+     {"Copying: a.htm", "ask: Delete 1 remote file that is not in the local directory?\n\n/site/_old.htm", "Deleting: /site/_old.htm"},
+     {{".htaccess", "x"}, {".well-known/", ""}, {".well-known/acme", "x"}, {"_drafts/", ""}, {"_drafts/x.htm", "x"}, {"a.htm", "a"}},
+     {.filesCopied = 1, .bytesCopied = 1, .filesDeleted = 1}, true},
+    // pyftpdlib's MLSD shows a link to a directory as that directory: what it leads to must stay.
+    {"LinkOnTheServerIsDeletedNeverWhatItLeadsTo", false, {},
+     [](PublishTest& fixture) {
+       fixture.publisher_.DeleteRemote = 1;
+       fixture.Local("keep/k.htm", "k");
+       fixture.Remote("keep/k.htm", "k", kLocalTime);
+       fs::create_directory_symlink("keep", fixture.site_ / "alias");
+     },
+     {"Skipping: keep/k.htm", "ask: Delete 1 remote file*", "Deleting: /site/alias"},
+     {{"keep/", ""}, {"keep/k.htm", "k"}},
+     {.filesSkipped = 1, .filesDeleted = 1}, true},
+    {"WithoutRecurseNoRemoteDirectoryIsDeleted", false, {},
+     [](PublishTest& fixture) {
+       fixture.publisher_.DeleteRemote = 1, fixture.publisher_.Recurse = 0;
+       fixture.Local("a.htm", "a");
+       for (const char* name : {"gone.htm", "old/x.htm"}) fixture.Remote(name, "x", kLocalTime);
+     },
+     {"Copying: a.htm", "ask: Delete 1 remote file*", "Deleting: /site/gone.htm"},
+     {{"a.htm", "a"}, {"old/", ""}, {"old/x.htm", "x"}},
+     {.filesCopied = 1, .bytesCopied = 1, .filesDeleted = 1}, true},
+    {"ExcludedFilesAreNeitherUploadedNorDeleted", false, {},
+     [](PublishTest& fixture) {
+       fixture.publisher_.DeleteRemote = 1;
+       fixture.publisher_.Exclude = "*.bak; /drafts/";
+       for (const char* name : {"a.htm", "a.bak", "drafts/d.htm", "d/notes.txt"}) fixture.Local(name, "new");
+       fixture.Local(".ostrelignore", "notes.txt\n");
+       for (const char* name : {"a.bak", "old.bak", "drafts/x.htm", "d/notes.txt"}) fixture.Remote(name, "old", kLocalTime);
+     },
+     {"Copying: a.htm"},
+     {{"a.bak", "old"}, {"a.htm", "new"}, {"d/", ""}, {"d/notes.txt", "old"}, {"drafts/", ""}, {"drafts/x.htm", "old"}, {"old.bak", "old"}},
+     {.filesCopied = 1, .bytesCopied = 3}},
+    {"RefusedDeletionIsReportedItsDirectoryStaysAndTheRestGoOn", false, {"--answer", "DELE x.htm=550 Not enough privileges."},
+     [](PublishTest& fixture) {
+       fixture.publisher_.DeleteRemote = 1;
+       fixture.Local("a.htm", "a");
+       for (const char* name : {"gone.htm", "old/x.htm", "z.htm"}) fixture.Remote(name, "x", kLocalTime);
+     },
+     {"Copying: a.htm", "ask: Delete 4 remote files*", "Deleting: /site/gone.htm", "Deleting: /site/old/x.htm",
+      "box: Cannot delete remote file /site/old/x.htm\n550 Not enough privileges.", "Deleting: /site/z.htm"},
+     {{"a.htm", "a"}, {"old/", ""}, {"old/x.htm", "x"}},
+     {.filesCopied = 1, .bytesCopied = 1, .filesDeleted = 2, .deletionsRefused = 1}, true},
+    {"DryRunWithDeleteChangesNothingAndShowsWhatWouldGo", false, {},
+     [](PublishTest& fixture) {
+       fixture.publisher_.DeleteRemote = 1;
+       fixture.publisher_.Mode = PublishMode::DryRun;
+       fixture.Local("a.htm", "a");
+       for (const char* name : {"gone.htm", "old/x.htm"}) fixture.Remote(name, "x", kLocalTime);
+     },
+     {"Would copy: a.htm", "Would delete: /site/gone.htm", "Would delete: /site/old/x.htm", "Would delete: /site/old/"},
+     {{"gone.htm", "x"}, {"old/", ""}, {"old/x.htm", "x"}},
+     {.filesCopied = 1, .bytesWouldCopy = 1, .filesDeleted = 3}},
+    {"MoreToDeleteThanMaxDeleteDeletesNone", false, {},
+     [](PublishTest& fixture) {
+       fixture.publisher_.DeleteRemote = 1, fixture.publisher_.MaxDelete = 2;
+       fixture.Local("a.htm", "a");
+       for (const char* name : {"x", "y", "z"}) fixture.Remote(name, "x", kLocalTime);
+     },
+     {"Copying: a.htm", "box: 3 remote files are not in the local directory, more than MaxDelete allows (2): none was deleted."},
+     {{"a.htm", "a"}, {"x", "x"}, {"y", "x"}, {"z", "x"}},
+     {.filesCopied = 1, .bytesCopied = 1}},
+    // As a local disk that is not mounted looks.
+    {"EmptyLocalDirectoryDeletesNothing", false, {},
+     [](PublishTest& fixture) {
+       fixture.publisher_.DeleteRemote = 1;
+       for (const char* name : {"a.htm", "d/b.htm"}) fixture.Remote(name, "x", kLocalTime);
+     },
+     {"box: The local directory *"},
+     {{"a.htm", "x"}, {"d/", ""}, {"d/b.htm", "x"}},
+     {}},
+    {"FailedUploadMeansNoDeletion", false, {"--answer", "STOR .b.htm.ostrel-upload=553 Upload refused by the test server.", "--answer", "STOR b.htm=553 Upload refused by the test server."},
+     [](PublishTest& fixture) {
+       fixture.publisher_.DeleteRemote = 1;
+       for (const char* name : {"a.htm", "b.htm"}) fixture.Local(name, "new");
+       fixture.Remote("gone.htm", "x", kLocalTime);
+     },
+     {"Copying: a.htm", "Copying: b.htm", "box: Cannot copy file b.htm\n553 Upload refused by the test server.",
+      "box: Nothing was deleted on the server: 1 file could not be copied, and remote files are deleted only once every file has arrived."},
+     {{"a.htm", "new"}, {"gone.htm", "x"}},
+     {.filesCopied = 1, .filesFailed = 1, .bytesCopied = 3}, true},  // the refused copy's
+    {"ListingCutShortDeletesNothingInThatDirectoryOnly", false, {"--list-limit", "2"},
+     [](PublishTest& fixture) {
+       fixture.publisher_.DeleteRemote = 1;
+       for (const char* name : {"a.htm", "d/b.htm"}) fixture.Local(name, "new");
+       for (const char* name : {"a.htm", "gone.htm", "d/gone.htm"}) fixture.Remote(name, "new", kLocalTime);
+     },
+     {"The server cut the listing of /site/ short: files missing from it are asked for one by one.", "Skipping: a.htm", "Copying: d/b.htm",
+      "box: Nothing was deleted in /site/: the server's listing, or the local directory, could not be read whole.",
+      "ask: Delete 1 remote file*", "Deleting: /site/d/gone.htm"},
+     {{"a.htm", "new"}, {"d/", ""}, {"d/b.htm", "new"}, {"gone.htm", "new"}},
+     {.filesCopied = 1, .filesSkipped = 1, .bytesCopied = 3, .filesDeleted = 1}, true},
+    {"StopDuringTheRunDeletesNothing", false, {},
+     [](PublishTest& fixture) {
+       fixture.publisher_.DeleteRemote = 1;
+       for (const char* name : {"a", "b", "c"}) fixture.Local(name, name);
+       fixture.Remote("gone", "x", kLocalTime);
+       // Status lines: logging on, processing, a, b.
+       fixture.recorder_.onStatus = [&fixture](int number, const std::string&) {
+         if (number == 4) fixture.publisher_.Running = 0;
+       };
+     },
+     {"Copying: a", "Copying: b", "Nothing was deleted on the server: the run was stopped."},
+     {{"a", "a"}, {"b", "b"}, {"gone", "x"}},
+     {.filesCopied = 2, .bytesCopied = 2}, false, {{"STOR", 2}}},
 };
 // clang-format on
 
@@ -713,7 +853,7 @@ std::vector<std::tuple<PublishCase, int, Server>> RowsAndConnections() {
     const Server server = row.vsftpd ? Server::Vsftpd : Server::Scripted;
     runs.emplace_back(row, 1, server);
     if (row.commands.empty()) runs.emplace_back(row, 4, server);
-    if (server == Server::Scripted && row.faults.empty() && row.commands.empty() && !row.deleteSent)
+    if (server == Server::Scripted && row.faults.empty() && row.commands.empty())
       runs.emplace_back(row, 0, Server::Stock);
   }
   return runs;

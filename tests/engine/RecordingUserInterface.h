@@ -23,11 +23,16 @@ class RecordingUserInterface : public PublisherUserInterface {
   }
   void ShowMessage(const std::string& text) override { lines.push_back("box: " + text); }
   std::string TrustedCertificate(const std::string&) override { return trustedCertificate; }
+  bool ConfirmDeletion(const std::string& question) override {
+    lines.push_back("ask: " + question);
+    return deletionConfirmed;
+  }
   void FileSettled(const std::string& localPath, FileOutcome outcome, const std::string&) override {
     EXPECT_TRUE(settled.emplace(localPath, outcome).second) << localPath << " settled twice";
   }
 
   std::string trustedCertificate;
+  bool deletionConfirmed = true;
   std::map<std::string, FileOutcome> settled;
 
   std::vector<std::string> lines, totals;

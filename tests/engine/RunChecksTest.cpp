@@ -1,7 +1,11 @@
-// The run's checks before any logon, and the total's text.
+// The run's checks before any logon, the total's text, and the run's log files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <regex>
+
 #include "engine/RecordingUserInterface.h"
+#include "engine/RunLog.h"
 #include "support/TempDirectory.h"
 
 namespace ostrel {
@@ -54,6 +58,37 @@ TEST(RunPublishing, ChecksTheSettingsFirstAndShowsOneMessageForEachProblem) {
     EXPECT_EQ(publisher.TotalCopied, 77) << "a run that copied nothing keeps the previous total";
     EXPECT_EQ(publisher.LocalDir, c.localDir) << "the local directory is left as typed";
   }
+}
+
+// A new log beside 31 of earlier runs leaves the newest 30 and every other file; the site in its name
+// can neither lead elsewhere nor hide it.
+TEST(RunLog, ANewLogIsNamedByTimeAndSiteAndTheLast30Stay) {
+  test::TempDirectory temp;
+  for (int run = 10; run <= 40; ++run)
+    test::WriteFile(temp.Path() / ("2001-01-01_00-00-" + std::to_string(run) + "_s.log"), "");
+  test::WriteFile(temp.Path() / "notes.txt", "");
+  test::RecordingUserInterface recorder;
+  RunLog log(recorder);
+  for (const auto& [site, named] : std::vector<std::pair<std::string, std::string>>{
+           {"ftp.example.org:21", "_ftp.example.org_21"}, {"../../etc/x", "_run.._.._etc_x"}, {"", "_run"}}) {
+    ASSERT_EQ(log.Begin(temp.Path(), site), "");
+    log.ShowMessage("Cannot copy file /a\n550 No\x1b[2J");
+    log.End("0 copied");
+    EXPECT_EQ(log.File().parent_path(), temp.Path());
+    EXPECT_TRUE(std::regex_match(log.File().filename().string(),
+                                 std::regex("20[0-9-]{8}_[0-9-]{8}" + named + "(-[0-9])?\\.log")))
+        << log.File();
+    EXPECT_TRUE(std::regex_match(
+        test::ReadFile(log.File()),
+        std::regex("(20[0-9-]{8} [0-9:]{8} (Message: Cannot copy file /a|Message: 550 No\\\\x1b\\[2J|0 copied)\n){3}")))
+        << test::ReadFile(log.File());
+  }
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(temp.Path())) names.push_back(entry.path().filename());
+  std::ranges::sort(names);
+  EXPECT_EQ(names.size(), kKeptRunLogs + 1);
+  EXPECT_EQ(names.front(), "2001-01-01_00-00-14_s.log");
+  EXPECT_EQ(names.back(), "notes.txt");
 }
 
 }  // namespace

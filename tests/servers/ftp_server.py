@@ -32,7 +32,7 @@ parser.add_argument("--lose-reply", help="VERB: carry it out, then close without
 parser.add_argument("--logons", type=int, help="how many logons succeed; later ones get 530")
 parser.add_argument("--local-times", action="store_true", help="no MLSD; LIST in the server's zone (TZ)")
 parser.add_argument("--local-mdtm", action="store_true", help="MDTM in the server's zone too, against the protocol")
-parser.add_argument("--list-limit", type=int, help="ENTRIES a listing is cut to, saying so")
+parser.add_argument("--list-limit", type=int, help="ENTRIES a longer listing is cut to, saying so")
 parser.add_argument("--keep-only", type=int, help="BYTES the first larger upload is cut to, confirmed all the same")
 parser.add_argument("--hostile", choices=("greeting", "endless-listing", "trickling-listing", "huge-reply"),
                     help="a 120 greeting forever, a listing without end or a byte at a time, a FEAT of 1.2 MB")
@@ -54,7 +54,8 @@ counts = {"commands": 0, "logons": 0, "control closed": False}
 class LimitedFS(AbstractedFS):
     def listdir(self, path):
         names = sorted(AbstractedFS.listdir(self, path))
-        return names[: options.list_limit] if options.list_limit else names
+        self.cut = options.list_limit is not None and len(names) > options.list_limit
+        return names[: options.list_limit] if self.cut else names
 
 
 data_context = None
@@ -93,7 +94,7 @@ class FaultyDTPHandler(BaseDTP):
 
     def close(self):
         reply = self._resp
-        if reply and options.list_limit and self.cmd in ("LIST", "MLSD"):
+        if reply and getattr(self.cmd_channel.fs, "cut", False) and self.cmd in ("LIST", "MLSD"):
             self._resp = ("226 Output truncated to %d matches" % options.list_limit, reply[1])
         if reply and self.receive and options.late_final_reply and not self._closed:
             self._resp = None

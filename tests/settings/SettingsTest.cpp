@@ -13,6 +13,7 @@
 
 #include "settings/SettingsStore.h"
 #include "settings/SettingsTable.h"
+#include "settings/Sites.h"
 #include "support/PermissionChecks.h"
 #include "support/TempDirectory.h"
 
@@ -40,7 +41,8 @@ Values ValuesOf(const RunSettings& s) {
           std::to_string(s.Recurse)};
 }
 
-const RunSettings kChanged{"/site/", "ftp.example.org", "hunter2", "user", "/www/", 2, "php", 3, 4, 5, 6};
+const RunSettings kChanged{"/site/", "ftp.example.org", "hunter2", "user", "/www/", 2, "php", 3, 4, 5, 6, 1, 4, 1,
+                           50,       "*.bak; /drafts/"};
 
 class SettingsTest : public ::testing::Test {
  protected:
@@ -95,7 +97,7 @@ TEST_F(SettingsTest, SaveWritesOneGroupInTableOrderAndKeepsEveryOtherLine) {
   const std::string connection = "LocalDir=/site/\nHost=ftp.example.org\nName=user\nRemoteDir=/www/\n";
   const std::string options =
       "SkipSpecialDirs=2\nXCodeExtenstions=php\nXcode=3\nNoQMarks=4\nUpdateOnly=5\nRecurse=6\nPassive=1\nConnections="
-      "4\n";
+      "4\nDeleteRemote=1\nMaxDelete=50\nExclude=*.bak; /drafts/\n";
   const struct {
     std::string before;
     SettingGroup group;
@@ -121,6 +123,71 @@ TEST_F(SettingsTest, SaveWritesOneGroupInTableOrderAndKeepsEveryOtherLine) {
     if (testCase.before.find("LocalDir") != std::string::npos) CopySettings(kChanged, copied, Connection);
     EXPECT_EQ(ValuesOf(loaded), ValuesOf(copied)) << testCase.before;
   }
+}
+
+// Today's file, without sites, is written back byte for byte. Then each step leaves the sites, the current
+// one, and in [Parameters] (all an older copy reads) the current site's values; the password never.
+TEST_F(SettingsTest, SitesAreSectionsBesideParametersWhichKeepsTheCurrentOne) {
+  using enum SettingGroup;
+  const std::string today =
+      "[Parameters]\nLocalDir=/site/\nHost=old.example\nName=user\nRemoteDir=/www/\nSkipSpecialDirs=1\n"
+      "XCodeExtenstions=htm\nXcode=0\nNoQMarks=1\nUpdateOnly=1\nRecurse=1\nPassive=0\nConnections=2\nDeleteRemote=0\n"
+      "MaxDelete=0\nExclude=\n\n[Certificates]\nold.example:21=SHA256:AB\n";
+  WriteFile(file_, today);
+  RunSettings loaded;
+  LoadSettings(store_, loaded);
+  ASSERT_TRUE(SaveSettings(store_, loaded, Connection, CurrentSite(store_)));
+  ASSERT_TRUE(SaveSettings(store_, loaded, Option, CurrentSite(store_)));
+  EXPECT_EQ(ReadFile(file_), today);
+  EXPECT_EQ(std::pair(SiteNames(store_), CurrentSite(store_)), std::pair(Values{}, std::string()));
+
+  RunSettings staging = kChanged, chosen;
+  staging.Host = "test.example", staging.Recurse = 0;
+  const struct {
+    std::function<bool()> step;
+    Values sites;
+    std::string current, parametersHost;
+  } steps[] = {
+      {[&] { return SaveSite(store_, "Production", kChanged); }, {"Production"}, "Production", "ftp.example.org"},
+      {[&] { return SaveSite(store_, "Test copy", staging); },
+       {"Production", "Test copy"},
+       "Test copy",
+       "test.example"},
+      {[&] { return SaveSettings(store_, loaded, Connection, "Test copy"); },
+       {"Production", "Test copy"},
+       "Test copy",
+       "old.example"},
+      // Names match as section names do, without regard to case.
+      {[&] { return LoadSite(store_, "production", chosen) && SaveSite(store_, "Production", chosen); },
+       {"Production", "Test copy"},
+       "Production",
+       "ftp.example.org"},
+      {[&] { return RenameSite(store_, "Test copy", "Staging"); },
+       {"Production", "Staging"},
+       "Production",
+       "ftp.example.org"},
+      {[&] { return !RenameSite(store_, "Staging", "STAGING") && !LoadSite(store_, "Test copy", chosen); },
+       {"Production", "Staging"},
+       "Production",
+       "ftp.example.org"},
+      {[&] { return DeleteSite(store_, "Production"); }, {"Staging"}, "", "ftp.example.org"},
+  };
+  for (const auto& [step, sites, current, parametersHost] : steps) {
+    SCOPED_TRACE(current + " " + parametersHost);
+    ASSERT_TRUE(step());
+    RunSettings parameters;
+    LoadSettings(store_, parameters);
+    EXPECT_EQ(std::tuple(SiteNames(store_), CurrentSite(store_), parameters.Host),
+              std::tuple(sites, current, parametersHost));
+    EXPECT_EQ(ReadFile(file_).find(kChanged.Password), std::string::npos);
+  }
+  ASSERT_TRUE(LoadSite(store_, "staging", chosen));
+  EXPECT_EQ(std::pair(chosen.Host, chosen.Recurse), std::pair(std::string("old.example"), 0));
+  EXPECT_EQ(store_.ReadSection(kCertificatesSection),
+            (std::vector<std::pair<std::string, std::string>>{{"old.example:21", "SHA256:AB"}}));
+  for (const auto& [name, refused] : std::vector<std::pair<std::string, bool>>{
+           {"New", false}, {"", true}, {" New", true}, {"a]b", true}, {"a\nb", true}, {"STAGING", true}})
+    EXPECT_EQ(SiteNameProblem(store_, name).empty(), !refused) << name;
 }
 
 // A group of keys is one replacement of the file: a write that fails half-way

@@ -1,6 +1,7 @@
-#include "cli/RunSummary.h"
+#include "engine/RunSummary.h"
 
 #include <cstdio>
+#include <string>
 
 #include "platform/Translation.h"
 
@@ -18,7 +19,14 @@ std::string FormatRunSummary(const RunResult& result, std::chrono::duration<doub
                                          "%lld copied, %lld skipped, %lld failed, %lld bytes in %.2f s", bytes),
                 static_cast<long long>(result.filesCopied), static_cast<long long>(result.filesSkipped),
                 static_cast<long long>(result.filesFailed), static_cast<long long>(bytes), elapsed.count());
-  return text;
+  // At the end, so that scripts reading the line as it was still read it.
+  std::string summary = text;
+  if (result.deleting)
+    summary += FormatText(dryRun ? Translate(", %s would delete") : Translate(", %s deleted"),
+                          {std::to_string(result.filesDeleted)});
+  if (result.deletionsRefused > 0)
+    summary += FormatText(Translate(" (%s refused)"), {std::to_string(result.deletionsRefused)});
+  return summary;
 }
 
 }  // namespace ostrel
