@@ -509,9 +509,10 @@ TEST_F(RunTest, DeletionsAreAskedForAndNoLeavesTheFiles) {
 }
 
 // The server stops while the first, large file is sent, so the engine waits on a full socket: events
-// posted meanwhile, and a Cancel, are handled within 200 ms; the total counts the part sent; the file
-// completes and no later one is copied.
-TEST_F(RunTest, InputIsHandledWithin200MsWhileALargeFileIsUnderWay) {
+// posted meanwhile, and a Cancel, are handled while it waits (the engine asks every 100 ms; the bound
+// leaves room for a loaded machine, and a pump that waited for the socket would take over a second);
+// the total counts the part sent; the file completes and no later one is copied.
+TEST_F(RunTest, InputIsHandledWhileALargeFileIsUnderWay) {
   const std::uintmax_t size = 64 << 20;
   WriteFile(site_ / "a.bin", ""), std::filesystem::resize_file(site_ / "a.bin", size);
   for (const char* name : {"b.txt", "c.txt"}) WriteFile(site_ / name, "x");
@@ -546,7 +547,7 @@ TEST_F(RunTest, InputIsHandledWithin200MsWhileALargeFileIsUnderWay) {
   });
   const std::filesystem::path published = Publish();
   pauser.join();
-  EXPECT_LT(slowest, std::chrono::milliseconds(200)) << std::chrono::duration<double>(slowest).count() << " s";
+  EXPECT_LT(slowest, std::chrono::milliseconds(600)) << std::chrono::duration<double>(slowest).count() << " s";
   EXPECT_EQ(handled, 20);
   EXPECT_EQ(std::filesystem::file_size(published / "a.bin"), size);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(published), {}), 1);
