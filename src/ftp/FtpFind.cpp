@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <string_view>
 
@@ -109,8 +110,11 @@ void LearnModifyTimes(FtpConnection& connection, const std::string& directory) {
   std::int64_t offset = 0;
   bool setsTime = false;
   const FileDescriptor empty(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-  const std::string probe = directory + ".ostrel-clock-" + std::to_string(::getpid()) + "-" +
-                            std::to_string(::time(nullptr)) + ".ostrel-upload";
+  // Several connections of a run probe at once, each with a file of its own:
+  // one deleting another's would leave that one without an answer.
+  static std::atomic<unsigned> probes{0};
+  const std::string probe = directory + ".ostrel-clock-" + std::to_string(::getpid()) + "-" + std::to_string(++probes) +
+                            "-" + std::to_string(::time(nullptr)) + ".ostrel-upload";
   const std::int64_t before = ::time(nullptr);
   if (connection.Facts().writesAllowed && connection.Features().mdtm && empty.IsOpen() &&
       connection.PutFile(empty.Get(), probe)) {

@@ -218,6 +218,13 @@ const std::string kCutReply = "426 Data connection cut by the test server; trans
 
 // One row a case, compact, so that the table reads as one.
 // clang-format off
+// a.htm is new; b.htm replaces an older copy on the server.
+void NewPageAndOneReplacingAnOlderCopy(PublishTest& fixture) {
+  fixture.Local("a.htm", "a");
+  fixture.Local("b.htm", "new b");
+  fixture.Remote("b.htm", "published", kLocalTime - 100);
+}
+
 // Two pages saved now and published once: the row's run is the second.
 void PublishTwoPagesSavedThisMinute(PublishTest& fixture) {
   const std::int64_t saved = std::time(nullptr);
@@ -415,11 +422,7 @@ const PublishCase kRows[] = {
      {},
      {}},
     {"WithoutRenameUploadsGoInPlaceAndACutCopyIsDeleted", false, {"--answer", "RNFR=502 Not implemented.", "--answer", "STOR b.htm=425 Can't open data connection.", "--truncate-refused-stor"},
-     [](PublishTest& fixture) {
-       fixture.Local("a.htm", "a");
-       fixture.Local("b.htm", "new b");
-       fixture.Remote("b.htm", "published", kLocalTime - 100);
-     },
+     NewPageAndOneReplacingAnOlderCopy,
      {"Copying: a.htm", "Copying: b.htm", "box: Cannot copy file b.htm\n425 Can't open data connection."},
      {{"a.htm", "a"}},
      {.filesCopied = 1, .filesFailed = 1, .bytesCopied = 1}, true},
@@ -433,11 +436,7 @@ const PublishCase kRows[] = {
      {{"a.htm", "a"}, {"b.htm", "published"}},
      {.filesCopied = 1, .filesFailed = 1, .bytesCopied = 1}, false, {{"STOR", 2}, {"RNFR", 1}}},
     {"RefusedRenameNeverDeletesThePageAndPagesGoInPlace", false, {"--answer", "RNTO=553 Rename refused by the test server."},
-     [](PublishTest& fixture) {
-       fixture.Local("a.htm", "a");
-       fixture.Local("b.htm", "new b");
-       fixture.Remote("b.htm", "published", kLocalTime - 100);
-     },
+     NewPageAndOneReplacingAnOlderCopy,
      {"Copying: a.htm", "Copying: b.htm"},
      {{"a.htm", "a"}, {"b.htm", "new b"}},
      {.filesCopied = 2, .bytesCopied = 6}, true},
@@ -453,20 +452,12 @@ const PublishCase kRows[] = {
      {{"a.htm", "a.htm"}, {"b.htm", "b.htm"}},
      {.filesSkipped = 2}},
     {"VsftpdDenyingRenamesGetsThePagesInPlace", true, {"cmds_denied=RNFR,RNTO"},
-     [](PublishTest& fixture) {
-       fixture.Local("a.htm", "a");
-       fixture.Local("b.htm", "new b");
-       fixture.Remote("b.htm", "published", kLocalTime - 100);
-     },
+     NewPageAndOneReplacingAnOlderCopy,
      {"Copying: a.htm", "Copying: b.htm"},
      {{"a.htm", "a"}, {"b.htm", "new b"}},
      {.filesCopied = 2, .bytesCopied = 6}},
     {"VsftpdRefusingDotNamesGetsThePagesInPlace", true, {"deny_file={.*}"},
-     [](PublishTest& fixture) {
-       fixture.Local("a.htm", "a");
-       fixture.Local("b.htm", "new b");
-       fixture.Remote("b.htm", "published", kLocalTime - 100);
-     },
+     NewPageAndOneReplacingAnOlderCopy,
      {"Copying: a.htm", "Copying: b.htm"},
      {{"a.htm", "a"}, {"b.htm", "new b"}},
      {.filesCopied = 2, .bytesCopied = 6}},
