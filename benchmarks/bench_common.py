@@ -1,6 +1,6 @@
 """Helpers shared by the publish benchmarks: the test user, page text, a
-server started from an embedded script, and the timing of a fresh, an
-unchanged and a 5-files-touched publish."""
+server started from an embedded script, a certificate for FTPS, and the
+timing of a fresh, an unchanged and a 5-files-touched publish."""
 import os
 import shutil
 import statistics
@@ -37,6 +37,18 @@ def start_server(code, *args):
     process = subprocess.Popen(["/usr/bin/python3", "-c", code, *map(str, args)], stdout=subprocess.PIPE, text=True)
     port = int(process.stdout.readline())
     return process, port
+
+
+def make_certificate(directory):
+    """Writes a self-signed certificate for 127.0.0.1, its key appended (pyftpdlib
+    reads both from one file); returns the file, which the clients are told to trust."""
+    certificate, key = os.path.join(directory, "server.pem"), os.path.join(directory, "key.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
+                    "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", certificate],
+                   check=True, capture_output=True)
+    with open(certificate, "a") as combined, open(key) as private:
+        combined.write(private.read())
+    return certificate
 
 
 def timed(command):

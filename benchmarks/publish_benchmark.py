@@ -18,10 +18,10 @@ import os
 import random
 import signal
 import shutil
-import subprocess
 import tempfile
 
-from bench_common import PASSWORD, USER, make_page, measure, start_server as start_script, write_site
+from bench_common import (PASSWORD, USER, make_certificate, make_page, measure, start_server as start_script,
+                          write_site)
 
 SERVER_CODE = r"""
 import logging, sys
@@ -90,13 +90,7 @@ def main():
     in_place_root = os.path.join(work, "server-in-place")
     os.makedirs(in_place_root)
     in_place_server, in_place_port = start_server(in_place_root, "no-rename")
-    # FTPS: a certificate for 127.0.0.1 that the clients are told to trust.
-    certificate, key = os.path.join(work, "server.pem"), os.path.join(work, "key.pem")
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
-                    "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", certificate],
-                   check=True, capture_output=True)
-    with open(certificate, "a") as combined, open(key) as private:
-        combined.write(private.read())  # the server reads its key from the same file
+    certificate = make_certificate(work)  # for FTPS
     tls_root = os.path.join(work, "server-tls")
     os.makedirs(tls_root)
     tls_server, tls_port = start_server(tls_root, "rename", certificate)
