@@ -120,6 +120,8 @@ FileUploader::ReplaceOutcome FileUploader::PutReplacing(int file, const UploadJo
   }
   // Where MFMT is missing, the first upload finds out whether MDTM stamps.
   if (!connection_.Features().mfmt) LearnModifyTimes(connection_, "");
+  if (nextTransferTaken_)
+    if (std::optional<std::string> directory = nextTransferTaken_()) connection_.ExpectTransfer(std::move(*directory));
   int modeReply = 0;
   if (connection_.RenameFile(temporary, job.name, job.status.lastWriteUtc, job.replacedMode, &modeReply)) {
     NoteLostMode(job, modeReply, outcome);

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "engine/UploadJob.h"
 #include "ftp/FtpConnection.h"
@@ -39,6 +41,12 @@ class FileUploader {
   FileUploader(FtpConnection& connection, UploadRules& rules) : connection_(connection), rules_(rules) {}
 
   UploadOutcome Upload(const UploadJob& job, const FtpConnection::PutProgress& progress = {});
+  // Asked once an upload is confirmed: when this connection has taken another
+  // transfer to do next, the directory it goes to (absolute; empty where it
+  // needs none entered). Its data port, and entering that directory, then
+  // come with the rename.
+  using NextTransferCheck = std::function<std::optional<std::string>()>;
+  void SetNextTransferCheck(NextTransferCheck check) { nextTransferTaken_ = std::move(check); }
 
  private:
   enum class ReplaceOutcome { Replaced, Failed, RenameUnsupported };
@@ -56,6 +64,7 @@ class FileUploader {
 
   FtpConnection& connection_;
   UploadRules& rules_;
+  NextTransferCheck nextTransferTaken_;
 };
 
 }  // namespace ostrel

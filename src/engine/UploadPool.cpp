@@ -27,21 +27,23 @@ UploadPool::~UploadPool() {
   for (std::thread& thread : threads_) thread.join();
 }
 
-bool UploadPool::HandOut(UploadJob job) {
+bool UploadPool::HandOut(UploadJob job, bool evenWhenFull) {
   {
     const std::lock_guard lock(mutex_);
-    if (!handingOut_ || connections_ == 0 || uploads_.size() >= static_cast<std::size_t>(connections_)) return false;
+    if (!handingOut_ || connections_ == 0 ||
+        (!evenWhenFull && uploads_.size() >= static_cast<std::size_t>(connections_)))
+      return false;
     uploads_.push_back(std::move(job));
   }
   workArrived_.notify_one();
   return true;
 }
 
-void UploadPool::Prepare(const std::string& remoteDirectory, bool list) {
+void UploadPool::Prepare(const std::string& remoteDirectory, Preparing how) {
   {
     const std::lock_guard lock(mutex_);
     if (!handingOut_ || connections_ == 0) return;
-    preparations_.push_back({remoteDirectory, list});
+    preparations_.push_back({remoteDirectory, how});
   }
   workArrived_.notify_one();
 }
@@ -134,46 +136,7 @@ void UploadPool::Work() {
   }
 
   if (connection) {
-    FileUploader uploader(*connection, rules_);
-    while (!connection->IsBroken()) {
-      std::optional<Preparation> preparation;
-      std::optional<UploadJob> upload;
-      {
-        std::unique_lock lock(mutex_);
-        // A stop request is seen here at once; the walk drops what waits soon after.
-        workArrived_.wait_for(lock, kStopCheckInterval,
-                              [&] { return closing_ || !preparations_.empty() || (!uploads_.empty() && running_); });
-        if (!closing_ && preparations_.empty() && (uploads_.empty() || !running_)) continue;
-        // The walk waits for the directories it comes to next, so they go first.
-        if (!preparations_.empty()) {
-          preparation = std::move(preparations_.front());
-          preparations_.pop_front();
-          preparing_.push_back(preparation->remoteDirectory);
-        } else if (!uploads_.empty() && running_ != 0) {
-          upload = std::move(uploads_.front());
-          uploads_.pop_front();
-        } else {
-          break;
-        }
-        ++busy_;
-      }
-      somethingHappened_.notify_all();
-      bool failed = false;
-      try {
-        if (preparation) RunPreparation(*connection, *preparation);
-        if (upload) RunUpload(uploader, std::move(*upload));
-      } catch (const std::exception& error) {
-        // Whatever else went wrong is this connection's end, not the run's;
-        // a directory it was to prepare is left to the walk.
-        SayOnce(FormatText(Translate("A connection failed (%s); going on with fewer."), {error.what()}));
-        failed = true;
-      }
-      const std::lock_guard lock(mutex_);
-      if (failed && preparation) std::erase(preparing_, preparation->remoteDirectory);
-      --busy_;
-      ++generation_;
-      if (failed) break;
-    }
+    Serve(*connection);
     connection->Close();
   }
   {
@@ -184,9 +147,99 @@ void UploadPool::Work() {
   somethingHappened_.notify_all();
 }
 
+void UploadPool::Serve(FtpConnection& connection) {
+  FileUploader uploader(connection, rules_);
+  // Taken while an upload is being confirmed, so that its data port can be
+  // asked for in the same round trip as the rename.
+  std::optional<WorkItem> next;
+  uploader.SetNextTransferCheck([&] {
+    if (!next) {
+      const std::lock_guard lock(mutex_);
+      if (!closing_) next = TakeWork();
+    }
+    if (!next || !next->UsesDataConnection()) return std::optional<std::string>();
+    return std::optional<std::string>(next->upload ? next->upload->remoteDirectory : std::string());
+  });
+  while (!connection.IsBroken()) {
+    std::optional<WorkItem> item = std::exchange(next, std::nullopt);
+    if (!item) {
+      std::unique_lock lock(mutex_);
+      if (closing_) break;
+      item = TakeWork();
+      if (!item) {
+        lock.unlock();
+        connection.ReleasePortOpenedAhead();
+        lock.lock();
+        // A stop request is seen here at once; the walk drops what waits soon after.
+        workArrived_.wait_for(lock, kStopCheckInterval,
+                              [&] { return closing_ || !preparations_.empty() || (!uploads_.empty() && running_); });
+        if (closing_) break;
+        item = TakeWork();
+      }
+      if (!item) continue;
+    }
+    somethingHappened_.notify_all();
+    bool failed = false;
+    try {
+      if (item->preparation) RunPreparation(connection, *item->preparation);
+      // One taken before a stop request is dropped, as those waiting are.
+      if (item->upload && running_ != 0) RunUpload(uploader, std::move(*item->upload));
+    } catch (const std::exception& error) {
+      // Whatever else went wrong is this connection's end, not the run's;
+      // a directory it was to prepare is left to the walk.
+      SayOnce(FormatText(Translate("A connection failed (%s); going on with fewer."), {error.what()}));
+      failed = true;
+    }
+    const std::lock_guard lock(mutex_);
+    if (failed && item->preparation) std::erase(preparing_, item->preparation->remoteDirectory);
+    --busy_;
+    ++generation_;
+    if (failed) break;
+  }
+  if (next) GiveBack(std::move(*next));
+}
+
+std::optional<UploadPool::WorkItem> UploadPool::TakeWork() {
+  WorkItem item;
+  // The walk waits for the directories it comes to next, so they go first.
+  if (!preparations_.empty()) {
+    item.preparation = std::move(preparations_.front());
+    preparations_.pop_front();
+    preparing_.push_back(item.preparation->remoteDirectory);
+  } else if (!uploads_.empty() && running_ != 0) {
+    item.upload = std::move(uploads_.front());
+    uploads_.pop_front();
+  } else {
+    return std::nullopt;
+  }
+  ++busy_;
+  return item;
+}
+
+void UploadPool::GiveBack(WorkItem item) {
+  {
+    const std::lock_guard lock(mutex_);
+    if (item.preparation) {
+      std::erase(preparing_, item.preparation->remoteDirectory);
+      if (handingOut_) preparations_.push_front(std::move(*item.preparation));
+    }
+    if (item.upload && handingOut_) uploads_.push_front(std::move(*item.upload));
+    --busy_;
+    ++generation_;
+  }
+  workArrived_.notify_one();
+  somethingHappened_.notify_all();
+}
+
 void UploadPool::RunPreparation(FtpConnection& connection, const Preparation& preparation) {
   PreparedDirectory result;
-  if (preparation.list && connection.Features().mlst) {
+  const bool list = preparation.how == Preparing::EnterAndList;
+  if (preparation.how == Preparing::Create) {
+    // Empty once made; one the server refuses to make (made meanwhile, or a
+    // file of that name) is left to the walk.
+    result.entered = connection.CreateDirectory(preparation.remoteDirectory);
+    result.listing.listed = result.entered;
+  } else if (list && connection.Features().mlst) {
     // MLSD refuses a directory that does not exist, so a listing proves it
     // does, without entering it first. LIST may answer a missing one with
     // nothing, so there it is entered first.
@@ -194,10 +247,10 @@ void UploadPool::RunPreparation(FtpConnection& connection, const Preparation& pr
     result.entered = result.listing.listed;
   } else {
     result.entered = connection.SetCurrentDirectory(preparation.remoteDirectory);
-    if (result.entered && preparation.list)
+    if (result.entered && list)
       result.listing = ListRemoteDirectory(connection, preparation.remoteDirectory, rules_.deleteLeftoversBefore);
   }
-  result.refused = !result.entered;
+  result.refused = !result.entered && preparation.how != Preparing::Create;
   // A connection lost on the way proves nothing: the walk does it itself.
   if (connection.IsBroken()) result = {};
   {

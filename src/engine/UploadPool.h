@@ -29,6 +29,14 @@ struct PreparedDirectory {
   RemoteDirectoryListing listing;
 };
 
+// What a connection does to a directory ahead of the walk.
+enum class Preparing {
+  Enter,
+  EnterAndList,
+  // The parent's listing shows it missing: made, and known empty.
+  Create,
+};
+
 // The extra connections of a run, each logged on and worked on a thread of
 // its own: they enter and list the directories the walk will come to next,
 // and carry out the uploads it hands out. Everything the user sees goes back
@@ -55,12 +63,12 @@ class UploadPool {
   UploadPool(const UploadPool&) = delete;
   UploadPool& operator=(const UploadPool&) = delete;
 
-  // Queues an upload; false when as many wait already as there are
-  // connections, or none is left: the caller carries it out itself.
-  bool HandOut(UploadJob job);
-  // Asks for remoteDirectory (absolute, ending with "/") to be entered, and
-  // listed when `list`, ahead of the walk.
-  void Prepare(const std::string& remoteDirectory, bool list);
+  // Queues an upload; false when none is left, or when as many wait already
+  // as there are connections and not `evenWhenFull`: the caller carries it
+  // out itself.
+  bool HandOut(UploadJob job, bool evenWhenFull = false);
+  // Asks for remoteDirectory (absolute, ending with "/") to be prepared ahead of the walk.
+  void Prepare(const std::string& remoteDirectory, Preparing how);
   // The preparation of remoteDirectory once done. While a connection works on
   // it, empty with `underWay` set; when none has begun it (or it failed), it
   // is withdrawn and the result is empty: the caller does it itself.
@@ -81,10 +89,23 @@ class UploadPool {
  private:
   struct Preparation {
     std::string remoteDirectory;
-    bool list = false;
+    Preparing how = Preparing::Enter;
+  };
+
+  // One thing for a connection to do: enter (and list) a directory, or upload.
+  struct WorkItem {
+    std::optional<Preparation> preparation;
+    std::optional<UploadJob> upload;
+    bool UsesDataConnection() const { return upload || (preparation && preparation->how == Preparing::EnterAndList); }
   };
 
   void Work();
+  // Does what is handed out on this connection until it breaks or the pool closes.
+  void Serve(FtpConnection& connection);
+  // With mutex_ held: the next thing to do, counted as under way; empty when nothing waits.
+  std::optional<WorkItem> TakeWork();
+  // A connection that ends leaves what it had taken to the others.
+  void GiveBack(WorkItem item);
   void Post(Event event);
   void RunPreparation(FtpConnection& connection, const Preparation& preparation);
   void RunUpload(FileUploader& uploader, UploadJob job);

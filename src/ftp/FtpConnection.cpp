@@ -184,11 +184,14 @@ bool FtpConnection::QueryCurrentDirectory(std::string& path) {
   return true;
 }
 
-bool FtpConnection::SetCurrentDirectory(const std::string& path) {
+bool FtpConnection::IsCurrentDirectory(const std::string& path) const {
   // Only an absolute path names the same directory wherever the server is.
-  if (!currentDirectory_.empty() && path.starts_with('/') &&
-      WithoutTrailingSlashes(currentDirectory_) == WithoutTrailingSlashes(path))
-    return true;
+  return !currentDirectory_.empty() && path.starts_with('/') &&
+         WithoutTrailingSlashes(currentDirectory_) == WithoutTrailingSlashes(path);
+}
+
+bool FtpConnection::SetCurrentDirectory(const std::string& path) {
+  if (IsCurrentDirectory(path)) return true;
   if (!WithReconnection([&] { return channel_->Command("CWD", path, 2) || Failed(); })) return false;
   currentDirectory_ = path;
   return true;
@@ -217,12 +220,29 @@ bool FtpConnection::RenameFile(const std::string& from, const std::string& to, s
   if (!chmod.empty()) commands.push_back({"SITE", chmod});
   commands.push_back({"RNFR", from});
   commands.push_back({"RNTO", to});
+  const std::optional<std::string> next = std::exchange(transferExpected_, std::nullopt);
+  const bool portAhead = next && OpensPortsAhead();
+  // The names above are of the directory the upload went to: it is left
+  // only after them.
+  const bool enterNext = portAhead && !next->empty() && !IsCurrentDirectory(*next);
+  if (enterNext) commands.push_back({"CWD", *next});
+  if (portAhead) commands.push_back({"EPSV", {}});
   return WithReconnection([&] {
     // Sent together and answered in order: a round trip per command would
     // cost more than the upload of a small page. A refused RNFR makes the
-    // server refuse the RNTO after it too; a failed stamp or mode changes nothing.
+    // server refuse the RNTO after it too; a failed stamp or mode changes
+    // nothing, and neither does a data port refused.
     std::vector<FtpReply> replies;
     if (!Exchange(commands, replies)) return Failed();
+    if (portAhead) {
+      if (const auto port = replies.back().code == 229 ? EpsvPort(replies.back().Text()) : std::nullopt)
+        channel_->KeepPortOpenedAhead(*port);
+      replies.pop_back();
+    }
+    if (enterNext) {
+      if (replies.back().Class() == 2) currentDirectory_ = *next;
+      replies.pop_back();
+    }
     const FtpReply& renameFrom = replies[replies.size() - 2];
     const FtpReply& renameTo = replies.back();
     if (modeReply != nullptr && !chmod.empty()) *modeReply = replies[stamp.empty() ? 0 : 1].code;
@@ -232,14 +252,24 @@ bool FtpConnection::RenameFile(const std::string& from, const std::string& to, s
   });
 }
 
+// Only where EPSV has given a port before and the server takes commands
+// together: anywhere else the port would cost what it saves.
+bool FtpConnection::OpensPortsAhead() const {
+  return facts_->dataMode == FtpDataMode::Passive && facts_->epsvAnswered && !facts_->epsvRefused &&
+         !facts_->oneCommandAtATime;
+}
+
+void FtpConnection::ReleasePortOpenedAhead() {
+  if (!channel_->TakePortOpenedAhead() || channel_->IsBroken()) return;
+  // A port left waiting is given up by the server after a while, and some
+  // say so unasked, which would then pass for the answer to a later command.
+  FtpReply reply;
+  if (!channel_->Command("ABOR", {}, 2, &reply)) Failed();
+}
+
 bool FtpConnection::Exchange(const std::vector<FtpCommand>& commands, std::vector<FtpReply>& replies) {
   replies.assign(commands.size(), FtpReply{});
-  if (facts_->oneCommandAtATime) {
-    for (std::size_t index = 0; index < commands.size(); ++index)
-      if (!channel_->Send(commands[index].verb, commands[index].argument) || !channel_->ReadReply(replies[index]))
-        return false;
-    return true;
-  }
+  if (facts_->oneCommandAtATime) return ExchangeOneAtATime(commands, replies, 0);
   if (!channel_->SendTogether(commands)) return false;
   for (FtpReply& reply : replies) {
     if (channel_->ReadReply(reply)) continue;
@@ -248,12 +278,22 @@ bool FtpConnection::Exchange(const std::vector<FtpCommand>& commands, std::vecto
     return false;
   }
   // "Bad sequence" for a command that needs none before it: the server
-  // takes no command behind another, and carried out none of those refused.
-  // Each command of the batch may be repeated.
-  if (std::any_of(replies.begin(), replies.end() - 1, [](const FtpReply& reply) { return reply.code == 503; })) {
+  // takes no command behind another. What it did before the first it
+  // refused stands; from there on each is sent again, alone. RNTO's 503 is
+  // no such sign: it answers a refused RNFR.
+  for (std::size_t index = 0; index < commands.size(); ++index) {
+    if (replies[index].code != 503 || commands[index].verb == "RNTO") continue;
     facts_->oneCommandAtATime = true;
-    return Exchange(commands, replies);
+    return ExchangeOneAtATime(commands, replies, index);
   }
+  return true;
+}
+
+bool FtpConnection::ExchangeOneAtATime(const std::vector<FtpCommand>& commands, std::vector<FtpReply>& replies,
+                                       std::size_t first) {
+  for (std::size_t index = first; index < commands.size(); ++index)
+    if (!channel_->Send(commands[index].verb, commands[index].argument) || !channel_->ReadReply(replies[index]))
+      return false;
   return true;
 }
 

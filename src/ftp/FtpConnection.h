@@ -58,6 +58,12 @@ class FtpConnection {
   // Neither failing stops the rename.
   bool RenameFile(const std::string& from, const std::string& to, std::optional<std::int64_t> stampUtc = {},
                   std::optional<unsigned> mode = {}, int* modeReply = nullptr);
+  // The next transfer of this connection follows the next rename: its data
+  // port is asked for in the rename's round trip, where the server allows,
+  // and so is entering `directory` (absolute) where it is not empty.
+  void ExpectTransfer(std::string directory = {}) { transferExpected_ = std::move(directory); }
+  // Gives back a data port asked for ahead that no transfer took (ABOR).
+  void ReleasePortOpenedAhead();
   // RNFR alone, for its reply code (0 when none came); a rename the server
   // then expects is turned down with an RNTO to the same name.
   int AskRenameFrom(const std::string& remoteName);
@@ -117,9 +123,13 @@ class FtpConnection {
   // Takes the channel's error as LastError() and returns false.
   bool Failed();
   bool EnsureBinaryType();
+  bool OpensPortsAhead() const;
+  bool IsCurrentDirectory(const std::string& path) const;
   // Sends the commands together and reads their replies in order, or one at
   // a time where the server wants that; false when a reply did not come.
   bool Exchange(const std::vector<FtpCommand>& commands, std::vector<FtpReply>& replies);
+  // Sends commands[first...] one at a time, each reply read before the next goes.
+  bool ExchangeOneAtATime(const std::vector<FtpCommand>& commands, std::vector<FtpReply>& replies, std::size_t first);
 
   std::unique_ptr<FtpControlChannel> channel_;
   std::shared_ptr<FtpServerFacts> facts_;  // shared with every channel this connection logs on with
@@ -136,6 +146,7 @@ class FtpConnection {
   FtpError lastError_{0, ""};
   bool lastPutWasStarted_ = false;
   std::int64_t lastPutBytes_ = 0;
+  std::optional<std::string> transferExpected_;
 };
 
 }  // namespace ostrel

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ftp/FtpDataMode.h"
@@ -108,6 +109,11 @@ class FtpControlChannel {
   const FtpError& LastError() const { return lastError_; }
   const FtpTimeouts& Timeouts() const { return timeouts_; }
   FtpServerFacts& Facts() { return *facts_; }
+  // A data port the server opened ahead, for the transfer that follows the
+  // commands it was asked for with; that transfer connects to it instead of
+  // asking again. Holds for this logon only.
+  void KeepPortOpenedAhead(std::uint16_t port) { portOpenedAhead_ = port; }
+  std::optional<std::uint16_t> TakePortOpenedAhead() { return std::exchange(portOpenedAhead_, std::nullopt); }
   // TYPE I holds for one logon only.
   bool BinaryTypeSet() const { return binaryTypeSet_; }
   void SetBinaryType() { binaryTypeSet_ = true; }
@@ -142,6 +148,7 @@ class FtpControlChannel {
   std::shared_ptr<FtpServerFacts> facts_;
   const unsigned traceNumber_;
   bool binaryTypeSet_ = false;
+  std::optional<std::uint16_t> portOpenedAhead_;
 };
 
 Poco::Timespan ToTimespan(std::chrono::milliseconds wait);

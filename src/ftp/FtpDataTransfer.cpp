@@ -33,24 +33,6 @@ std::string PortArgument(const Poco::Net::SocketAddress& address) {
   return argument + "," + std::to_string(address.port() / 256) + "," + std::to_string(address.port() % 256);
 }
 
-// "229 Entering Extended Passive Mode (|||40685|)": the port between the
-// delimiters, which the reply chooses.
-std::optional<std::uint16_t> EpsvPort(const std::string& text) {
-  const auto open = text.find('(');
-  if (open == std::string::npos || open + 4 >= text.size()) return std::nullopt;
-  const char delimiter = text[open + 1];
-  if (text.compare(open + 1, 3, std::string(3, delimiter)) != 0) return std::nullopt;
-  const auto end = text.find(delimiter, open + 4);
-  if (end == std::string::npos || end == open + 4 || end - open - 4 > 5) return std::nullopt;
-  unsigned port = 0;
-  for (std::size_t index = open + 4; index < end; ++index) {
-    if (text[index] < '0' || text[index] > '9') return std::nullopt;
-    port = port * 10 + static_cast<unsigned>(text[index] - '0');
-  }
-  if (port == 0 || port > 65535) return std::nullopt;
-  return static_cast<std::uint16_t>(port);
-}
-
 // "227 Entering Passive Mode (192,168,1,2,158,237)": the last two numbers
 // are the port. The address is not used: a server behind NAT announces its
 // private one, and a hostile one could name anybody's.
@@ -93,6 +75,22 @@ std::string SwitchNotice(FtpDataMode now) {
 }
 
 }  // namespace
+
+std::optional<std::uint16_t> EpsvPort(const std::string& text) {
+  const auto open = text.find('(');
+  if (open == std::string::npos || open + 4 >= text.size()) return std::nullopt;
+  const char delimiter = text[open + 1];
+  if (text.compare(open + 1, 3, std::string(3, delimiter)) != 0) return std::nullopt;
+  const auto end = text.find(delimiter, open + 4);
+  if (end == std::string::npos || end == open + 4 || end - open - 4 > 5) return std::nullopt;
+  unsigned port = 0;
+  for (std::size_t index = open + 4; index < end; ++index) {
+    if (text[index] < '0' || text[index] > '9') return std::nullopt;
+    port = port * 10 + static_cast<unsigned>(text[index] - '0');
+  }
+  if (port == 0 || port > 65535) return std::nullopt;
+  return static_cast<std::uint16_t>(port);
+}
 
 FtpDataTransfer::~FtpDataTransfer() {
   try {
@@ -157,33 +155,29 @@ FtpDataTransfer::Attempt FtpDataTransfer::TryActive(std::string_view verb, std::
 }
 
 FtpDataTransfer::Attempt FtpDataTransfer::TryPassive(std::string_view verb, std::string_view argument) {
+  if (const auto ahead = channel_.TakePortOpenedAhead()) {
+    // Nothing waits for this port but us: where it cannot be reached any
+    // more, the transfer asks for a new one as usual.
+    if (!ConnectToServer(*ahead)) return TryPassive(verb, argument);
+    if (!channel_.Send(verb, argument)) return Attempt::Refused;
+    return ReadPreliminaryReply();
+  }
   FtpServerFacts& facts = channel_.Facts();
   const bool together = facts.epsvAnswered && !facts.epsvRefused && !facts.oneCommandAtATime;
   std::uint16_t port = 0;
   const Attempt entered = together ? EnterPassiveModeTogether(verb, argument, port) : EnterPassiveMode(port);
   if (entered == Attempt::Retry) return TryPassive(verb, argument);
   if (entered != Attempt::Started) return entered;
-  const Poco::Net::SocketAddress server(channel_.PeerAddress().host(), port);
-  try {
-    Poco::Net::StreamSocket socket(server.family());
-    socket.connect(server, ToTimespan(channel_.Timeouts().dataConnect));
-    data_ = socket;
-    dataOpen_ = true;
-    data_.setLinger(true, 0);
-    data_.setSendTimeout(ToTimespan(channel_.Timeouts().data));
-    data_.setReceiveTimeout(ToTimespan(channel_.Timeouts().data));
-  } catch (const Poco::Exception& exception) {
-    std::string message = FormatText(Translate("Cannot open the data connection to %s: %s"),
-                                     {server.toString(), exception.displayText()});
+  if (std::string failure; !ConnectToServer(port, &failure)) {
     if (!together) {
-      channel_.RecordFailure(FtpError::kSystemError, std::move(message));
+      channel_.RecordFailure(FtpError::kSystemError, std::move(failure));
       return Attempt::DataConnectionFailed;
     }
     // The server may wait for this connection for the command sent with
     // EPSV: only a new logon is sure to be in step, and it tries one
     // command at a time, then the other mode.
     facts.oneCommandAtATime = true;
-    channel_.Break(FtpError::kSystemError, std::move(message));
+    channel_.Break(FtpError::kSystemError, std::move(failure));
     return Attempt::Refused;
   }
   if (!together && !channel_.Send(verb, argument)) return Attempt::Refused;
@@ -198,6 +192,25 @@ FtpDataTransfer::Attempt FtpDataTransfer::TryPassive(std::string_view verb, std:
   if (!refusedTogether) return preliminary;
   ResetDataConnection();
   return TryPassive(verb, argument);
+}
+
+bool FtpDataTransfer::ConnectToServer(std::uint16_t port, std::string* failure) {
+  const Poco::Net::SocketAddress server(channel_.PeerAddress().host(), port);
+  try {
+    Poco::Net::StreamSocket socket(server.family());
+    socket.connect(server, ToTimespan(channel_.Timeouts().dataConnect));
+    data_ = socket;
+    dataOpen_ = true;
+    data_.setLinger(true, 0);
+    data_.setSendTimeout(ToTimespan(channel_.Timeouts().data));
+    data_.setReceiveTimeout(ToTimespan(channel_.Timeouts().data));
+    return true;
+  } catch (const Poco::Exception& exception) {
+    if (failure != nullptr)
+      *failure = FormatText(Translate("Cannot open the data connection to %s: %s"),
+                            {server.toString(), exception.displayText()});
+    return false;
+  }
 }
 
 FtpDataTransfer::Attempt FtpDataTransfer::EnterPassiveModeTogether(std::string_view verb, std::string_view argument,

@@ -14,10 +14,14 @@
 
 namespace ostrel {
 
+// "229 Entering Extended Passive Mode (|||40685|)": the port between the
+// delimiters, which the reply chooses.
+std::optional<std::uint16_t> EpsvPort(const std::string& text);
+
 // One transfer over a data connection, in the connection's data mode:
 // active (we listen, tell the server where with EPRT, or PORT once it refused
 // EPRT, and accept its connection, from the server's address only) or passive
-// (EPSV, or PASV once it refused EPSV, and we connect to the server's address
+// (EPSV, or PASV once it refused EPSV, or a port the server opened ahead, and we connect to the server's address
 // at the port it names). When the data connection fails in one mode, the
 // transfer is tried once in the other, which the connection then keeps. Every
 // wait is bounded; failures are recorded on the channel.
@@ -57,6 +61,8 @@ class FtpDataTransfer {
 
   Attempt TryActive(std::string_view verb, std::string_view argument);
   Attempt TryPassive(std::string_view verb, std::string_view argument);
+  // Connects to the server's data port; false, with why in *failure, when it cannot.
+  bool ConnectToServer(std::uint16_t port, std::string* failure = nullptr);
   Attempt OpenPort();
   Attempt EnterPassiveMode(std::uint16_t& port);
   // EPSV with the transfer command behind it, in one write.

@@ -62,6 +62,7 @@ struct PublishCase {
   bool deleteSent = false;
   std::map<std::string, int> commands = {};    // how often the server got these verbs (pyftpdlib)
   std::map<std::string, unsigned> modes = {};  // permission bits of these files afterwards
+  bool commandsOnFourToo = false;              // the counts hold however the work is shared
 };
 // CTest lines name the row, not its bytes.
 void PrintTo(const PublishCase& row, std::ostream* out) { *out << row.name; }
@@ -73,8 +74,8 @@ void PrintTo(Server server, std::ostream* out) {
   *out << std::array{"scripted", "stock", "vsftpd"}[static_cast<std::size_t>(server)];
 }
 
-// Every row runs on one connection and, unless it counts commands (which
-// extra connections change), on four: the same site, lines and counts. Rows
+// Every row runs on one connection and, unless it counts commands that
+// extra connections change, on four: the same site, lines and counts. Rows
 // that need neither faults nor the command log also run with the settings'
 // defaults against stock pyftpdlib, as users meet it.
 class PublishTest : public testing::TestWithParam<std::tuple<PublishCase, int, Server>> {
@@ -244,6 +245,15 @@ const std::vector<std::string> kFourPagesAndOneBelowLines = {"Copying: a.htm", "
                                                              "Copying: e.htm", "Copying: sub/f.htm"};
 const TreeSnapshot kFourPagesAndOneBelowSite = {{"a.htm", "x"}, {"b.htm", "x"}, {"c.htm", "x"},
                                                 {"e.htm", "x"}, {"sub/", ""},    {"sub/f.htm", "x"}};
+
+void TenPages(PublishTest& fixture) {
+  for (char name = 'a'; name <= 'j'; ++name) fixture.Local(std::string(1, name) + ".htm", "x");
+}
+const std::vector<std::string> kTenPagesLines = {"Copying: a.htm", "Copying: b.htm", "Copying: c.htm", "Copying: d.htm",
+                                                 "Copying: e.htm", "Copying: f.htm", "Copying: g.htm", "Copying: h.htm",
+                                                 "Copying: i.htm", "Copying: j.htm"};
+const TreeSnapshot kTenPagesSite = {{"a.htm", "x"}, {"b.htm", "x"}, {"c.htm", "x"}, {"d.htm", "x"}, {"e.htm", "x"},
+                                    {"f.htm", "x"}, {"g.htm", "x"}, {"h.htm", "x"}, {"i.htm", "x"}, {"j.htm", "x"}};
 
 const PublishCase kRows[] = {
     {"EntriesGoInByteOrderAndOnlyUnderscoreDirectoriesAreLeftOut", false, {},
@@ -691,6 +701,12 @@ const PublishCase kRows[] = {
      },
      {"Copying: a.htm", "Copying: b.htm", "Copying: c.htm", "Copying: e.htm", "Skipping: sub/f.htm"},
      kFourPagesAndOneBelowSite, {.filesCopied = 4, .filesSkipped = 1, .bytesCopied = 4}},
+    // An upload's rename goes out with the data port (and directory) of the next upload of its connection.
+    {"ServerRefusingADataPortAskedWithARenameGetsItAlone", false, {"--refuse-together", "EPSV"}, TenPages,
+     kTenPagesLines, kTenPagesSite, {.filesCopied = 10, .bytesCopied = 10}, false,
+     {{"RNFR", 11}}, {}, true},  // each rename once, and the first page's one asked before it
+    {"DataPortAskedWithARenameButDeadIsAskedForAgain", false, {"--dead-port-after", "RNTO"}, TenPages,
+     kTenPagesLines, kTenPagesSite, {.filesCopied = 10, .bytesCopied = 10}},
     {"AnonymousVsftpdRefusesChmodOverListAndTheUserIsToldOnce", true, {},
      [](PublishTest& fixture) {
        for (const char* name : {"run.cgi", "page.htm"}) fixture.Local(name, "new");
@@ -843,7 +859,7 @@ std::vector<std::tuple<PublishCase, int, Server>> RowsAndConnections() {
   for (const PublishCase& row : kRows) {
     const Server server = row.vsftpd ? Server::Vsftpd : Server::Scripted;
     runs.emplace_back(row, 1, server);
-    if (row.commands.empty()) runs.emplace_back(row, 4, server);
+    if (row.commands.empty() || row.commandsOnFourToo) runs.emplace_back(row, 4, server);
     if (server == Server::Scripted && row.faults.empty() && row.commands.empty())
       runs.emplace_back(row, 0, Server::Stock);
   }

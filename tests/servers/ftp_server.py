@@ -22,6 +22,8 @@ parser.add_argument("--refuse-together", action="append", default=[],
                     help="VERB: answer it 503 when it came in one read with the command before it")
 parser.add_argument("--lose-together", action="append", default=[],
                     help="VERB: neither carry it out nor answer it when it came in one read with the command before it")
+parser.add_argument("--dead-port-after",
+                    help="VERB: an EPSV that came in one read right behind it is answered with port 1, where none listens")
 parser.add_argument("--silent-on", default="", help="COMMAND, from which on nothing is answered")
 parser.add_argument("--delay-reply", action="append", default=[], help="COMMAND:SECONDS")
 parser.add_argument("--late-final-reply", type=float, help="SECONDS between an upload's last byte and its 226")
@@ -125,6 +127,7 @@ class TestHandler(BaseFTP):
     fake_active = False
     losing_reply = False
     first_of_read = True
+    previous_in_read = None
 
     def respond(self, resp, *args, **kwargs):
         if not self.losing_reply:
@@ -138,6 +141,7 @@ class TestHandler(BaseFTP):
 
     def pre_process_command(self, line, cmd, arg):
         together, self.first_of_read = not self.first_of_read, False
+        behind, self.previous_in_read = self.previous_in_read if together else None, cmd
         command_log.write(("PASS ******" if cmd == "PASS" else line).encode("utf-8", "surrogateescape") + b"\n")
         counts["commands"] += 1
         counts["logons"] += cmd == "USER"
@@ -152,6 +156,8 @@ class TestHandler(BaseFTP):
             pass
         elif together and cmd in options.refuse_together:
             self.respond("503 One command at a time, as the test server was told.")
+        elif cmd == "EPSV" and behind is not None and behind == options.dead_port_after:
+            self.respond("229 Entering extended passive mode (|||1|).")
         elif counts["commands"] == options.close_after:
             self.respond("421 Closing the connection, as the test server was told.")
             self.close_when_done()
