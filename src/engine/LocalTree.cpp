@@ -67,6 +67,12 @@ bool EnteredDirectories::FirstVisit(const std::string& directory) {
   return entered_.emplace(static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)).second;
 }
 
+bool EnteredDirectories::Visited(const std::string& directory) const {
+  struct stat status {};
+  if (::stat(directory.c_str(), &status) != 0) return false;
+  return entered_.contains({static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)});
+}
+
 std::int64_t CountFilesToConsider(const RunSettings& settings, const ExcludePatterns& excluded) {
   if (settings.LocalDir.empty()) return 0;
   EnteredDirectories entered;

@@ -49,6 +49,8 @@ class EnteredDirectories {
   // False when the directory was entered before; true for a first visit and
   // for a directory that cannot be examined (the walk then finds out itself).
   bool FirstVisit(const std::string& directory);
+  // Whether the directory was entered before, without counting this as a visit.
+  bool Visited(const std::string& directory) const;
 
  private:
   std::set<std::pair<std::uint64_t, std::uint64_t>> entered_;

@@ -38,7 +38,11 @@ void Publisher::PublishDirectory(FtpConnection& connection, std::string relative
       if (RoleOf(entry, relativePath, settings_, excluded_) != LocalEntryRole::Directory) continue;
       std::string subdirectory = remotePath + entry.name + "/";
       std::replace(subdirectory.begin(), subdirectory.end(), '\\', '/');
-      uploadPool_->Prepare(subdirectory, ListsDirectories());
+      // One the walk will not enter (a link back up the tree) is not made.
+      const bool create = IsKnownMissing(entry.name) && !enteredDirectories_.Visited(localDirectory + entry.name);
+      uploadPool_->Prepare(subdirectory, create               ? Preparing::Create
+                                         : ListsDirectories() ? Preparing::EnterAndList
+                                                              : Preparing::Enter);
     }
   }
 
@@ -64,6 +68,14 @@ void Publisher::PublishDirectory(FtpConnection& connection, std::string relative
     if (!Running || !settings_.Recurse) break;
     if (enteredDirectories_.FirstVisit(localDirectory + name)) PublishDirectory(connection, relativePath + name);
   }
+}
+
+// The listing of the directory entered was whole (or it was just made) and
+// lacks the name: making it is all entering it takes.
+bool Publisher::IsKnownMissing(const std::string& name) const {
+  return ListsDirectories() && remoteNamesWhole_ &&
+         std::none_of(remoteNames_.begin(), remoteNames_.end(),
+                      [&](const RemoteName& remote) { return remote.name == name; });
 }
 
 void Publisher::RaiseFtpError(const FtpConnection& connection) { throw connection.LastError(); }

@@ -114,6 +114,7 @@ class Publisher {
   // Remote directories that exist are listed: for the update decision, when
   // publishing for the permissions of the pages replaced, and for what the
   // local tree lacks.
+  bool IsKnownMissing(const std::string& name) const;
   bool ListsDirectories() const { return settings_.UpdateOnly != 0 || Mode == PublishMode::Publish || deleting_; }
   void SayWhatTheListingLacks(const RemoteDirectoryListing& listing, const std::string& remotePath);
   // Makes the listing the current level's.

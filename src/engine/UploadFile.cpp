@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <optional>
 
 #include "engine/LocalFileStatus.h"
@@ -15,6 +16,9 @@ namespace {
 
 constexpr const char* kWouldCopy = Translatable("Would copy: ");
 constexpr const char* kGivenUp = Translatable("Stopped, not copied: ");
+// Sent in a few round trips on a slow line, while the others work through
+// what waits for them.
+constexpr std::int64_t kLargestFileTheWalkSends = 64 * 1024;
 
 }  // namespace
 
@@ -50,7 +54,9 @@ bool Publisher::UploadFile(FtpConnection& connection, std::string localPath, std
                 replaced != nullptr ? replaced->Mode : std::nullopt,
                 replaced != nullptr,
                 replaced != nullptr ? replaced->Size : std::nullopt};
-  if (uploadPool_ && uploadPool_->HandOut(job)) return true;
+  // The walk feeds the other connections: a large file of its own would
+  // leave them waiting for work until it is sent.
+  if (uploadPool_ && uploadPool_->HandOut(job, status.size > kLargestFileTheWalkSends)) return true;
   StartFile(LoadString(StringId::Copying), localPath);
   // Options confirmed while the status line was shown apply to this file.
   TakeConfirmedOptions();

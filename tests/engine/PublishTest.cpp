@@ -707,6 +707,15 @@ const PublishCase kRows[] = {
      {{"RNFR", 11}}, {}, true},  // each rename once, and the first page's one asked before it
     {"DataPortAskedWithARenameButDeadIsAskedForAgain", false, {"--dead-port-after", "RNTO"}, TenPages,
      kTenPagesLines, kTenPagesSite, {.filesCopied = 10, .bytesCopied = 10}},
+    {"NewDirectoriesCostTheirMkdOnly", false, {},
+     [](PublishTest& fixture) {
+       for (const char* name : {"a.htm", "d/e.htm", "d/f/g.htm", "d/f/h.htm", "i/j.htm"}) fixture.Local(name, "x");
+       fixture.Remote("old/k.htm", "x", kLocalTime);
+     },
+     {"Copying: a.htm", "Copying: d/e.htm", "Copying: d/f/g.htm", "Copying: d/f/h.htm", "Copying: i/j.htm"},
+     {{"a.htm", "x"}, {"d/", ""}, {"d/e.htm", "x"}, {"d/f/", ""}, {"d/f/g.htm", "x"}, {"d/f/h.htm", "x"}, {"i/", ""},
+      {"i/j.htm", "x"}, {"old/", ""}, {"old/k.htm", "x"}},
+     {.filesCopied = 5, .bytesCopied = 5}, false, {{"MKD", 3}, {"MLSD", 1}}, {}, true},  // the site's own listing only
     {"AnonymousVsftpdRefusesChmodOverListAndTheUserIsToldOnce", true, {},
      [](PublishTest& fixture) {
        for (const char* name : {"run.cgi", "page.htm"}) fixture.Local(name, "new");
