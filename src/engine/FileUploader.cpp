@@ -91,7 +91,7 @@ bool FileUploader::Transfer(const UploadJob& job, const FtpConnection::PutProgre
 FileUploader::ReplaceOutcome FileUploader::PutReplacing(int file, const UploadJob& job,
                                                         const FtpConnection::PutProgress& progress,
                                                         UploadOutcome& outcome) {
-  const std::string temporary = TemporaryRemoteName(job.name);
+  const std::string temporary = job.temporaryName.empty() ? TemporaryRemoteName(job.name) : job.temporaryName;
   // RNFR of a name that does not exist yet is refused as unknown where the
   // server has no renames, and as not found where it has: one round trip a
   // run instead of the first page sent twice.
@@ -120,8 +120,15 @@ FileUploader::ReplaceOutcome FileUploader::PutReplacing(int file, const UploadJo
   }
   // Where MFMT is missing, the first upload finds out whether MDTM stamps.
   if (!connection_.Features().mfmt) LearnModifyTimes(connection_, "");
-  if (nextTransferTaken_)
-    if (std::optional<std::string> directory = nextTransferTaken_()) connection_.ExpectTransfer(std::move(*directory));
+  if (const std::optional<NextTransfer> next = nextTransferTaken_ ? nextTransferTaken_() : std::nullopt) {
+    UploadJob* upload = next->upload;
+    if (upload == nullptr) {
+      connection_.ExpectTransfer();
+    } else {
+      if (upload->temporaryName.empty()) upload->temporaryName = TemporaryRemoteName(upload->name);
+      connection_.ExpectTransfer(upload->remoteDirectory, rules_.replaceWhole ? upload->temporaryName : std::string());
+    }
+  }
   int modeReply = 0;
   if (connection_.RenameFile(temporary, job.name, job.status.lastWriteUtc, job.replacedMode, &modeReply)) {
     NoteLostMode(job, modeReply, outcome);

@@ -41,11 +41,14 @@ class FileUploader {
   FileUploader(FtpConnection& connection, UploadRules& rules) : connection_(connection), rules_(rules) {}
 
   UploadOutcome Upload(const UploadJob& job, const FtpConnection::PutProgress& progress = {});
-  // Asked once an upload is confirmed: when this connection has taken another
-  // transfer to do next, the directory it goes to (absolute; empty where it
-  // needs none entered). Its data port, and entering that directory, then
-  // come with the rename.
-  using NextTransferCheck = std::function<std::optional<std::string>()>;
+  // The transfer a connection has taken to do next: an upload, or a listing
+  // that needs no directory entered.
+  struct NextTransfer {
+    UploadJob* upload = nullptr;
+  };
+  // Asked once an upload is confirmed. Its rename then carries the data port
+  // of the next transfer, and the upload's STOR (or entering its directory).
+  using NextTransferCheck = std::function<std::optional<NextTransfer>()>;
   void SetNextTransferCheck(NextTransferCheck check) { nextTransferTaken_ = std::move(check); }
 
  private:

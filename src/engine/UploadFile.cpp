@@ -53,7 +53,8 @@ bool Publisher::UploadFile(FtpConnection& connection, std::string localPath, std
                 settings_.NoQMarks != 0,
                 replaced != nullptr ? replaced->Mode : std::nullopt,
                 replaced != nullptr,
-                replaced != nullptr ? replaced->Size : std::nullopt};
+                replaced != nullptr ? replaced->Size : std::nullopt,
+                {}};
   // The walk feeds the other connections: a large file of its own would
   // leave them waiting for work until it is sent.
   if (uploadPool_ && uploadPool_->HandOut(job, status.size > kLargestFileTheWalkSends)) return true;

@@ -24,6 +24,9 @@ struct UploadJob {
   // The remote file this one replaces was listed, with this size where shown.
   bool replacesListed = false;
   std::optional<std::int64_t> replacedSize;
+  // The name it goes up under before it is renamed over the page, once
+  // chosen (when its STOR went out ahead of it); else chosen when sent.
+  std::string temporaryName;
 };
 
 // How an upload ended.

@@ -157,8 +157,8 @@ void UploadPool::Serve(FtpConnection& connection) {
       const std::lock_guard lock(mutex_);
       if (!closing_) next = TakeWork();
     }
-    if (!next || !next->UsesDataConnection()) return std::optional<std::string>();
-    return std::optional<std::string>(next->upload ? next->upload->remoteDirectory : std::string());
+    if (!next || !next->UsesDataConnection()) return std::optional<FileUploader::NextTransfer>();
+    return std::optional(FileUploader::NextTransfer{next->upload ? &*next->upload : nullptr});
   });
   while (!connection.IsBroken()) {
     std::optional<WorkItem> item = std::exchange(next, std::nullopt);

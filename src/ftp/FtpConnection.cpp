@@ -119,8 +119,8 @@ FtpConnection::FtpConnection(std::unique_ptr<FtpControlChannel> channel, std::sh
       password_(std::move(password)),
       timeouts_(timeouts) {}
 
-bool FtpConnection::WithReconnection(const std::function<bool()>& operation) {
-  if (operation()) return true;
+bool FtpConnection::WithReconnection(const std::function<bool()>& operation, const std::string* uploadName) {
+  if (SettleUploadSentAhead(uploadName) && operation()) return true;
   // After a stop request nothing is tried again, whatever ended the operation;
   // nor after a certificate that cannot be trusted, which a new logon meets again.
   while (channel_->IsBroken() && !closed_ && reconnections_ < kMaximumReconnections &&
@@ -215,34 +215,24 @@ bool FtpConnection::RenameFile(const std::string& from, const std::string& to, s
   const auto [stampVerb, stamp] = stampUtc ? StampCommand(*stampUtc, from) : std::pair<const char*, std::string>();
   const std::string chmod = mode ? "CHMOD " + OctalMode(*mode) + " " + from : std::string();
   if (modeReply != nullptr) *modeReply = 0;
-  std::vector<FtpCommand> commands;
-  if (!stamp.empty()) commands.push_back({stampVerb, stamp});
-  if (!chmod.empty()) commands.push_back({"SITE", chmod});
-  commands.push_back({"RNFR", from});
-  commands.push_back({"RNTO", to});
-  const std::optional<std::string> next = std::exchange(transferExpected_, std::nullopt);
-  const bool portAhead = next && OpensPortsAhead();
-  // The names above are of the directory the upload went to: it is left
-  // only after them.
-  const bool enterNext = portAhead && !next->empty() && !IsCurrentDirectory(*next);
-  if (enterNext) commands.push_back({"CWD", *next});
-  if (portAhead) commands.push_back({"EPSV", {}});
+  const std::optional<TransferAhead> next = std::exchange(transferExpected_, std::nullopt);
   return WithReconnection([&] {
     // Sent together and answered in order: a round trip per command would
     // cost more than the upload of a small page. A refused RNFR makes the
     // server refuse the RNTO after it too; a failed stamp or mode changes
     // nothing, and neither does a data port refused.
+    std::vector<FtpCommand> commands;
+    if (!stamp.empty()) commands.push_back({stampVerb, stamp});
+    if (!chmod.empty()) commands.push_back({"SITE", chmod});
+    commands.push_back({"RNFR", from});
+    commands.push_back({"RNTO", to});
+    const Ahead ahead = PlanAhead(next);
+    if (ahead.enter) commands.push_back({"CWD", next->directory});
+    if (ahead.port) commands.push_back({"EPSV", {}});
+    if (ahead.upload) commands.push_back({"STOR", next->uploadName});
     std::vector<FtpReply> replies;
-    if (!Exchange(commands, replies)) return Failed();
-    if (portAhead) {
-      if (const auto port = replies.back().code == 229 ? EpsvPort(replies.back().Text()) : std::nullopt)
-        channel_->KeepPortOpenedAhead(*port);
-      replies.pop_back();
-    }
-    if (enterNext) {
-      if (replies.back().Class() == 2) currentDirectory_ = *next;
-      replies.pop_back();
-    }
+    if (!Exchange(commands, replies, ahead.upload)) return Failed();
+    if (!TakeAheadReplies(ahead, next, replies)) return Failed();
     const FtpReply& renameFrom = replies[replies.size() - 2];
     const FtpReply& renameTo = replies.back();
     if (modeReply != nullptr && !chmod.empty()) *modeReply = replies[stamp.empty() ? 0 : 1].code;
@@ -252,27 +242,82 @@ bool FtpConnection::RenameFile(const std::string& from, const std::string& to, s
   });
 }
 
-// Only where EPSV has given a port before and the server takes commands
-// together: anywhere else the port would cost what it saves.
-bool FtpConnection::OpensPortsAhead() const {
-  return facts_->dataMode == FtpDataMode::Passive && facts_->epsvAnswered && !facts_->epsvRefused &&
-         !facts_->oneCommandAtATime;
+FtpConnection::Ahead FtpConnection::PlanAhead(const std::optional<TransferAhead>& next) const {
+  Ahead ahead;
+  // Only where EPSV has given a port before and the server takes commands
+  // together: anywhere else the port would cost what it saves.
+  ahead.port = next && facts_->dataMode == FtpDataMode::Passive && facts_->epsvAnswered && !facts_->epsvRefused &&
+               !facts_->oneCommandAtATime;
+  // The names renamed are of the directory the upload went to: it is left
+  // only after them.
+  ahead.enter = ahead.port && !next->directory.empty() && !IsCurrentDirectory(next->directory);
+  // A refused CWD would leave an upload sent with it in the wrong directory.
+  ahead.upload = ahead.port && !ahead.enter && !next->uploadName.empty() && channel_->BinaryTypeSet();
+  return ahead;
+}
+
+// Takes the replies to what went out ahead off the end of `replies`.
+bool FtpConnection::TakeAheadReplies(const Ahead& ahead, const std::optional<TransferAhead>& next,
+                                     std::vector<FtpReply>& replies) {
+  const bool uploadUnanswered = ahead.upload && replies.back().code == 0;
+  if (ahead.upload) replies.pop_back();
+  if (ahead.port) {
+    const auto port = replies.back().code == 229 ? EpsvPort(replies.back().Text()) : std::nullopt;
+    replies.pop_back();
+    if (port) {
+      channel_->KeepPortOpenedAhead(*port);
+      if (uploadUnanswered) channel_->NoteUploadSentAhead(next->uploadName);
+    } else if (uploadUnanswered) {
+      // Without a port the upload is refused at once.
+      FtpReply refused;
+      if (!channel_->ReadReply(refused)) return false;
+      if (refused.Class() == 1) {
+        channel_->Break(FtpError::kProtocolError,
+                        Translate("The server answered commands sent together out of step: ") + refused.Text());
+        return false;
+      }
+    }
+  }
+  if (ahead.enter) {
+    if (replies.back().Class() == 2) currentDirectory_ = next->directory;
+    replies.pop_back();
+  }
+  return true;
+}
+
+bool FtpConnection::SettleUploadSentAhead(const std::string* uploadName) {
+  const std::optional<std::string>& pending = channel_->UploadSentAhead();
+  if (!pending || (uploadName != nullptr && *uploadName == *pending)) return true;
+  const std::string name = *pending;
+  // The upload is not coming (its file could not be read, or the run was
+  // stopped): an empty one ends the server's wait, and the empty copy goes.
+  {
+    FtpDataTransfer transfer(*channel_);
+    if (transfer.Start("STOR", name)) transfer.Finish(0);
+  }
+  if (!channel_->IsBroken()) channel_->Command("DELE", name, 2);
+  return !channel_->IsBroken();
 }
 
 void FtpConnection::ReleasePortOpenedAhead() {
+  if (channel_->UploadSentAhead()) {
+    SettleUploadSentAhead(nullptr);
+    return;
+  }
   if (!channel_->TakePortOpenedAhead() || channel_->IsBroken()) return;
   // A port left waiting is given up by the server after a while, and some
   // say so unasked, which would then pass for the answer to a later command.
-  FtpReply reply;
-  if (!channel_->Command("ABOR", {}, 2, &reply)) Failed();
+  if (!channel_->Command("ABOR", {}, 2)) Failed();
 }
 
-bool FtpConnection::Exchange(const std::vector<FtpCommand>& commands, std::vector<FtpReply>& replies) {
+bool FtpConnection::Exchange(const std::vector<FtpCommand>& commands, std::vector<FtpReply>& replies,
+                             bool lastAnsweredLater) {
   replies.assign(commands.size(), FtpReply{});
   if (facts_->oneCommandAtATime) return ExchangeOneAtATime(commands, replies, 0);
   if (!channel_->SendTogether(commands)) return false;
-  for (FtpReply& reply : replies) {
-    if (channel_->ReadReply(reply)) continue;
+  const std::size_t answered = commands.size() - (lastAnsweredLater ? 1 : 0);
+  for (std::size_t index = 0; index < answered; ++index) {
+    if (channel_->ReadReply(replies[index])) continue;
     // Lost in the batch: the repeat after the next logon goes one at a time.
     if (channel_->IsBroken()) facts_->oneCommandAtATime = true;
     return false;
@@ -281,23 +326,34 @@ bool FtpConnection::Exchange(const std::vector<FtpCommand>& commands, std::vecto
   // takes no command behind another. What it did before the first it
   // refused stands; from there on each is sent again, alone. RNTO's 503 is
   // no such sign: it answers a refused RNFR.
-  for (std::size_t index = 0; index < commands.size(); ++index) {
+  for (std::size_t index = 0; index < answered; ++index) {
     if (replies[index].code != 503 || commands[index].verb == "RNTO") continue;
     facts_->oneCommandAtATime = true;
+    if (lastAnsweredLater) {
+      // The transfer behind the batch was refused at once, having no port;
+      // one that got a port may wait for it, and only a new logon is in step.
+      if (replies[answered - 1].Class() == 2 || !channel_->ReadReply(replies.back()) || replies.back().Class() == 1) {
+        channel_->Break(FtpError::kProtocolError,
+                        Translate("The server refused commands sent together: ") + replies[index].Text());
+        return false;
+      }
+      return ExchangeOneAtATime(commands, replies, index, answered);
+    }
     return ExchangeOneAtATime(commands, replies, index);
   }
   return true;
 }
 
 bool FtpConnection::ExchangeOneAtATime(const std::vector<FtpCommand>& commands, std::vector<FtpReply>& replies,
-                                       std::size_t first) {
-  for (std::size_t index = first; index < commands.size(); ++index)
+                                       std::size_t first, std::optional<std::size_t> end) {
+  for (std::size_t index = first; index < end.value_or(commands.size()); ++index)
     if (!channel_->Send(commands[index].verb, commands[index].argument) || !channel_->ReadReply(replies[index]))
       return false;
   return true;
 }
 
 int FtpConnection::AskRenameFrom(const std::string& remoteName) {
+  if (!SettleUploadSentAhead(nullptr)) return Failed(), 0;
   FtpReply reply;
   if (!channel_->Send("RNFR", remoteName) || !channel_->ReadReply(reply)) return Failed(), 0;
   if (reply.Class() == 3) {
@@ -347,6 +403,7 @@ FtpFeatures FtpConnection::Features() {
   std::optional<FtpFeatures>& features = facts_->features;
   if (features) return *features;
   FtpReply reply;
+  if (!SettleUploadSentAhead(nullptr)) return {};
   if (channel_->Command("FEAT", {}, 2, &reply)) {
     features = ParseFeatures(reply);
     AskForModes(*channel_, features);
@@ -367,14 +424,16 @@ bool FtpConnection::EnsureBinaryType() {
 
 bool FtpConnection::PutFile(int localFile, const std::string& remoteName, const PutProgress& progress) {
   const off_t start = ::lseek(localFile, 0, SEEK_CUR);
-  return WithReconnection([&] {
-    // A repeated put sends the whole file again.
-    if (start >= 0 && ::lseek(localFile, start, SEEK_SET) != start) {
-      lastError_ = FtpError(FtpError::kSystemError, Translate("Cannot read the local file: ") + SystemText(errno));
-      return false;
-    }
-    return PutOnce(localFile, remoteName, progress);
-  });
+  return WithReconnection(
+      [&] {
+        // A repeated put sends the whole file again.
+        if (start >= 0 && ::lseek(localFile, start, SEEK_SET) != start) {
+          lastError_ = FtpError(FtpError::kSystemError, Translate("Cannot read the local file: ") + SystemText(errno));
+          return false;
+        }
+        return PutOnce(localFile, remoteName, progress);
+      },
+      &remoteName);
 }
 
 bool FtpConnection::PutOnce(int localFile, const std::string& remoteName, const PutProgress& progress) {
@@ -410,6 +469,11 @@ bool FtpConnection::PutOnce(int localFile, const std::string& remoteName, const 
 }
 
 void FtpConnection::Close() {
+  try {
+    if (!closed_) SettleUploadSentAhead(nullptr);
+  } catch (...) {
+    // The connection closes all the same; the next run deletes the copy.
+  }
   closed_ = true;
   channel_->Quit();
 }

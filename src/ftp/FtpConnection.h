@@ -59,10 +59,17 @@ class FtpConnection {
   bool RenameFile(const std::string& from, const std::string& to, std::optional<std::int64_t> stampUtc = {},
                   std::optional<unsigned> mode = {}, int* modeReply = nullptr);
   // The next transfer of this connection follows the next rename: its data
-  // port is asked for in the rename's round trip, where the server allows,
-  // and so is entering `directory` (absolute) where it is not empty.
-  void ExpectTransfer(std::string directory = {}) { transferExpected_ = std::move(directory); }
-  // Gives back a data port asked for ahead that no transfer took (ABOR).
+  // port is asked for in the rename's round trip, where the server allows;
+  // so is entering `directory` (absolute) where it is not empty and not the
+  // current one, or else, for an upload, its STOR of `uploadName`. The
+  // upload must then be the next put of this connection; any other
+  // operation first ends the server's wait for it with an empty copy, which
+  // it deletes.
+  void ExpectTransfer(std::string directory = {}, std::string uploadName = {}) {
+    transferExpected_ = TransferAhead{std::move(directory), std::move(uploadName)};
+  }
+  // Gives back a data port asked for ahead that no transfer took (ABOR), or
+  // ends the wait for an upload sent ahead that did not come.
   void ReleasePortOpenedAhead();
   // RNFR alone, for its reply code (0 when none came); a rename the server
   // then expects is turned down with an RNTO to the same name.
@@ -115,7 +122,8 @@ class FtpConnection {
                 const FtpTimeouts& timeouts);
   // Runs the operation; when it failed because the connection was lost, logs
   // on again and repeats it, as often as reconnections are left.
-  bool WithReconnection(const std::function<bool()>& operation);
+  // An upload sent ahead is ended first unless it is `uploadName`'s.
+  bool WithReconnection(const std::function<bool()>& operation, const std::string* uploadName = nullptr);
   bool Reconnect();
   bool StopRequested() const;
   bool QueryCurrentDirectory(std::string& path);
@@ -123,13 +131,30 @@ class FtpConnection {
   // Takes the channel's error as LastError() and returns false.
   bool Failed();
   bool EnsureBinaryType();
-  bool OpensPortsAhead() const;
+  struct TransferAhead {
+    std::string directory;
+    std::string uploadName;
+  };
+  // What goes out with a rename for the transfer after it.
+  struct Ahead {
+    bool port = false;
+    bool enter = false;
+    bool upload = false;
+  };
+  Ahead PlanAhead(const std::optional<TransferAhead>& next) const;
+  bool TakeAheadReplies(const Ahead& ahead, const std::optional<TransferAhead>& next, std::vector<FtpReply>& replies);
+  // False when the connection broke on the way.
+  bool SettleUploadSentAhead(const std::string* uploadName);
   bool IsCurrentDirectory(const std::string& path) const;
   // Sends the commands together and reads their replies in order, or one at
   // a time where the server wants that; false when a reply did not come.
-  bool Exchange(const std::vector<FtpCommand>& commands, std::vector<FtpReply>& replies);
-  // Sends commands[first...] one at a time, each reply read before the next goes.
-  bool ExchangeOneAtATime(const std::vector<FtpCommand>& commands, std::vector<FtpReply>& replies, std::size_t first);
+  // With `lastAnsweredLater` the last command is a transfer whose reply the
+  // transfer reads; it is never sent again.
+  bool Exchange(const std::vector<FtpCommand>& commands, std::vector<FtpReply>& replies,
+                bool lastAnsweredLater = false);
+  // Sends commands[first, end) one at a time, each reply read before the next goes.
+  bool ExchangeOneAtATime(const std::vector<FtpCommand>& commands, std::vector<FtpReply>& replies, std::size_t first,
+                          std::optional<std::size_t> end = std::nullopt);
 
   std::unique_ptr<FtpControlChannel> channel_;
   std::shared_ptr<FtpServerFacts> facts_;  // shared with every channel this connection logs on with
@@ -146,7 +171,7 @@ class FtpConnection {
   FtpError lastError_{0, ""};
   bool lastPutWasStarted_ = false;
   std::int64_t lastPutBytes_ = 0;
-  std::optional<std::string> transferExpected_;
+  std::optional<TransferAhead> transferExpected_;
 };
 
 }  // namespace ostrel

@@ -114,6 +114,11 @@ class FtpControlChannel {
   // asking again. Holds for this logon only.
   void KeepPortOpenedAhead(std::uint16_t port) { portOpenedAhead_ = port; }
   std::optional<std::uint16_t> TakePortOpenedAhead() { return std::exchange(portOpenedAhead_, std::nullopt); }
+  // The name of an upload whose STOR went out with that port's EPSV: the
+  // server waits for its data connection, and answers nothing else first.
+  void NoteUploadSentAhead(std::string name) { uploadSentAhead_ = std::move(name); }
+  const std::optional<std::string>& UploadSentAhead() const { return uploadSentAhead_; }
+  std::optional<std::string> TakeUploadSentAhead() { return std::exchange(uploadSentAhead_, std::nullopt); }
   // TYPE I holds for one logon only.
   bool BinaryTypeSet() const { return binaryTypeSet_; }
   void SetBinaryType() { binaryTypeSet_ = true; }
@@ -149,6 +154,7 @@ class FtpControlChannel {
   const unsigned traceNumber_;
   bool binaryTypeSet_ = false;
   std::optional<std::uint16_t> portOpenedAhead_;
+  std::optional<std::string> uploadSentAhead_;
 };
 
 Poco::Timespan ToTimespan(std::chrono::milliseconds wait);

@@ -156,10 +156,17 @@ FtpDataTransfer::Attempt FtpDataTransfer::TryActive(std::string_view verb, std::
 
 FtpDataTransfer::Attempt FtpDataTransfer::TryPassive(std::string_view verb, std::string_view argument) {
   if (const auto ahead = channel_.TakePortOpenedAhead()) {
-    // Nothing waits for this port but us: where it cannot be reached any
-    // more, the transfer asks for a new one as usual.
-    if (!ConnectToServer(*ahead)) return TryPassive(verb, argument);
-    if (!channel_.Send(verb, argument)) return Attempt::Refused;
+    const bool sentAhead = verb == "STOR" && channel_.UploadSentAhead() == argument;
+    if (sentAhead) channel_.TakeUploadSentAhead();
+    if (std::string failure; !ConnectToServer(*ahead, &failure)) {
+      // Where nothing waits for this port but us, the transfer asks for a
+      // new one as usual; where the server waits for a connection we cannot
+      // make, only a new logon is in step.
+      if (!sentAhead) return TryPassive(verb, argument);
+      channel_.Break(FtpError::kSystemError, std::move(failure));
+      return Attempt::Refused;
+    }
+    if (!sentAhead && !channel_.Send(verb, argument)) return Attempt::Refused;
     return ReadPreliminaryReply();
   }
   FtpServerFacts& facts = channel_.Facts();
