@@ -16,6 +16,37 @@ packages=(
   gettext locales qt6-translations-l10n
 )
 
+# proftpd and pure-ftpd for the publish tests. As packages they conflict with vsftpd, so they are not
+# installed: their .debs are fetched with `apt-get download` and unpacked with `dpkg-deb -x` into
+# /opt/ostrel-test-servers/PACKAGE/, where tests/support/FtpTestServer.cpp looks for them (remove a folder
+# there to fetch its package again). What installing them would bring besides is done here: the libraries
+# they depend on, and the system user proftpd that the package's proftpd.conf names. The tests log on as
+# the local user ostreltest (uid 1000 or more, as pure-ftpd's packaged MinUID asks; a shell from
+# /etc/shells, as proftpd asks), whose password is made here at random and kept in
+# /opt/ostrel-test-servers/password, readable by root alone. Without root the tests of both are skipped.
+unpacked=/opt/ostrel-test-servers
+for package in proftpd-core pure-ftpd-common pure-ftpd; do
+  if [ ! -d "$unpacked/$package" ] && [ "$(id -u)" -eq 0 ]; then
+    mkdir -p "$unpacked"
+    rm -rf "$unpacked/$package".* "$unpacked/${package}"_*.deb
+    (cd "$unpacked" && { apt-get download -qq "$package" 2>/dev/null ||
+      { apt-get update -qq && apt-get download -qq "$package"; }; })
+    dpkg-deb -x "$unpacked/${package}"_*.deb "$unpacked/$package.part"
+    mv "$unpacked/$package.part" "$unpacked/$package"
+  fi
+  for deb in "$unpacked/${package}"_*.deb; do
+    [ -f "$deb" ] || continue
+    packages+=($(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/[|(].*//' | grep -o '^ *lib[^ ]*' || true))
+  done
+done
+if [ "$(id -u)" -eq 0 ]; then
+  getent passwd proftpd >/dev/null ||
+    useradd --system --home-dir /run/proftpd --no-create-home --shell /usr/sbin/nologin --gid nogroup proftpd
+  getent passwd ostreltest >/dev/null || useradd --create-home --shell /bin/sh ostreltest
+  [ -s "$unpacked/password" ] || (umask 077 && od -An -tx1 -N12 /dev/urandom | tr -d ' \n' >"$unpacked/password")
+  echo "ostreltest:$(cat "$unpacked/password")" | chpasswd
+fi
+
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

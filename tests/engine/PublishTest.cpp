@@ -63,26 +63,38 @@ struct PublishCase {
   std::map<std::string, int> commands = {};    // how often the server got these verbs (pyftpdlib)
   std::map<std::string, unsigned> modes = {};  // permission bits of these files afterwards
   bool commandsOnFourToo = false;              // the counts hold however the work is shared
+  bool packaged = false;                       // also against proftpd and pure-ftpd
 };
 // CTest lines name the row, not its bytes.
 void PrintTo(const PublishCase& row, std::ostream* out) { *out << row.name; }
 
 // Which server a row runs against: pyftpdlib with our command log and
-// faults, or as its users start it; or vsftpd.
-enum class Server { Scripted, Stock, Vsftpd };
+// faults, or as its users start it; or vsftpd; or proftpd or pure-ftpd as
+// their Debian packages start them.
+enum class Server { Scripted, Stock, Vsftpd, Proftpd, PureFtpd };
 void PrintTo(Server server, std::ostream* out) {
-  *out << std::array{"scripted", "stock", "vsftpd"}[static_cast<std::size_t>(server)];
+  *out << std::array{"scripted", "stock", "vsftpd", "proftpd", "pure-ftpd"}[static_cast<std::size_t>(server)];
+}
+std::optional<std::string> WhyUnavailable(Server server) {
+  if (server < Server::Vsftpd) return std::nullopt;
+  if (server == Server::Vsftpd) return test::VsftpdTestServer::WhyUnavailable();
+  return test::PackagedTestServer::WhyUnavailable(server == Server::Proftpd ? test::PackagedServer::Proftpd
+                                                                            : test::PackagedServer::PureFtpd);
 }
 
 // Every row runs on one connection and, unless it counts commands that
 // extra connections change, on four: the same site, lines and counts. Rows
 // that need neither faults nor the command log also run with the settings'
-// defaults against stock pyftpdlib, as users meet it.
+// defaults against stock pyftpdlib, as users meet it; packaged rows run with
+// every setting at its default, connections aside, against proftpd and pure-ftpd.
 class PublishTest : public testing::TestWithParam<std::tuple<PublishCase, int, Server>> {
  public:
   void Serve(Server server, const std::vector<std::string>& faults) {
     if (server == Server::Vsftpd)
       server_ = std::make_unique<test::VsftpdTestServer>();
+    else if (server >= Server::Proftpd)
+      server_ = std::make_unique<test::PackagedTestServer>(server == Server::Proftpd ? test::PackagedServer::Proftpd
+                                                                                     : test::PackagedServer::PureFtpd);
     else if (server == Server::Stock)
       server_ = std::make_unique<test::StockPyftpdlibServer>();
     else
@@ -95,7 +107,7 @@ class PublishTest : public testing::TestWithParam<std::tuple<PublishCase, int, S
     publisher_.Name = server_->User();
     publisher_.Password = server_->Password();
     publisher_.RemoteDir = server_->WritablePath() + "site";
-    publisher_.Xcode = 0;
+    publisher_.Xcode = server >= Server::Proftpd ? RunSettings{}.Xcode : 0;
   }
   void Local(const std::string& relative, const std::string& bytes) {
     test::WriteFile(local_.Path() / relative, bytes);
@@ -118,7 +130,7 @@ class PublishTest : public testing::TestWithParam<std::tuple<PublishCase, int, S
 
 TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
   const auto& [row, connections, server] = GetParam();
-  if (row.vsftpd && test::VsftpdTestServer::WhyUnavailable()) GTEST_SKIP() << *test::VsftpdTestServer::WhyUnavailable();
+  if (const auto reason = WhyUnavailable(server)) GTEST_SKIP() << *reason;
   Serve(server, row.faults);
   if (server != Server::Stock) publisher_.Connections = connections;
   // Recoded copies go to the temporary directory: none may stay behind.
@@ -142,7 +154,7 @@ TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
   for (std::string line : recorder_.lines) {
     for (auto at = line.find(localDirectory); at != std::string::npos; at = line.find(localDirectory))
       line.erase(at, localDirectory.size());
-    for (auto at = line.find(remoteDirectory); server == Server::Vsftpd && at != std::string::npos;
+    for (auto at = line.find(remoteDirectory); server >= Server::Vsftpd && at != std::string::npos;
          at = line.find(remoteDirectory))
       line.replace(at, remoteDirectory.size(), "/site/");
     for (const std::string& expected : row.lines)
@@ -180,6 +192,14 @@ TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
   EXPECT_EQ(std::count_if(recorder_.settled.begin(), recorder_.settled.end(),
                           [](const auto& file) { return file.second == FileOutcome::Skipped; }),
             result.filesSkipped);
+  // Uploads carry the local file's time (MFMT), so the next comparison does not depend on the server's clock.
+  for (const std::string& line : lines) {
+    const fs::path name = line.substr(line.find(' ') + 1);
+    if (line.starts_with("Copying: ") && fs::exists(site_ / name) &&
+        test::ReadFile(site_ / name) == test::ReadFile(local_.Path() / name)) {
+      EXPECT_EQ(fs::last_write_time(site_ / name), fs::last_write_time(local_.Path() / name)) << name;
+    }
+  }
   if (server != Server::Scripted) return;
   const std::vector<std::string> log = static_cast<test::FtpTestServer&>(*server_).CommandLog();
   EXPECT_EQ(std::any_of(log.begin(), log.end(), [](auto& c) { return c.starts_with("DELE"); }), row.deleteSent);
@@ -190,14 +210,6 @@ TEST_P(PublishTest, LeavesTheSiteShowsTheLinesAndCountsWhatItDid) {
     EXPECT_EQ(std::count_if(log.begin(), log.end(), [&](auto& c) { return c == verb || c.starts_with(verb + " "); }),
               count)
         << verb;
-  // Uploads carry the local file's time (MFMT), so the next comparison does not depend on the server's clock.
-  for (const std::string& line : lines) {
-    const fs::path name = line.substr(line.find(' ') + 1);
-    if (line.starts_with("Copying: ") && fs::exists(site_ / name) &&
-        test::ReadFile(site_ / name) == test::ReadFile(local_.Path() / name)) {
-      EXPECT_EQ(fs::last_write_time(site_ / name), fs::last_write_time(local_.Path() / name)) << name;
-    }
-  }
 }
 
 std::string AllBytes() {
@@ -254,8 +266,31 @@ const std::vector<std::string> kTenPagesLines = {"Copying: a.htm", "Copying: b.h
                                                  "Copying: i.htm", "Copying: j.htm"};
 const TreeSnapshot kTenPagesSite = {{"a.htm", "x"}, {"b.htm", "x"}, {"c.htm", "x"}, {"d.htm", "x"}, {"e.htm", "x"},
                                     {"f.htm", "x"}, {"g.htm", "x"}, {"h.htm", "x"}, {"i.htm", "x"}, {"j.htm", "x"}};
+// A small tree with nested new directories; the same published once before the row's run, saved this minute.
+const TreeSnapshot kNestedSite = {{"a.htm", "a.htm"}, {"b.htm", "b.htm"}, {"c.htm", "c.htm"}, {"d/", ""},
+                                  {"d/e.htm", "d/e.htm"}, {"d/f/", ""}, {"d/f/g.htm", "d/f/g.htm"}};
+void NestedTree(PublishTest& fixture) {
+  for (const auto& [name, bytes] : kNestedSite) if (!name.ends_with('/')) fixture.Local(name, bytes);
+}
+void NestedTreePublishedOnce(PublishTest& fixture) {
+  NestedTree(fixture);
+  for (const auto& [name, bytes] : kNestedSite)
+    if (!name.ends_with('/')) SetTime(fixture.local_.Path() / name, fixture.localTimes_[name] = std::time(nullptr));
+  fixture.publisher_.Run();
+  fixture.recorder_ = {};
+}
 
 const PublishCase kRows[] = {
+    {"NestedNewDirectoriesArriveWhole", false, {}, NestedTree,
+     {"Copying: a.htm", "Copying: b.htm", "Copying: c.htm", "Copying: d/e.htm", "Copying: d/f/g.htm"},
+     kNestedSite, {.filesCopied = 5, .bytesCopied = 31}, false, {}, {}, false, true},
+    {"UnchangedRepublishSkipsEverything", false, {}, NestedTreePublishedOnce,
+     {"Skipping: a.htm", "Skipping: b.htm", "Skipping: c.htm", "Skipping: d/e.htm", "Skipping: d/f/g.htm"},
+     kNestedSite, {.filesSkipped = 5}, false, {}, {}, false, true},
+    {"OlderRemotePageIsReplacedAndANewOneAdded", false, {}, NewPageAndOneReplacingAnOlderCopy,
+     {"Copying: a.htm", "Copying: b.htm"},
+     {{"a.htm", "a"}, {"b.htm", "new b"}},
+     {.filesCopied = 2, .bytesCopied = 6}, false, {}, {}, false, true},
     {"EntriesGoInByteOrderAndOnlyUnderscoreDirectoriesAreLeftOut", false, {},
      [](PublishTest& fixture) {
        for (const char* name : {"a", "B", "_x.htm", "d/e.bin", "Z/z", "_c/y.htm"}) fixture.Local(name, name);
@@ -871,6 +906,8 @@ std::vector<std::tuple<PublishCase, int, Server>> RowsAndConnections() {
     if (row.commands.empty() || row.commandsOnFourToo) runs.emplace_back(row, 4, server);
     if (server == Server::Scripted && row.faults.empty() && row.commands.empty())
       runs.emplace_back(row, 0, Server::Stock);
+    for (const Server packaged : {Server::Proftpd, Server::PureFtpd})
+      if (row.packaged) runs.emplace_back(row, 1, packaged), runs.emplace_back(row, 4, packaged);
   }
   return runs;
 }
@@ -898,9 +935,9 @@ TEST_F(PublishTest, StopDuringParallelUploadsLetsThoseUnderWayEnd) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, PublishTest, testing::ValuesIn(RowsAndConnections()), [](const auto& parameter) {
   const Server server = std::get<2>(parameter.param);
-  return std::string(std::get<0>(parameter.param).name) + (server == Server::Stock            ? "OnStockServer"
-                                                           : std::get<1>(parameter.param) > 1 ? "On4"
-                                                                                              : "");
+  return std::string(std::get<0>(parameter.param).name) +
+         (std::array{"", "OnStockServer", "", "OnProftpd", "OnPureFtpd"})[static_cast<std::size_t>(server)] +
+         (server != Server::Stock && std::get<1>(parameter.param) > 1 ? "On4" : "");
 });
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <map>
+#include <set>
 #include <thread>
 
 namespace ostrel::test {
@@ -177,12 +179,97 @@ VsftpdTestServer::VsftpdTestServer(const std::vector<std::string>& settings)
       false);
 }
 
-void VsftpdTestServer::HandOver(const std::filesystem::path& path) const {
-  const passwd* account = getpwnam("ftp");
+static void GiveTo(const char* name, const std::filesystem::path& path) {
+  const passwd* account = getpwnam(name);
   if (lchown(path.c_str(), account->pw_uid, account->pw_gid) != 0)
-    throw std::runtime_error("cannot give " + path.string() + " to the ftp account");
+    throw std::runtime_error("cannot give " + path.string() + " to the account " + name);
   if (std::filesystem::is_directory(std::filesystem::symlink_status(path)))
-    for (const auto& entry : std::filesystem::directory_iterator(path)) HandOver(entry.path());
+    for (const auto& entry : std::filesystem::directory_iterator(path)) GiveTo(name, entry.path());
 }
+
+void VsftpdTestServer::HandOver(const std::filesystem::path& path) const { GiveTo("ftp", path); }
+
+static const std::string kUnpacked = "/opt/ostrel-test-servers/";  // scripts/install-deps.sh tells what is there
+
+// text with every `from` in it replaced by its `to`.
+static std::string Replaced(std::string text, const std::vector<std::pair<std::string, std::string>>& changes) {
+  for (const auto& [from, to] : changes)
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+      text.replace(at, from.size(), to);
+  return text;
+}
+
+std::optional<std::string> PackagedTestServer::WhyUnavailable(PackagedServer kind) {
+  const bool proftpd = kind == PackagedServer::Proftpd;
+  const std::string binary = kUnpacked + (proftpd ? "proftpd-core/usr/sbin/proftpd" : "pure-ftpd/usr/sbin/pure-ftpd");
+  if (geteuid() == 0 && getpwnam("ostreltest") != nullptr && (!proftpd || getpwnam("proftpd") != nullptr) &&
+      access(binary.c_str(), X_OK) == 0 && access((kUnpacked + "password").c_str(), R_OK) == 0)
+    return std::nullopt;
+  return binary + " needs root, and what scripts/install-deps.sh unpacks and the accounts it makes";
+}
+
+PackagedTestServer::PackagedTestServer(PackagedServer kind) : TestServer("ostreltest", "") {
+  if (auto reason = WhyUnavailable(kind)) throw std::runtime_error(*reason);
+  password_ = ReadFile(kUnpacked + "password");
+  root_ = "/";
+  // The sessions run as the user, who passes through the test's folder to the site.
+  std::filesystem::permissions(directory_.Path(), std::filesystem::perms(0711));
+  const std::string work = directory_.Path().string() + "/";
+  if (kind == PackagedServer::Proftpd) {
+    const std::string package = kUnpacked + "proftpd-core", templates = package + "/usr/share/proftpd/templates/";
+    WriteFile(work + "modules.conf", Replaced(ReadFile(templates + "modules.conf"),
+                                              {{"ModulePath /usr/lib/", "ModulePath " + package + "/usr/lib/"}}));
+    Start(
+        [&] {
+          // Logs, pid, scoreboard and delay table in the test's folder; the package's conf.d is empty.
+          WriteFile(work + "proftpd.conf",
+                    Replaced(ReadFile(templates + "proftpd.conf"),
+                             {{"Include /etc/proftpd/modules.conf", "Include " + work + "modules.conf"},
+                              {"Include /etc/proftpd/conf.d/", "#"},
+                              {"\nPort 21\n", "\nPort " + std::to_string(port_) + "\n"},
+                              {"/var/log/proftpd/", work},
+                              {"/var/run/proftpd/", work}}) +
+                        "DefaultAddress 127.0.0.1\nSocketBindTight on\nScoreboardFile " + work +
+                        "scoreboard\nPidFile " + work + "pid\nDelayTable " + work + "delay\n");
+          return std::vector<std::string>{package + "/usr/sbin/proftpd", "--nodaemon", "--config",
+                                          work + "proftpd.conf"};
+        },
+        false);
+    return;
+  }
+  // What Debian's pure-ftpd-wrapper makes of each packaged file in /etc/pure-ftpd/conf ("": nothing; the
+  // authentication files it reads through the links in auth/, as below).
+  const std::map<std::string, std::string> wrapper = {
+      {"AltLog", "-O"},         {"FSCharset", ""},         {"MinUID", "-u"},           {"NoAnonymous", "-E"},
+      {"TLSCipherSuite", "-J"}, {"PAMAuthentication", ""}, {"UnixAuthentication", ""}, {"PureDB", ""}};
+  const std::string etc = kUnpacked + "pure-ftpd-common/etc/pure-ftpd/";
+  const auto value = [](const std::filesystem::path& file) {
+    const std::string text = ReadFile(file);
+    return text.substr(0, text.find('\n'));
+  };
+  std::vector<std::string> options = {kUnpacked + "pure-ftpd/usr/sbin/pure-ftpd"};
+  std::set<std::filesystem::path> links(std::filesystem::directory_iterator(etc + "auth"), {});
+  for (const auto& link : links)
+    if (value(link) == "yes")
+      options.insert(options.end(),
+                     {"-l", std::filesystem::read_symlink(link).filename() == "PAMAuthentication" ? "pam" : "unix"});
+  for (const auto& file : std::filesystem::directory_iterator(etc + "conf")) {
+    const auto flag = wrapper.find(file.path().filename().string());
+    if (flag == wrapper.end())
+      throw std::runtime_error("new to the tests, the pure-ftpd setting " + file.path().string());
+    if (flag->second == "-E" && value(file) == "yes") options.push_back("-E");
+    if (flag->second != "-E" && !flag->second.empty())
+      options.insert(options.end(), {flag->second, Replaced(value(file), {{"/var/log/pure-ftpd/", work}})});
+  }
+  Start(
+      [&] {
+        std::vector<std::string> arguments = options;
+        arguments.insert(arguments.end(), {"-S", "127.0.0.1," + std::to_string(port_), "-g", work + "pid"});
+        return arguments;
+      },
+      false);
+}
+
+void PackagedTestServer::HandOver(const std::filesystem::path& path) const { GiveTo("ostreltest", path); }
 
 }  // namespace ostrel::test

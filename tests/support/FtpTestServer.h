@@ -102,4 +102,19 @@ class VsftpdTestServer : public TestServer {
   void HandOver(const std::filesystem::path& path) const override;
 };
 
+// proftpd or pure-ftpd as Debian's packages start them, from the .debs that scripts/install-deps.sh
+// unpacks into /opt/ostrel-test-servers (as packages they conflict with vsftpd): the package's own
+// configuration (proftpd.conf; the options pure-ftpd-wrapper makes of /etc/pure-ftpd/conf) plus
+// 127.0.0.1, the port and the server's own files in the test's folder. The local user "ostreltest"
+// logs on and, confined by neither, sees the whole file system: Root() is "/". Runs only as root:
+// if (auto reason = PackagedTestServer::WhyUnavailable(kind)) GTEST_SKIP() << *reason;
+enum class PackagedServer { Proftpd, PureFtpd };
+class PackagedTestServer : public TestServer {
+ public:
+  static std::optional<std::string> WhyUnavailable(PackagedServer kind);
+  explicit PackagedTestServer(PackagedServer kind);
+  std::string WritablePath() const override { return directory_.Path().string() + "/"; }
+  void HandOver(const std::filesystem::path& path) const override;
+};
+
 }  // namespace ostrel::test
