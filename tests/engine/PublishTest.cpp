@@ -91,7 +91,7 @@ class PublishTest : public testing::TestWithParam<std::tuple<PublishCase, int, S
  public:
   void Serve(Server server, const std::vector<std::string>& faults) {
     if (server == Server::Vsftpd)
-      server_ = std::make_unique<test::VsftpdTestServer>();
+      server_ = std::make_unique<test::VsftpdTestServer>(faults);
     else if (server >= Server::Proftpd)
       server_ = std::make_unique<test::PackagedTestServer>(server == Server::Proftpd ? test::PackagedServer::Proftpd
                                                                                      : test::PackagedServer::PureFtpd);
