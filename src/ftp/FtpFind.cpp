@@ -113,11 +113,19 @@ void LearnModifyTimes(FtpConnection& connection, const std::string& directory) {
   // Several connections of a run probe at once, each with a file of its own:
   // one deleting another's would leave that one without an answer.
   static std::atomic<unsigned> probes{0};
-  const std::string probe = directory + ".ostrel-clock-" + std::to_string(::getpid()) + "-" + std::to_string(++probes) +
-                            "-" + std::to_string(::time(nullptr)) + ".ostrel-upload";
+  const std::string name = "ostrel-clock-" + std::to_string(::getpid()) + "-" + std::to_string(++probes) + "-" +
+                           std::to_string(::time(nullptr)) + ".ostrel-upload";
+  std::string probe = directory + "." + name;
   const std::int64_t before = ::time(nullptr);
+  const auto put = [&] { return connection.PutFile(empty.Get(), probe); };
+  // Hidden where the server allows it; some refuse every name that begins
+  // with a dot (vsftpd's deny_file), and pages go in place there anyway.
+  const auto refusedName = [&] {
+    probe = directory + name;
+    return !connection.IsBroken() && connection.LastError().Code() / 100 == 5 && !connection.LastPutWasStarted();
+  };
   if (connection.Facts().writesAllowed && connection.Features().mdtm && empty.IsOpen() &&
-      connection.PutFile(empty.Get(), probe)) {
+      (put() || (refusedName() && put()))) {
     const std::optional<std::int64_t> stamped = connection.FileModificationTime(probe);
     if (stamped) {
       offset = AsZoneOffset(*stamped - (before + ::time(nullptr)) / 2);
