@@ -112,7 +112,7 @@ void Publisher::FinishUploads(FtpConnection* connection) {
     if (connection != nullptr && Running) {
       if (std::optional<UploadJob> job = uploadPool_->TakeWaiting()) {
         StartFile(LoadString(StringId::Copying), job->localPath);
-        CarryOut(*connection, *job);
+        CarryOut(*connection, std::move(*job), false);
         continue;
       }
     }

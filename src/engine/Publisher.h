@@ -105,8 +105,10 @@ class Publisher {
   bool PauseBeforeNewLogon(std::chrono::milliseconds pause);
   bool IsUpToDate(FtpConnection& connection, const std::string& localPath, const std::string& name,
                   const LocalFileStatus& status, bool recoded);
-  // Uploads on the walk's own connection, and reports how it went.
-  void CarryOut(FtpConnection& connection, const UploadJob& job);
+  // Uploads on the walk's own connection, and those it takes on from the
+  // extra connections' queue meanwhile; `walking`: only from a full queue.
+  void CarryOut(FtpConnection& connection, UploadJob job, bool walking);
+  bool CarryOutOne(FtpConnection& connection, FileUploader& uploader, const UploadJob& job);
   // Shows a file's status line, the file's start told first.
   void StartFile(const std::string& statusPrefix, const std::string& localPath);
   void CountUpload(const UploadJob& job, bool copied, const std::string& failure = {});

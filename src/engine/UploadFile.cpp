@@ -63,21 +63,38 @@ bool Publisher::UploadFile(FtpConnection& connection, std::string localPath, std
   TakeConfirmedOptions();
   job.recoded = settings_.Xcode && IsRecodedExtension(name);
   job.noQMarks = settings_.NoQMarks != 0;
-  CarryOut(connection, job);
+  CarryOut(connection, std::move(job), true);
   return true;
 }
 
-void Publisher::CarryOut(FtpConnection& connection, const UploadJob& job) {
+void Publisher::CarryOut(FtpConnection& connection, UploadJob job, bool walking) {
+  for (;;) {
+    FileUploader uploader(connection, uploadRules_);
+    // Another waiting upload is taken on where the others have enough to do
+    // (all of them while walking), so that its STOR goes with this rename.
+    std::optional<UploadJob> next;
+    if (uploadPool_)
+      uploader.SetNextTransferCheck([&]() -> std::optional<FileUploader::NextTransfer> {
+        if (!next && Running) next = uploadPool_->TakeWaiting(walking);
+        if (!next) return std::nullopt;
+        return FileUploader::NextTransfer{&*next};
+      });
+    if (!CarryOutOne(connection, uploader, job) || !next || !Running) return;
+    job = std::move(*next);
+    StartFile(LoadString(StringId::Copying), job.localPath);
+  }
+}
+
+// False when the run cannot go on with this connection or was stopped.
+bool Publisher::CarryOutOne(FtpConnection& connection, FileUploader& uploader, const UploadJob& job) {
   ownBytesInFlight_ = 0;
   // Shown, with input handled, by the waits of the transfer itself.
-  const UploadOutcome outcome = FileUploader(connection, uploadRules_).Upload(job, [this](std::int64_t bytesSent) {
-    ownBytesInFlight_ = bytesSent;
-  });
+  const UploadOutcome outcome = uploader.Upload(job, [this](std::int64_t bytesSent) { ownBytesInFlight_ = bytesSent; });
   ownBytesInFlight_ = 0;
   if (!outcome.notice.empty()) ShowStatus(outcome.notice);
   if (outcome.stopped) {
     ReportGivenUp(job);
-    return;
+    return false;
   }
   if (!outcome.copied && connection.IsBroken()) {
     ++result_.filesFailed;
@@ -90,6 +107,7 @@ void Publisher::CarryOut(FtpConnection& connection, const UploadJob& job) {
   if (!outcome.copied)
     ShowMessage(LoadString(StringId::CannotCopyFile) + EscapeControlCharacters(job.localPath) + "\n" + outcome.failure);
   CountUpload(job, outcome.copied, outcome.failure);
+  return true;
 }
 
 // The user asked to stop and the server went quiet: no error of the site's,

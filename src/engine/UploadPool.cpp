@@ -65,9 +65,10 @@ std::optional<PreparedDirectory> UploadPool::TakePrepared(const std::string& rem
   return std::nullopt;
 }
 
-std::optional<UploadJob> UploadPool::TakeWaiting() {
+std::optional<UploadJob> UploadPool::TakeWaiting(bool onlyFromAFullQueue) {
   const std::lock_guard lock(mutex_);
-  if (uploads_.empty()) return std::nullopt;
+  if (uploads_.empty() || (onlyFromAFullQueue && uploads_.size() < static_cast<std::size_t>(connections_)))
+    return std::nullopt;
   UploadJob job = std::move(uploads_.front());
   uploads_.pop_front();
   return job;

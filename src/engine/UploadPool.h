@@ -73,8 +73,9 @@ class UploadPool {
   // it, empty with `underWay` set; when none has begun it (or it failed), it
   // is withdrawn and the result is empty: the caller does it itself.
   std::optional<PreparedDirectory> TakePrepared(const std::string& remoteDirectory, bool& underWay);
-  // A queued upload, taken back for the caller to carry out.
-  std::optional<UploadJob> TakeWaiting();
+  // A queued upload, taken back for the caller to carry out; with
+  // `onlyFromAFullQueue`, only when as many wait as there are connections.
+  std::optional<UploadJob> TakeWaiting(bool onlyFromAFullQueue = false);
   // Nothing queued starts any more; what runs goes on to its end.
   void StopHandingOut();
 

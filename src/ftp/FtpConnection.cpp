@@ -251,8 +251,7 @@ FtpConnection::Ahead FtpConnection::PlanAhead(const std::optional<TransferAhead>
   // The names renamed are of the directory the upload went to: it is left
   // only after them.
   ahead.enter = ahead.port && !next->directory.empty() && !IsCurrentDirectory(next->directory);
-  // A refused CWD would leave an upload sent with it in the wrong directory.
-  ahead.upload = ahead.port && !ahead.enter && !next->uploadName.empty() && channel_->BinaryTypeSet();
+  ahead.upload = ahead.port && !next->uploadName.empty() && channel_->BinaryTypeSet();
   return ahead;
 }
 
@@ -261,28 +260,33 @@ bool FtpConnection::TakeAheadReplies(const Ahead& ahead, const std::optional<Tra
                                      std::vector<FtpReply>& replies) {
   const bool uploadUnanswered = ahead.upload && replies.back().code == 0;
   if (ahead.upload) replies.pop_back();
+  std::optional<std::uint16_t> port;
   if (ahead.port) {
-    const auto port = replies.back().code == 229 ? EpsvPort(replies.back().Text()) : std::nullopt;
+    if (replies.back().code == 229) port = EpsvPort(replies.back().Text());
     replies.pop_back();
-    if (port) {
-      channel_->KeepPortOpenedAhead(*port);
-      if (uploadUnanswered) channel_->NoteUploadSentAhead(next->uploadName);
-    } else if (uploadUnanswered) {
-      // Without a port the upload is refused at once.
-      FtpReply refused;
-      if (!channel_->ReadReply(refused)) return false;
-      if (refused.Class() == 1) {
-        channel_->Break(FtpError::kProtocolError,
-                        Translate("The server answered commands sent together out of step: ") + refused.Text());
-        return false;
-      }
-    }
   }
+  bool entered = true;
   if (ahead.enter) {
-    if (replies.back().Class() == 2) currentDirectory_ = next->directory;
+    entered = replies.back().Class() == 2;
+    if (entered) currentDirectory_ = next->directory;
     replies.pop_back();
   }
-  return true;
+  if (port) {
+    channel_->KeepPortOpenedAhead(*port);
+    if (!uploadUnanswered) return true;
+    channel_->NoteUploadSentAhead(next->uploadName);
+    // Refused the directory, the server took the upload into the one the
+    // connection stays in: it is ended and deleted there at once.
+    return entered || SettleUploadSentAhead(nullptr);
+  }
+  if (!uploadUnanswered) return true;
+  // Without a port the upload is refused at once.
+  FtpReply refused;
+  if (!channel_->ReadReply(refused)) return false;
+  if (refused.Class() != 1) return true;
+  channel_->Break(FtpError::kProtocolError,
+                  Translate("The server answered commands sent together out of step: ") + refused.Text());
+  return false;
 }
 
 bool FtpConnection::SettleUploadSentAhead(const std::string* uploadName) {

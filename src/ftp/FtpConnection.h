@@ -61,10 +61,9 @@ class FtpConnection {
   // The next transfer of this connection follows the next rename: its data
   // port is asked for in the rename's round trip, where the server allows;
   // so is entering `directory` (absolute) where it is not empty and not the
-  // current one, or else, for an upload, its STOR of `uploadName`. The
-  // upload must then be the next put of this connection; any other
-  // operation first ends the server's wait for it with an empty copy, which
-  // it deletes.
+  // current one, and for an upload its STOR of `uploadName`. The upload must
+  // then be the next put of this connection; any other operation first ends
+  // the server's wait for it with an empty copy, which it deletes.
   void ExpectTransfer(std::string directory = {}, std::string uploadName = {}) {
     transferExpected_ = TransferAhead{std::move(directory), std::move(uploadName)};
   }
