@@ -12,6 +12,12 @@
 #include "resources/StringTable.h"
 
 namespace ostrel {
+namespace {
+
+// Deeper, the listings would hold up the uploads behind them.
+constexpr int kLevelsPreparedAhead = 2;
+
+}  // namespace
 
 void Publisher::PublishDirectory(FtpConnection& connection, std::string relativePath) {
   if (!Running) return;
@@ -30,21 +36,7 @@ void Publisher::PublishDirectory(FtpConnection& connection, std::string relative
       return RoleOf(entry, relativePath, settings_, excluded_) != LocalEntryRole::LeftOut;
     });
   if (deleting_) NoteRemoteLeftovers(relativePath, remotePath, entries, localReadWhole);
-  // The extra connections enter (and list) the subdirectories while this
-  // level's files go out. Only a hint: which of them are walked is decided
-  // below, as the walk comes to each.
-  if (uploadPool_) {
-    for (const LocalEntry& entry : entries) {
-      if (RoleOf(entry, relativePath, settings_, excluded_) != LocalEntryRole::Directory) continue;
-      std::string subdirectory = remotePath + entry.name + "/";
-      std::replace(subdirectory.begin(), subdirectory.end(), '\\', '/');
-      // One the walk will not enter (a link back up the tree) is not made.
-      const bool create = IsKnownMissing(entry.name) && !enteredDirectories_.Visited(localDirectory + entry.name);
-      uploadPool_->Prepare(subdirectory, create               ? Preparing::Create
-                                         : ListsDirectories() ? Preparing::EnterAndList
-                                                              : Preparing::Enter);
-    }
-  }
+  if (uploadPool_) PrepareAhead(relativePath, remotePath, entries, kLevelsPreparedAhead);
 
   std::vector<std::string> subdirectories;
   for (const LocalEntry& entry : entries) {
@@ -67,6 +59,30 @@ void Publisher::PublishDirectory(FtpConnection& connection, std::string relative
     TakeConfirmedOptions();
     if (!Running || !settings_.Recurse) break;
     if (enteredDirectories_.FirstVisit(localDirectory + name)) PublishDirectory(connection, relativePath + name);
+  }
+}
+
+// The extra connections enter (and list) the subdirectories while this
+// level's files go out, and those below the ones that exist, in the order the
+// walk comes to them: an unchanged site then waits for no listing of its own.
+// Only a hint: which of them are walked is decided as the walk comes to each.
+void Publisher::PrepareAhead(const std::string& relativePath, const std::string& remotePath,
+                             const std::vector<LocalEntry>& entries, int levels) {
+  for (const LocalEntry& entry : entries) {
+    if (RoleOf(entry, relativePath, settings_, excluded_) != LocalEntryRole::Directory) continue;
+    std::string subdirectory = remotePath + entry.name + "/";
+    std::replace(subdirectory.begin(), subdirectory.end(), '\\', '/');
+    // What the listing of the directory entered tells is only about its own
+    // entries; one the walk will not enter (a link back up the tree) is not made.
+    const std::string localDirectory = settings_.LocalDir + relativePath + entry.name;
+    const bool missing = levels == kLevelsPreparedAhead && IsKnownMissing(entry.name);
+    if (preparedAhead_.insert(subdirectory).second)
+      uploadPool_->Prepare(subdirectory, missing && !enteredDirectories_.Visited(localDirectory) ? Preparing::Create
+                                         : ListsDirectories() ? Preparing::EnterAndList
+                                                              : Preparing::Enter);
+    // Below a directory still to be made there is nothing to list.
+    if (!missing && levels > 1)
+      PrepareAhead(relativePath + entry.name + "/", subdirectory, ReadLocalDirectory(localDirectory + "/"), levels - 1);
   }
 }
 

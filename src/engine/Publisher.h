@@ -106,7 +106,7 @@ class Publisher {
   bool IsUpToDate(FtpConnection& connection, const std::string& localPath, const std::string& name,
                   const LocalFileStatus& status, bool recoded);
   // Uploads on the walk's own connection, and those it takes on from the
-  // extra connections' queue meanwhile; `walking`: only from a full queue.
+  // extra connections' queue meanwhile; `walking`: only where they have enough.
   void CarryOut(FtpConnection& connection, UploadJob job, bool walking);
   bool CarryOutOne(FtpConnection& connection, FileUploader& uploader, const UploadJob& job);
   // Shows a file's status line, the file's start told first.
@@ -117,6 +117,8 @@ class Publisher {
   // publishing for the permissions of the pages replaced, and for what the
   // local tree lacks.
   bool IsKnownMissing(const std::string& name) const;
+  void PrepareAhead(const std::string& relativePath, const std::string& remotePath,
+                    const std::vector<LocalEntry>& entries, int levels);
   bool ListsDirectories() const { return settings_.UpdateOnly != 0 || Mode == PublishMode::Publish || deleting_; }
   void SayWhatTheListingLacks(const RemoteDirectoryListing& listing, const std::string& remotePath);
   // Makes the listing the current level's.
@@ -177,6 +179,8 @@ class Publisher {
   // The remote directory the files of the current level go to.
   std::string currentRemotePath_;
   EnteredDirectories enteredDirectories_;
+  // Remote directories handed to the extra connections to prepare ahead.
+  std::unordered_set<std::string> preparedAhead_;
   // Set by the first of the run's connections that finds active data
   // connections stalling; all of them go passive then.
   std::shared_ptr<std::atomic<bool>> activeStalled_;

@@ -91,6 +91,7 @@ RunResult Publisher::RunPublishing(const RunSettings& settings) {
 
   ShowStatus(LoadString(StringId::LoggingOn));
   enteredDirectories_ = {};
+  preparedAhead_.clear();
   listingFailureSaid_ = listingCutSaid_ = false;
   activeStalled_ = std::make_shared<std::atomic<bool>>(false);
   const bool remoteDirectoryEntered = LogOnAndPublish();

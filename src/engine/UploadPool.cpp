@@ -30,9 +30,7 @@ UploadPool::~UploadPool() {
 bool UploadPool::HandOut(UploadJob job, bool evenWhenFull) {
   {
     const std::lock_guard lock(mutex_);
-    if (!handingOut_ || connections_ == 0 ||
-        (!evenWhenFull && uploads_.size() >= static_cast<std::size_t>(connections_)))
-      return false;
+    if (!handingOut_ || connections_ == 0 || (!evenWhenFull && IsFull())) return false;
     uploads_.push_back(std::move(job));
   }
   workArrived_.notify_one();
@@ -65,9 +63,10 @@ std::optional<PreparedDirectory> UploadPool::TakePrepared(const std::string& rem
   return std::nullopt;
 }
 
-std::optional<UploadJob> UploadPool::TakeWaiting(bool onlyFromAFullQueue) {
+std::optional<UploadJob> UploadPool::TakeWaiting(bool onlyWhereOthersHaveWork) {
   const std::lock_guard lock(mutex_);
-  if (uploads_.empty() || (onlyFromAFullQueue && uploads_.size() < static_cast<std::size_t>(connections_)))
+  // While walking, only where every other connection has one waiting.
+  if (uploads_.empty() || (onlyWhereOthersHaveWork && uploads_.size() <= static_cast<std::size_t>(connections_)))
     return std::nullopt;
   UploadJob job = std::move(uploads_.front());
   uploads_.pop_front();
@@ -96,6 +95,12 @@ bool UploadPool::IsIdle() {
   const std::lock_guard lock(mutex_);
   // Without a connection left, what waits is the caller's to take or drop.
   return busy_ == 0 && (connections_ == 0 || (uploads_.empty() && preparations_.empty()));
+}
+
+// Enough waiting that no connection runs out while the walk sends a file of
+// its own: each takes a few round trips, as many as the walk's does.
+bool UploadPool::IsFull() const {
+  return uploads_.size() >= static_cast<std::size_t>(connections_) * kWaitingPerConnection;
 }
 
 void UploadPool::Post(Event event) {
@@ -156,7 +161,7 @@ void UploadPool::Serve(FtpConnection& connection) {
   uploader.SetNextTransferCheck([&] {
     if (!next) {
       const std::lock_guard lock(mutex_);
-      if (!closing_) next = TakeWork();
+      if (!closing_) next = TakeWork(connection.CurrentDirectory());
     }
     if (!next || !next->UsesDataConnection()) return std::optional<FileUploader::NextTransfer>();
     return std::optional(FileUploader::NextTransfer{next->upload ? &*next->upload : nullptr});
@@ -166,7 +171,7 @@ void UploadPool::Serve(FtpConnection& connection) {
     if (!item) {
       std::unique_lock lock(mutex_);
       if (closing_) break;
-      item = TakeWork();
+      item = TakeWork(connection.CurrentDirectory());
       if (!item) {
         lock.unlock();
         connection.ReleasePortOpenedAhead();
@@ -175,7 +180,7 @@ void UploadPool::Serve(FtpConnection& connection) {
         workArrived_.wait_for(lock, kStopCheckInterval,
                               [&] { return closing_ || !preparations_.empty() || (!uploads_.empty() && running_); });
         if (closing_) break;
-        item = TakeWork();
+        item = TakeWork(connection.CurrentDirectory());
       }
       if (!item) continue;
     }
@@ -200,7 +205,7 @@ void UploadPool::Serve(FtpConnection& connection) {
   if (next) GiveBack(std::move(*next));
 }
 
-std::optional<UploadPool::WorkItem> UploadPool::TakeWork() {
+std::optional<UploadPool::WorkItem> UploadPool::TakeWork(const std::string& currentDirectory) {
   WorkItem item;
   // The walk waits for the directories it comes to next, so they go first.
   if (!preparations_.empty()) {
@@ -208,8 +213,12 @@ std::optional<UploadPool::WorkItem> UploadPool::TakeWork() {
     preparations_.pop_front();
     preparing_.push_back(item.preparation->remoteDirectory);
   } else if (!uploads_.empty() && running_ != 0) {
-    item.upload = std::move(uploads_.front());
-    uploads_.pop_front();
+    // One for the directory the connection is in needs none entered.
+    auto taken = std::find_if(uploads_.begin(), uploads_.end(),
+                              [&](const UploadJob& job) { return job.remoteDirectory == currentDirectory; });
+    if (taken == uploads_.end()) taken = uploads_.begin();
+    item.upload = std::move(*taken);
+    uploads_.erase(taken);
   } else {
     return std::nullopt;
   }

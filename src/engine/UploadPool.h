@@ -63,9 +63,8 @@ class UploadPool {
   UploadPool(const UploadPool&) = delete;
   UploadPool& operator=(const UploadPool&) = delete;
 
-  // Queues an upload; false when none is left, or when as many wait already
-  // as there are connections and not `evenWhenFull`: the caller carries it
-  // out itself.
+  // Queues an upload; false when none is left, or when the queue is full and
+  // not `evenWhenFull`: the caller carries it out itself.
   bool HandOut(UploadJob job, bool evenWhenFull = false);
   // Asks for remoteDirectory (absolute, ending with "/") to be prepared ahead of the walk.
   void Prepare(const std::string& remoteDirectory, Preparing how);
@@ -74,8 +73,8 @@ class UploadPool {
   // is withdrawn and the result is empty: the caller does it itself.
   std::optional<PreparedDirectory> TakePrepared(const std::string& remoteDirectory, bool& underWay);
   // A queued upload, taken back for the caller to carry out; with
-  // `onlyFromAFullQueue`, only when as many wait as there are connections.
-  std::optional<UploadJob> TakeWaiting(bool onlyFromAFullQueue = false);
+  // `onlyWhereOthersHaveWork`, only while every connection has one waiting besides.
+  std::optional<UploadJob> TakeWaiting(bool onlyWhereOthersHaveWork = false);
   // Nothing queued starts any more; what runs goes on to its end.
   void StopHandingOut();
 
@@ -100,11 +99,16 @@ class UploadPool {
     bool UsesDataConnection() const { return upload || (preparation && preparation->how == Preparing::EnterAndList); }
   };
 
+  static constexpr std::size_t kWaitingPerConnection = 3;
+  // With mutex_ held.
+  bool IsFull() const;
+
   void Work();
   // Does what is handed out on this connection until it breaks or the pool closes.
   void Serve(FtpConnection& connection);
-  // With mutex_ held: the next thing to do, counted as under way; empty when nothing waits.
-  std::optional<WorkItem> TakeWork();
+  // With mutex_ held: the next thing to do, counted as under way; empty when
+  // nothing waits. Uploads into `currentDirectory` go first.
+  std::optional<WorkItem> TakeWork(const std::string& currentDirectory);
   // A connection that ends leaves what it had taken to the others.
   void GiveBack(WorkItem item);
   void Post(Event event);

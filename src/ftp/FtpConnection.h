@@ -106,6 +106,8 @@ class FtpConnection {
   bool LastPutWasStarted() const { return lastPutWasStarted_; }
   // The bytes the last put sent.
   std::int64_t LastPutBytes() const { return lastPutBytes_; }
+  // The directory last entered (absolute as given), empty before the first.
+  const std::string& CurrentDirectory() const { return currentDirectory_; }
   bool IsBroken() const;
   // The control connection, and so every data connection, is encrypted.
   bool IsSecure() const;

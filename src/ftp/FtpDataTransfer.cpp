@@ -167,7 +167,13 @@ FtpDataTransfer::Attempt FtpDataTransfer::TryPassive(std::string_view verb, std:
       return Attempt::Refused;
     }
     if (!sentAhead && !channel_.Send(verb, argument)) return Attempt::Refused;
-    return ReadPreliminaryReply();
+    FtpReply refusal;
+    const Attempt preliminary = ReadPreliminaryReply(&refusal);
+    if (refusal.code != 503 || !sentAhead) return preliminary;
+    // Refused for coming behind other commands: asked again, alone.
+    channel_.Facts().oneCommandAtATime = true;
+    ResetDataConnection();
+    return TryPassive(verb, argument);
   }
   FtpServerFacts& facts = channel_.Facts();
   const bool together = facts.epsvAnswered && !facts.epsvRefused && !facts.oneCommandAtATime;
