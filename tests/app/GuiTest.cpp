@@ -174,7 +174,7 @@ TEST_F(GuiTest, TheOptionsDialogReadsAndWritesItsKeys) {
     Get<QLineEdit>(dialog, kExcludeEdit).setText("*.bak; drafts/");
     Click(dialog, kOkButton);
     EXPECT_EQ(ReadFile(File()), expected +
-                                    "XCodeExtenstions=shtml\nExclude=*.bak; drafts/\nPassive=1\nConnections=4\n"
+                                    "XCodeExtenstions=shtml\nExclude=*.bak; drafts/\nPassive=1\nConnections=6\n"
                                     "MaxDelete=0\n");
   }
 }
